@@ -1,0 +1,32 @@
+// Bayer interpolation kernels: 8-bit mosaic to 24/32 bpp colour and 16-bit (10-bit samples)
+// mosaic to 48/64 bpp colour. Each output pixel describes the 2 x 2 cell formed by its own and
+// the preceding column and memory row: green is the mean of the cell's two greens, red and blue
+// are bilinear (weights 9, 3, 3, 1 over 16) from the four nearest sites of that colour, scaled
+// by trunc(gain x 1.28) / 128 and clamped to the sample range. Only the first three samples of
+// each destination pixel are written.
+//
+// The demosaic is two calls with the same BayerParams: Inner for pixels at least two away from
+// every edge, then Border for the two-pixel frame (it reflects off-image neighbours to the
+// same-colour site four pixels further in).
+#pragma once
+
+#include <cstdint>
+
+#include "imaging/pixel_runner.h"
+
+// Parameter block of the demosaic kernels.
+struct BayerParams {
+    int32_t phase;      // 0..3: G B/R G, R G/G B, B G/G R, G R/B G at the rectangle's origin
+    int32_t redGain;    // percent, 100 = unity
+    int32_t greenGain;  // percent; carried, not applied
+    int32_t blueGain;   // percent, 100 = unity
+};
+
+int Demosaic8Inner(PIXEL_KERNEL_ARGS);
+int Demosaic8Border(PIXEL_KERNEL_ARGS);
+int Demosaic16Inner(PIXEL_KERNEL_ARGS);
+int Demosaic16Border(PIXEL_KERNEL_ARGS);
+
+// Gain factor applied before the >> 11: trunc(gain x 1.28) in double precision, saturated to
+// the 32-bit range.
+int32_t BayerGainFactor(int32_t gainPercent);
