@@ -1,0 +1,28 @@
+# quorin_add_test(NAME n SOURCES ... [LIBS ...] [NATIVE] [WINE])
+# NATIVE: a gtest executable of the native build, registered as native.<n>.
+# WINE:   a gtest executable of the cross build, run by CTest under Wine (the crosscompiling
+#         emulator), registered as wine.<n>. The executable sits beside the DLL in bin/.
+if(WIN32)
+  find_package(GTest CONFIG REQUIRED)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORIN_ROOT}/tools/setup/wine-emulator.sh)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+function(quorin_add_test)
+  cmake_parse_arguments(T "NATIVE;WINE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 900)
+  endif()
+  if(WIN32 AND T_WINE)
+    set(prefix wine)
+  elseif(NOT WIN32 AND T_NATIVE)
+    set(prefix native)
+  else()
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  add_test(NAME ${prefix}.${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${prefix}.${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()

@@ -1,0 +1,74 @@
+# Sourced by ./run: the project's own Wine environment. A dedicated 64-bit prefix under the build
+# root (never ~/.wine), made headless with the Mono and Gecko installers suppressed, an Xvfb display
+# for windows and dialogs, and the simulated camera driver installed.
+#   quorin_wine_vars BUILD   export the variables (prefix, loader, debug channels)
+#   quorin_wine_up BUILD     prefix + Xvfb + persistent wineserver + simulated camera
+#   quorin_wine_down         stop our wineserver and Xvfb
+
+quorin_wine_vars() {
+    local build=$1
+    export WINEPREFIX=$build/wineprefix
+    export WINEARCH=win64
+    export WINELOADER=/usr/lib/wine/wine64
+    export WINEDEBUG=${QUORIN_WINEDEBUG:--all}
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    export QUORIN_WIN_BIN=$build/win/bin
+}
+
+quorin_wine() { "$WINELOADER" "$@"; }
+
+_quorin_xvfb_up() {
+    local build=$1 n
+    if [ -n "${QUORIN_XVFB_PID:-}" ] && kill -0 "$QUORIN_XVFB_PID" 2>/dev/null; then return 0; fi
+    # The first display number that is free.
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
+        QUORIN_XVFB_PID=$!
+        for _ in $(seq 1 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            sleep 0.1
+        done
+        if kill -0 "$QUORIN_XVFB_PID" 2>/dev/null; then
+            export DISPLAY=":$n" QUORIN_XVFB_PID
+            return 0
+        fi
+    done
+    echo "run: could not start Xvfb" >&2
+    return 1
+}
+
+# Hook for the simulated camera: install and start its driver, camera 0 attached, once m52sim.exe
+# has been built.
+quorin_driver_up() {
+    local tool=$QUORIN_WIN_BIN/m52sim.exe
+    [ -f "$tool" ] || return 0
+    quorin_wine "$tool" install
+}
+
+quorin_wine_up() {
+    local build=$1
+    quorin_wine_vars "$build"
+    _quorin_xvfb_up "$build"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "run: creating the Wine prefix $WINEPREFIX" >&2
+        mkdir -p "$WINEPREFIX"
+        quorin_wine wineboot.exe --init >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    # One persistent server for the whole run: tests start fast and share the driver host.
+    wineserver -p
+    quorin_driver_up
+}
+
+quorin_wine_down() {
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
+    fi
+    if [ -n "${QUORIN_XVFB_PID:-}" ]; then
+        kill "$QUORIN_XVFB_PID" 2>/dev/null || true
+        wait "$QUORIN_XVFB_PID" 2>/dev/null || true
+        unset QUORIN_XVFB_PID
+    fi
+}
