@@ -1,0 +1,200 @@
+#include "files/avi_writer.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kDefaultFramesPerSecond = 30;
+constexpr uint32_t kDefaultRateHundredths = 3000;
+constexpr uint32_t kStreamRate = 10000000;       // the stream's time base: scale / 10^7 s
+constexpr uint32_t kAviFlags = 0x10010;          // has index, was capture file
+constexpr uint32_t kKeyFrame = 0x10;
+constexpr uint32_t kChunkHeaderBytes = 8;
+constexpr uint32_t kIndexEntryBytes = 16;
+
+// Header fields patched at close, as file offsets.
+constexpr int64_t kRiffSizeOffset = 4;
+constexpr int64_t kMicroSecPerFrameOffset = 32;
+constexpr int64_t kTotalFramesOffset = 48;
+constexpr int64_t kStreamScaleOffset = 128;
+constexpr int64_t kStreamLengthOffset = 140;
+
+void PutU32(uint8_t* at, uint32_t value)
+{
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+    at[2] = static_cast<uint8_t>(value >> 16);
+    at[3] = static_cast<uint8_t>(value >> 24);
+}
+
+void PutU16(uint8_t* at, uint16_t value)
+{
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+}  // namespace
+
+uint64_t CAviWriter::FileLengthWith(uint64_t frames) const
+{
+    return kHeaderBytes + frames * (kChunkHeaderBytes + uint64_t{frameSize_}) + kChunkHeaderBytes +
+           frames * kIndexEntryBytes;
+}
+
+void CAviWriter::FillHeaders(uint32_t framesPerSecond)
+{
+    std::memset(mainHeader_, 0, sizeof mainHeader_);
+    std::memset(streamHeader_, 0, sizeof streamHeader_);
+    std::memset(bitmapHeader_, 0, sizeof bitmapHeader_);
+
+    const uint64_t bytesPerSecond = uint64_t{frameSize_} * framesPerSecond;
+    PutU32(mainHeader_ + 0, 1000000 / framesPerSecond);
+    PutU32(mainHeader_ + 4, bytesPerSecond > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytesPerSecond));
+    PutU32(mainHeader_ + 12, kAviFlags);
+    PutU32(mainHeader_ + 16, frameCount_);
+    PutU32(mainHeader_ + 24, 1);  // streams
+    PutU32(mainHeader_ + 28, frameSize_ + kChunkHeaderBytes);
+    PutU32(mainHeader_ + 32, static_cast<uint32_t>(width_));
+    PutU32(mainHeader_ + 36, static_cast<uint32_t>(height_));
+
+    std::memcpy(streamHeader_ + 0, "vids", 4);
+    std::memcpy(streamHeader_ + 4, "DIB ", 4);
+    PutU32(streamHeader_ + 20, kStreamRate / framesPerSecond);  // scale
+    PutU32(streamHeader_ + 24, kStreamRate);
+    PutU32(streamHeader_ + 32, frameCount_);                     // length
+    PutU32(streamHeader_ + 36, frameSize_ + kChunkHeaderBytes);  // suggested buffer size
+
+    PutU32(bitmapHeader_ + 0, 40);
+    PutU32(bitmapHeader_ + 4, static_cast<uint32_t>(width_));
+    PutU32(bitmapHeader_ + 8, static_cast<uint32_t>(height_));  // positive: bottom-up rows
+    PutU16(bitmapHeader_ + 12, 1);
+    PutU16(bitmapHeader_ + 14, 24);
+}
+
+bool CAviWriter::WriteHeaders()
+{
+    COutputFile& f = file_;
+    bool ok = f.WriteFourCC("RIFF") && f.WriteU32(0) && f.WriteFourCC("AVI ");
+    ok = ok && f.WriteFourCC("LIST") && f.WriteU32(200) && f.WriteFourCC("hdrl");
+    ok = ok && f.WriteFourCC("avih") && f.WriteU32(sizeof mainHeader_) && f.Write(mainHeader_, sizeof mainHeader_);
+    ok = ok && f.WriteFourCC("LIST") && f.WriteU32(124) && f.WriteFourCC("strl");
+    ok = ok && f.WriteFourCC("strh") && f.WriteU32(sizeof streamHeader_) &&
+         f.Write(streamHeader_, sizeof streamHeader_);
+    ok = ok && f.WriteFourCC("strf") && f.WriteU32(sizeof bitmapHeader_) &&
+         f.Write(bitmapHeader_, sizeof bitmapHeader_);
+    ok = ok && f.WriteFourCC("LIST") && f.WriteU32(0) && f.WriteFourCC("movi");
+    return ok;
+}
+
+int CAviWriter::Open(const char* path, int width, int height, int bitCount, int framesPerSecond)
+{
+    Reset();
+    if (width <= 0 || height <= 0)
+        return 0;
+    const uint64_t stride = (uint64_t{3} * static_cast<uint32_t>(width) + 3) & ~uint64_t{3};
+    const uint64_t frameSize = stride * static_cast<uint32_t>(height);
+    frameSize_ = frameSize > sizeLimit_ ? 0 : static_cast<uint32_t>(frameSize);
+    if (frameSize_ == 0 || FileLengthWith(1) > sizeLimit_) {
+        frameSize_ = 0;  // not even one frame would fit
+        return 0;
+    }
+    width_ = width;
+    height_ = height;
+    bitCount_ = bitCount;
+    // A rate of 0 would divide by zero below; the nominal rate stands in for it.
+    FillHeaders(framesPerSecond > 0 ? static_cast<uint32_t>(framesPerSecond) : kDefaultFramesPerSecond);
+
+    if (!file_.Create(path)) {
+        Reset();
+        return 0;
+    }
+    file_.SetUnbuffered();
+    if (!WriteHeaders()) {
+        file_.Discard();
+        Reset();
+        return 0;
+    }
+    riffSize_ = kHeaderBytes - 8;
+    moviSize_ = 4;
+    nextOffset_ = 4;
+    return 1;
+}
+
+AviFrameResult CAviWriter::WriteFrame(const void* frame)
+{
+    if (!file_.IsOpen() || writeFailed_ || frame == nullptr)
+        return AviFrameResult::Failed;
+    // Refuse the frame rather than let a 32-bit size or offset wrap; with the index that
+    // close appends for it the file must still stay within the limit.
+    if (FileLengthWith(uint64_t{frameCount_} + 1) > sizeLimit_)
+        return AviFrameResult::FileFull;
+
+    uint8_t entry[kIndexEntryBytes];
+    std::memcpy(entry, "00db", 4);
+    PutU32(entry + 4, kKeyFrame);
+    PutU32(entry + 8, nextOffset_);
+    PutU32(entry + 12, frameSize_);
+    try {
+        index_.insert(index_.end(), entry, entry + sizeof entry);
+    } catch (...) {
+        writeFailed_ = true;
+        return AviFrameResult::Failed;
+    }
+
+    const bool ok = file_.WriteFourCC("00db") && file_.WriteU32(frameSize_) && file_.Write(frame, frameSize_);
+    if (!ok) {
+        // The chunk may be partly on disk; close cuts it off again.
+        index_.resize(index_.size() - sizeof entry);
+        writeFailed_ = true;
+        return AviFrameResult::Failed;
+    }
+    ++frameCount_;
+    riffSize_ += kChunkHeaderBytes + frameSize_;
+    moviSize_ += kChunkHeaderBytes + frameSize_;
+    nextOffset_ += kChunkHeaderBytes + frameSize_;
+    return AviFrameResult::Written;
+}
+
+int CAviWriter::Close(uint32_t rateHundredths)
+{
+    if (!file_.IsOpen()) {
+        Reset();
+        return 0;
+    }
+    if (rateHundredths == 0)
+        rateHundredths = kDefaultRateHundredths;
+    if (writeFailed_)
+        file_.ClearError();  // finish the frames that made it
+
+    const uint64_t moviEnd = kHeaderBytes + uint64_t{frameCount_} * (kChunkHeaderBytes + frameSize_);
+    const uint32_t indexBytes = kIndexEntryBytes * frameCount_;
+    bool ok = file_.Seek(static_cast<int64_t>(moviEnd)) && file_.WriteFourCC("idx1") && file_.WriteU32(indexBytes) &&
+              file_.Write(index_.data(), index_.size());
+    riffSize_ += kChunkHeaderBytes + indexBytes;
+    ok = ok && file_.Truncate(static_cast<int64_t>(moviEnd) + kChunkHeaderBytes + indexBytes);
+
+    ok = ok && file_.Seek(kRiffSizeOffset) && file_.WriteU32(riffSize_);
+    ok = ok && file_.Seek(kMoviSizeOffset) && file_.WriteU32(moviSize_);
+    ok = ok && file_.Seek(kTotalFramesOffset) && file_.WriteU32(frameCount_);
+    ok = ok && file_.Seek(kStreamLengthOffset) && file_.WriteU32(frameCount_);
+    ok = ok && file_.Seek(kMicroSecPerFrameOffset) && file_.WriteU32(100000000u / rateHundredths);
+    ok = ok && file_.Seek(kStreamScaleOffset) && file_.WriteU32(1000000000u / rateHundredths);
+    ok = file_.Close() && ok;
+    Reset();
+    return ok ? 1 : 0;
+}
+
+void CAviWriter::Reset()
+{
+    file_.Close();
+    index_.clear();
+    index_.shrink_to_fit();
+    std::memset(mainHeader_, 0, sizeof mainHeader_);
+    std::memset(streamHeader_, 0, sizeof streamHeader_);
+    std::memset(bitmapHeader_, 0, sizeof bitmapHeader_);
+    width_ = height_ = bitCount_ = 0;
+    frameSize_ = frameCount_ = 0;
+    riffSize_ = moviSize_ = 0;
+    nextOffset_ = 4;
+    writeFailed_ = false;
+}

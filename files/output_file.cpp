@@ -1,0 +1,152 @@
+#include "files/output_file.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+COutputFile::~COutputFile()
+{
+    Close();
+}
+
+bool COutputFile::Create(const char* path)
+{
+    Close();
+    if (path == nullptr || path[0] == '\0')
+        return false;
+    const size_t length = std::strlen(path);
+    path_ = static_cast<char*>(std::malloc(length + 1));
+    if (path_ == nullptr)
+        return false;
+    std::memcpy(path_, path, length + 1);
+    // "wb" truncates an existing file and creates a missing one, which is exactly the
+    // truncate-existing-else-create-new rule of the camera's file writers.
+    file_ = std::fopen(path, "wb");
+    if (file_ == nullptr) {
+        std::free(path_);
+        path_ = nullptr;
+        return false;
+    }
+    failed_ = false;
+    return true;
+}
+
+bool COutputFile::Write(const void* data, size_t size)
+{
+    if (file_ == nullptr || failed_)
+        return false;
+    if (size == 0)
+        return true;
+    if (data == nullptr || std::fwrite(data, 1, size, file_) != size)
+        failed_ = true;
+    return !failed_;
+}
+
+bool COutputFile::WriteU32(uint32_t value)
+{
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    return Write(bytes, sizeof bytes);
+}
+
+bool COutputFile::WriteFourCC(const char* code)
+{
+    return Write(code, 4);
+}
+
+bool COutputFile::Seek(int64_t offset)
+{
+    if (file_ == nullptr || failed_)
+        return false;
+    // Files of this library stay below 2 GiB, so a long offset is enough on every platform.
+    if (offset < 0 || offset > LONG_MAX || std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+        failed_ = true;
+    return !failed_;
+}
+
+bool COutputFile::Truncate(int64_t length)
+{
+    if (file_ == nullptr || failed_)
+        return false;
+    if (length < 0 || std::fflush(file_) != 0) {
+        failed_ = true;
+        return false;
+    }
+#ifdef _WIN32
+    if (_chsize_s(_fileno(file_), length) != 0)
+        failed_ = true;
+#else
+    if (ftruncate(fileno(file_), static_cast<off_t>(length)) != 0)
+        failed_ = true;
+#endif
+    return !failed_;
+}
+
+void COutputFile::ClearError()
+{
+    if (file_ != nullptr)
+        std::clearerr(file_);
+    failed_ = false;
+}
+
+void COutputFile::SetUnbuffered()
+{
+    if (file_ != nullptr)
+        std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+bool COutputFile::Close()
+{
+    bool ok = true;
+    if (file_ != nullptr) {
+        // The last buffered block is written here: a full disk often shows up only now.
+        if (std::fflush(file_) != 0 || std::ferror(file_) != 0)
+            failed_ = true;
+        if (std::fclose(file_) != 0)
+            failed_ = true;
+        file_ = nullptr;
+        ok = !failed_;
+    }
+    std::free(path_);
+    path_ = nullptr;
+    failed_ = false;
+    return ok;
+}
+
+bool COutputFile::CloseOrDiscard()
+{
+    if (file_ == nullptr)
+        return false;
+    if (failed_) {
+        Discard();
+        return false;
+    }
+    // Close frees the path, so the file is removed from a copy of it.
+    char* path = path_;
+    path_ = nullptr;
+    const bool ok = Close();
+    if (!ok && path != nullptr)
+        std::remove(path);
+    std::free(path);
+    return ok;
+}
+
+void COutputFile::Discard()
+{
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+        if (path_ != nullptr)
+            std::remove(path_);
+    }
+    std::free(path_);
+    path_ = nullptr;
+    failed_ = false;
+}

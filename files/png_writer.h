@@ -1,0 +1,11 @@
+// PNG still files: gray, RGB or RGB with alpha at 8 or 16 bits per sample, top line first.
+#pragma once
+
+#include "imaging/dib_image.h"
+
+// sampleBits is the width of the samples held in 16-bit images (10, or 12); they are scaled to
+// fill 16 bits. Every call keeps its own library state, so cameras may save at the same time.
+// Returns 1, or 0 when the depth is not one of 8, 16, 24, 32, 48, 64, the image is empty, the
+// file cannot be created or the library or a write fails ("libpng error: ..." goes to stderr);
+// a failed file is deleted.
+int WritePngFile(const char* path, const CDibImage& image, int sampleBits);

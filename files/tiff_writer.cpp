@@ -1,0 +1,124 @@
+#include "files/tiff_writer.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <tiffio.h>
+
+#include "files/working_image.h"
+#include "imaging/convert_kernels.h"
+
+namespace {
+
+struct TiffLayout {
+    uint16_t bitsPerSample;
+    uint16_t photometric;
+    uint16_t samplesPerPixel;
+};
+
+bool LayoutFor(uint16_t bitCount, TiffLayout* layout)
+{
+    switch (bitCount) {
+    case 8:  *layout = {8, PHOTOMETRIC_MINISBLACK, 1}; return true;
+    case 16: *layout = {16, PHOTOMETRIC_MINISBLACK, 1}; return true;
+    case 24: *layout = {8, PHOTOMETRIC_RGB, 3}; return true;
+    case 32: *layout = {8, PHOTOMETRIC_RGB, 4}; return true;
+    case 48: *layout = {16, PHOTOMETRIC_RGB, 3}; return true;
+    case 64: *layout = {16, PHOTOMETRIC_RGB, 4}; return true;
+    default: return false;
+    }
+}
+
+// Messages of this open go to stderr, never to a global handler that might show a window.
+int TiffMessage(TIFF*, void* kind, const char* module, const char* format, va_list args)
+{
+    std::fprintf(stderr, "libtiff %s: %s: ", static_cast<const char*>(kind), module != nullptr ? module : "");
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    return 1;  // handled
+}
+
+char kErrorKind[] = "error";
+char kWarningKind[] = "warning";
+
+TIFF* OpenForWriting(const char* path)
+{
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (options == nullptr)
+        return nullptr;
+    TIFFOpenOptionsSetErrorHandlerExtR(options, TiffMessage, kErrorKind);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, TiffMessage, kWarningKind);
+    TIFF* tif = TIFFOpenExt(path, "w", options);
+    TIFFOpenOptionsFree(options);
+    return tif;
+}
+
+// The samples TIFF stores for a source depth, rows in buffer order and R, G, B order.
+const CDibImage* TiffData(CDibImage& work, const CDibImage& image, int sampleBits)
+{
+    const bool shift4 = sampleBits == 12;
+    switch (image.bitCount) {
+    case 8:
+        return &image;
+    case 16:
+        return MakeWorkingImage(work, image, 16, shift4 ? Gray16Shl4 : Gray16Shl6) ? &work : nullptr;
+    case 24:
+        return MakeWorkingImage(work, image, 24, Rgb24Swap) ? &work : nullptr;
+    case 32:  // the kernel writes three bytes per pixel; the fourth stays 0 from the clear
+        return MakeWorkingImage(work, image, 32, Rgb24Swap) ? &work : nullptr;
+    case 48:
+        return MakeWorkingImage(work, image, 48, shift4 ? Rgb48Shl4Swap : Rgb48Shl6Swap) ? &work : nullptr;
+    case 64:
+        return MakeWorkingImage(work, image, 64, shift4 ? Rgb64Shl4Swap : Rgb64Shl6Swap) ? &work : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+int WriteTiffFile(const char* path, const CDibImage& image, int sampleBits)
+{
+    TiffLayout layout;
+    if (!HasPixelData(image) || !LayoutFor(image.bitCount, &layout) || path == nullptr || path[0] == '\0')
+        return 0;
+    CDibImage work;
+    const CDibImage* data = TiffData(work, image, sampleBits);
+    if (data == nullptr)
+        return 0;
+
+    // The strip holds rows without the DIB's padding.
+    const size_t rowBytes = static_cast<size_t>(data->width) * (data->bitCount / 8);
+    const size_t stripBytes = rowBytes * static_cast<size_t>(data->height);
+    uint8_t* strip = static_cast<uint8_t*>(std::malloc(stripBytes));
+    if (strip == nullptr)
+        return 0;
+    for (int row = 0; row < data->height; ++row)
+        std::memcpy(strip + static_cast<size_t>(row) * rowBytes,
+                    data->bits + static_cast<size_t>(row) * static_cast<size_t>(data->stride), rowBytes);
+
+    TIFF* tif = OpenForWriting(path);
+    if (tif == nullptr) {
+        std::free(strip);
+        return 0;
+    }
+    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(data->width)) == 1 &&
+              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(data->height)) == 1 &&
+              TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
+              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, layout.bitsPerSample) == 1 &&
+              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.photometric) == 1 &&
+              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, layout.samplesPerPixel) == 1;
+    ok = ok && TIFFWriteEncodedStrip(tif, 0, strip, static_cast<tmsize_t>(stripBytes)) > 0;
+    // The directory is written by the flush; TIFFClose would swallow its failure.
+    ok = ok && TIFFFlush(tif) == 1;
+    TIFFClose(tif);
+    std::free(strip);
+    if (!ok) {
+        std::remove(path);
+        return 0;
+    }
+    return 1;
+}
