@@ -8,6 +8,7 @@
 // clamped to the destination's sample range (255, or 1023 for 10-bit samples in 16-bit storage).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "imaging/dib_image.h"

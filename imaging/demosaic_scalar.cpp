@@ -1,0 +1,144 @@
+// Scalar CellDemosaic: the interior with fixed neighbour offsets, and the border with each
+// off-image neighbour replaced by the same-colour site four pixels further in.
+#include "imaging/demosaic_scalar.h"
+
+#include "imaging/sample_access.h"
+
+namespace {
+
+template <typename Sample>
+struct SampleTraits;
+
+template <>
+struct SampleTraits<uint8_t> {
+    static const int32_t kMax = 255;
+    static int32_t Load(const uint8_t* p) { return *p; }
+    static void Store(uint8_t* p, int32_t v) { *p = static_cast<uint8_t>(v); }
+};
+
+template <>
+struct SampleTraits<uint16_t> {
+    static const int32_t kMax = 1023;
+    static int32_t Load(const uint8_t* p) { return LoadSample16(p); }
+    static void Store(uint8_t* p, int32_t v) { StoreSample16(p, static_cast<uint16_t>(v)); }
+};
+
+// One output pixel from the cell of columns x - 1, x and rows y - 1, y. fetch(dx, dy) returns the
+// sample at (x + dx, y + dy), dx and dy in -2..+1. Red sits where rowFlag = 1 and colFlag = 0,
+// blue where rowFlag = 0 and colFlag = 1; its partner sites lie two away across the cell centre.
+template <typename Sample, typename Fetch>
+inline void CellDemosaic(const Fetch& fetch, bool rowFlag, bool colFlag, const DemosaicJob& job,
+                         uint8_t* out) {
+    typedef SampleTraits<Sample> T;
+    const int redNearX = colFlag ? -1 : 0, redFarX = colFlag ? 1 : -2;
+    const int redNearY = rowFlag ? 0 : -1, redFarY = rowFlag ? -2 : 1;
+    const int blueNearX = colFlag ? 0 : -1, blueFarX = colFlag ? -2 : 1;
+    const int blueNearY = rowFlag ? -1 : 0, blueFarY = rowFlag ? 1 : -2;
+
+    const int32_t redSum = 9 * fetch(redNearX, redNearY) + 3 * fetch(redFarX, redNearY) +
+                           3 * fetch(redNearX, redFarY) + fetch(redFarX, redFarY);
+    const int32_t blueSum = 9 * fetch(blueNearX, blueNearY) + 3 * fetch(blueFarX, blueNearY) +
+                            3 * fetch(blueNearX, blueFarY) + fetch(blueFarX, blueFarY);
+    int32_t green = rowFlag == colFlag ? fetch(0, 0) + fetch(-1, -1) : fetch(-1, 0) + fetch(0, -1);
+    green >>= 1;
+    if (green > T::kMax) green = T::kMax;
+
+    T::Store(out, ScaleWeightedSum(blueSum, job.blueFactor, T::kMax));
+    T::Store(out + sizeof(Sample), green);
+    T::Store(out + 2 * sizeof(Sample), ScaleWeightedSum(redSum, job.redFactor, T::kMax));
+}
+
+template <typename Sample>
+void InnerRow(const DemosaicJob& job, int y, int xBegin, int xEnd) {
+    const uint8_t* row = job.src + ptrdiff_t(y) * job.srcStride;
+    uint8_t* out = job.dst + ptrdiff_t(y) * job.dstStride + ptrdiff_t(xBegin) * job.dstBytesPerPixel;
+    const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
+    bool colFlag = ((xBegin & 1) != 0) != job.colPhase;
+    const int stride = job.srcStride;
+    for (int x = xBegin; x < xEnd; ++x, out += job.dstBytesPerPixel, colFlag = !colFlag) {
+        const uint8_t* at = row + ptrdiff_t(x) * ptrdiff_t(sizeof(Sample));
+        auto fetch = [at, stride](int dx, int dy) {
+            return SampleTraits<Sample>::Load(at + ptrdiff_t(dy) * stride +
+                                              ptrdiff_t(dx) * ptrdiff_t(sizeof(Sample)));
+        };
+        CellDemosaic<Sample>(fetch, rowFlag, colFlag, job, out);
+    }
+}
+
+template <typename Sample>
+void Inner(const DemosaicJob& job) {
+    if (job.width <= 4 || job.height <= 4) return;
+    for (int y = 2; y <= job.height - 3; ++y) InnerRow<Sample>(job, y, 2, job.width - 2);
+}
+
+// A neighbour coordinate off the image moves four further in (same site colour); on images
+// narrower than five it then steps back by two until it is inside, and on a one-pixel image it
+// stays on that pixel.
+inline int Reflect(int c, int size) {
+    if (c < 0) {
+        c += 4;
+        while (c >= size && c >= 0) c -= 2;
+    } else if (c >= size) {
+        c -= 4;
+        while (c < 0 && c < size) c += 2;
+    }
+    if (c < 0 || c >= size) c = 0;
+    return c;
+}
+
+template <typename Sample>
+void BorderPixel(const DemosaicJob& job, int x, int y) {
+    const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
+    const bool colFlag = ((x & 1) != 0) != job.colPhase;
+    int cols[4], rows[4];  // offsets -2 .. +1
+    for (int k = 0; k < 4; ++k) {
+        cols[k] = Reflect(x + k - 2, job.width);
+        rows[k] = Reflect(y + k - 2, job.height);
+    }
+    const DemosaicJob* j = &job;
+    auto fetch = [j, &cols, &rows](int dx, int dy) {
+        return SampleTraits<Sample>::Load(j->src + ptrdiff_t(rows[dy + 2]) * j->srcStride +
+                                          ptrdiff_t(cols[dx + 2]) * ptrdiff_t(sizeof(Sample)));
+    };
+    uint8_t* out = job.dst + ptrdiff_t(y) * job.dstStride + ptrdiff_t(x) * job.dstBytesPerPixel;
+    CellDemosaic<Sample>(fetch, rowFlag, colFlag, job, out);
+}
+
+template <typename Sample>
+void BorderRow(const DemosaicJob& job, int y) {
+    if (y < 0 || y >= job.height) return;
+    for (int x = 0; x < job.width; ++x) BorderPixel<Sample>(job, x, y);
+}
+
+template <typename Sample>
+void BorderColumn(const DemosaicJob& job, int x) {
+    if (x < 0 || x >= job.width) return;
+    for (int y = 0; y < job.height; ++y) BorderPixel<Sample>(job, x, y);
+}
+
+// Rows 0 and 1, rows h - 2 and h - 1, columns 0 and 1, columns w - 2 and w - 1; corners twice.
+template <typename Sample>
+void Border(const DemosaicJob& job) {
+    if (job.width <= 0 || job.height <= 0) return;
+    BorderRow<Sample>(job, 0);
+    BorderRow<Sample>(job, 1);
+    BorderRow<Sample>(job, job.height - 2);
+    BorderRow<Sample>(job, job.height - 1);
+    BorderColumn<Sample>(job, 0);
+    BorderColumn<Sample>(job, 1);
+    BorderColumn<Sample>(job, job.width - 2);
+    BorderColumn<Sample>(job, job.width - 1);
+}
+
+}  // namespace
+
+void DemosaicInnerRow8Scalar(const DemosaicJob& job, int y, int xBegin, int xEnd) {
+    InnerRow<uint8_t>(job, y, xBegin, xEnd);
+}
+void DemosaicInnerRow16Scalar(const DemosaicJob& job, int y, int xBegin, int xEnd) {
+    InnerRow<uint16_t>(job, y, xBegin, xEnd);
+}
+void DemosaicInner8Scalar(const DemosaicJob& job) { Inner<uint8_t>(job); }
+void DemosaicInner16Scalar(const DemosaicJob& job) { Inner<uint16_t>(job); }
+void DemosaicBorder8Scalar(const DemosaicJob& job) { Border<uint8_t>(job); }
+void DemosaicBorder16Scalar(const DemosaicJob& job) { Border<uint16_t>(job); }
