@@ -1,0 +1,358 @@
+#include "device/qrn_sdk_lib.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "device/device_paths.h"
+#include "device/driver_channel.h"
+#include "device/ring_index.h"
+
+namespace quorin {
+
+namespace {
+
+// Serial-memory timing of the controller.
+constexpr DWORD kSromReadSettleMs = 6;
+constexpr DWORD kSromWriteSettleMs = 10;
+constexpr int kSromIdCount = 256;
+
+}  // namespace
+
+CQRNSdkLib::CQRNSdkLib() {
+    InitializeCriticalSection(&commandLock_);
+}
+
+CQRNSdkLib::~CQRNSdkLib() {
+    // Buffers must not go away under a running thread.
+    if (thread_ != nullptr) StopTransfer();
+    CloseSnapHandle();
+    FreeBuffers();
+    DeleteCriticalSection(&commandLock_);
+}
+
+void CQRNSdkLib::SetBaseName(const char* name) {
+    std::snprintf(baseName_, sizeof baseName_, "%s", name);
+}
+
+// ---------------------------------------------------------------- paths
+
+void CQRNSdkLib::ProbeDevices() {
+    for (int index = 0; index < kMaxDeviceCount; ++index) {
+        char path[256];
+        FormatDevicePath(baseName_, index, path, sizeof path);
+        HANDLE device = OpenDevice(path);
+        presence_[index] = device != nullptr ? 1 : 0;
+        CloseDevice(&device);
+    }
+    // The selection is left as it was: the streaming device stays the selected one.
+}
+
+int CQRNSdkLib::IsDevicePresent(int index) const {
+    return (index >= 0 && index < kMaxDeviceCount && presence_[index] == 1) ? 1 : 0;
+}
+
+int CQRNSdkLib::SelectDevice(int index) {
+    if (static_cast<unsigned>(index) > static_cast<unsigned>(kMaxDeviceCount)) return DEV_BAD_INDEX;
+    selectedIndex_ = index;
+    FormatDevicePath(baseName_, index, devicePath_, sizeof devicePath_);
+    return DEV_OK;
+}
+
+void CQRNSdkLib::SetDriverParameter(int32_t value) {
+    DeviceCommandGuard guard(&commandLock_);
+    driverParameter_ = value;
+    HANDLE device = OpenDevice(devicePath_);
+    if (device == nullptr) return;
+    uint8_t block[kParameterBlockSize];
+    EncodeParameterBlock(value, block);
+    DWORD moved = 0;
+    DeviceIoControl(device, IOCTL_SET_PARAMETER, block, sizeof block, nullptr, 0, &moved, nullptr);
+    CloseDevice(&device);
+}
+
+// ---------------------------------------------------------------- commands
+
+int CQRNSdkLib::SendCommand(HANDLE device, const CommandBlock& block) {
+    return WritePipe(device, PIPE_COMMAND, kCommandBlockSize, block.bytes);
+}
+
+int CQRNSdkLib::ReadResponse(HANDLE device, uint8_t* firstByte) {
+    // The controller answers the second read; the first one only clears the pipe.
+    uint8_t response[kResponseBlockSize] = {};
+    ReadPipe(device, PIPE_RESPONSE, kResponseBlockSize, response);
+    std::memset(response, 0, sizeof response);
+    const int rc = ReadPipe(device, PIPE_RESPONSE, kResponseBlockSize, response);
+    if (rc == DEV_OK) *firstByte = response[0];
+    return rc;
+}
+
+int CQRNSdkLib::SendSingleCommand(const CommandBlock& block) {
+    DeviceCommandGuard guard(&commandLock_);
+    HANDLE device = OpenDevice(devicePath_);
+    if (device == nullptr) return 0;
+    const int rc = SendCommand(device, block);
+    CloseDevice(&device);
+    return rc == DEV_OK ? 1 : 0;
+}
+
+int CQRNSdkLib::WritePort(uint8_t port, uint8_t value) {
+    return SendSingleCommand(EncodeWritePort(port, value));
+}
+
+int CQRNSdkLib::ReadPort(uint8_t port, uint8_t* out) {
+    if (out == nullptr) return 0;
+    DeviceCommandGuard guard(&commandLock_);
+    HANDLE device = OpenDevice(devicePath_);
+    if (device == nullptr) return 0;
+    int result = 0;
+    uint8_t value = 0;
+    if (SendCommand(device, EncodeReadPort(port)) == DEV_OK &&
+        ReadResponse(device, &value) == DEV_OK) {
+        result = 1;
+    }
+    *out = result ? value : 0;
+    CloseDevice(&device);
+    return result;
+}
+
+int CQRNSdkLib::ReadSrom(int address, uint8_t* out) {
+    if (out == nullptr || address < kSromIdBase || address > 0xFFFF) return 0;
+    DeviceCommandGuard guard(&commandLock_);
+    HANDLE device = OpenDevice(devicePath_);
+    if (device == nullptr) return 0;
+    SendCommand(device, EncodeSromRead(static_cast<uint16_t>(address)));
+    Sleep(kSromReadSettleMs);
+    uint8_t value = 0;
+    const int rc = ReadResponse(device, &value);
+    Sleep(kSromReadSettleMs);
+    CloseDevice(&device);
+    if (rc != DEV_OK) return 0;
+    *out = value;
+    return 1;
+}
+
+int CQRNSdkLib::ReadSromID(int index, uint8_t* out) {
+    if (index < 0 || index >= kSromIdCount) return 0;
+    return ReadSrom(kSromIdBase + index, out);
+}
+
+int CQRNSdkLib::WriteSromID(int index, uint8_t value) {
+    if (index < 0 || index >= kSromIdCount) return 0;
+    DeviceCommandGuard guard(&commandLock_);
+    HANDLE device = OpenDevice(devicePath_);
+    if (device == nullptr) return 0;
+    const int rc = SendCommand(device, EncodeSromWrite(static_cast<uint16_t>(kSromIdBase + index), value));
+    Sleep(kSromWriteSettleMs);
+    CloseDevice(&device);
+    return rc == DEV_OK ? 1 : 0;
+}
+
+int CQRNSdkLib::SendPrepare() {
+    DeviceCommandGuard guard(&commandLock_);
+    HANDLE device = OpenDevice(devicePath_);
+    if (device == nullptr) return 0;
+    SendCommand(device, EncodePrepare());
+    CloseDevice(&device);
+    return 1;
+}
+
+int CQRNSdkLib::SendTransferSize() {
+    SendSingleCommand(EncodeSetTransferSize(transferSize_));
+    return 1;
+}
+
+int CQRNSdkLib::ResetSensor() {
+    DeviceCommandGuard guard(&commandLock_);
+    if (!WritePort(PORT_SENSOR_RESET, 0x11)) return 0;
+    return WritePort(PORT_SENSOR_RESET, 0);
+}
+
+// ---------------------------------------------------------------- virtual slots
+
+int CQRNSdkLib::CopyWindow(void* dst, size_t dstBytes, const void* src) {
+    return CopyFrameWindow(static_cast<uint8_t*>(dst), dstBytes, static_cast<const uint8_t*>(src),
+                           geometry_, PixelBytes());
+}
+
+int CQRNSdkLib::ConvertYuvRect(void*, const void*, int, const RECT*) { return 0; }
+
+int CQRNSdkLib::ConvertYuv(void*, const void*, int) { return 0; }
+
+int CQRNSdkLib::CopyInterlaced(void*, const void*) { return 0; }
+
+int CQRNSdkLib::SetSubType(int value) {
+    subType_ = (value >= 0 && value <= 2) ? value : 1;
+    return 1;
+}
+
+int CQRNSdkLib::SetWordMode(int on) {
+    DeviceCommandGuard guard(&commandLock_);
+    wordMode_ = on != 0 ? 1 : 0;
+    SendSingleCommand(EncodeSetWordMode(static_cast<uint8_t>(wordMode_)));
+    return 1;
+}
+
+// ---------------------------------------------------------------- geometry
+
+void CQRNSdkLib::ResetDefaults() {
+    DeviceCommandGuard guard(&commandLock_);
+    wordMode_ = 0;
+    geometry_.lineWidth = 1339;
+    geometry_.xOffset = 50;
+    geometry_.imageWidth = 1280;
+    geometry_.totalLines = 1040;
+    geometry_.yOffset = 10;
+    geometry_.imageHeight = 1028;
+    transferSize_ = TransferSizeOf(geometry_);
+    window_.mode = 0;
+    driverParameter_ = kDefaultDriverParameter;
+    subType_ = 0;
+    CloseSnapHandle();
+}
+
+int CQRNSdkLib::SetGeometry(int32_t L, int32_t X, int32_t W, int32_t T, int32_t Y, int32_t H,
+                            int32_t N) {
+    const FrameGeometry g = {L, X, W, T, Y, H, N};
+    const int check = CheckFrameGeometry(g);
+    if (check != DEV_OK) return check;
+    DeviceCommandGuard guard(&commandLock_);
+    if (thread_ != nullptr && transfer_.stopFlag.load() == 0) return DEV_ALREADY_STREAMING;
+    FreeBuffers();
+    geometry_ = g;
+    transferSize_ = TransferSizeOf(g);
+    const size_t bufferBytes = static_cast<size_t>(transferSize_) * 2;  // room for 16-bit pixels
+    if (!raw_.Allocate(bufferBytes)) return DEV_NO_MEMORY;
+    if (!ring_.Allocate(N, bufferBytes)) return DEV_NO_MEMORY;
+    SendTransferSize();
+    return DEV_OK;
+}
+
+void CQRNSdkLib::FreeBuffers() {
+    raw_.Release();
+    ring_.Release();
+}
+
+size_t CQRNSdkLib::WindowBytes() const {
+    return static_cast<size_t>(geometry_.imageWidth) * static_cast<size_t>(geometry_.imageHeight) *
+           static_cast<size_t>(PixelBytes());
+}
+
+// ---------------------------------------------------------------- streaming
+
+int32_t CQRNSdkLib::ReapTransferThread() {
+    if (thread_ != nullptr) {
+        WaitForSingleObject(thread_, INFINITE);  // the end event precedes the thread's exit
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    if (transfer_.frameEvent != nullptr) CloseHandle(transfer_.frameEvent);
+    if (transfer_.endEvent != nullptr) CloseHandle(transfer_.endEvent);
+    transfer_.frameEvent = nullptr;
+    transfer_.endEvent = nullptr;
+    return transfer_.endCode.load();
+}
+
+int CQRNSdkLib::StartTransfer() {
+    if (transfer_.stopFlag.load() == 0) return DEV_ALREADY_STREAMING;
+    ReapTransferThread();  // a run that ended on its own
+    const uint32_t length = transferSize_ * (wordMode_ ? 2u : 1u);
+    if (ring_.Count() < 2 || length == 0 || length > ring_.BufferSize()) return DEV_NO_BUFFER;
+    SendPrepare();
+    transfer_.endEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    transfer_.frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (transfer_.endEvent == nullptr || transfer_.frameEvent == nullptr) {
+        ReapTransferThread();
+        return DEV_NO_MEMORY;
+    }
+    transfer_.transferLength.store(length);
+    transfer_.endCode.store(DEV_OK);
+    transfer_.errorFlag.store(0);
+    transfer_.writeIndex.store(0);
+    transfer_.readIndex.store(0);
+    transfer_.ringCount = ring_.Count();
+    transfer_.ring = ring_.Entries();
+    transfer_.alternateCode = alternateTransferCode_;
+    transfer_.devicePath = devicePath_;
+    transfer_.stopFlag.store(0);
+    thread_ = CreateThread(nullptr, 0, TransferThread, &transfer_, 0, nullptr);
+    if (thread_ == nullptr) {
+        transfer_.stopFlag.store(1);
+        ReapTransferThread();
+        return DEV_NO_MEMORY;
+    }
+    SetThreadPriority(thread_, THREAD_PRIORITY_HIGHEST);
+    return DEV_OK;
+}
+
+int CQRNSdkLib::StopTransfer() {
+    // A run that ended without a failure (never started, or no device) reports 0.
+    const bool quiet = transfer_.stopFlag.load() == 1 && transfer_.errorFlag.load() == 0;
+    int32_t endCode = DEV_OK;
+    if (thread_ != nullptr) {
+        transfer_.stopFlag.store(1);
+        WaitForSingleObject(transfer_.endEvent, INFINITE);
+        endCode = ReapTransferThread();
+    } else {
+        ReapTransferThread();
+    }
+    transfer_.stopFlag.store(1);
+    transfer_.errorFlag.store(0);
+    return quiet ? DEV_OK : endCode;
+}
+
+int CQRNSdkLib::WaitFrame() {
+    if (transfer_.errorFlag.load() == 1) return WAIT_FRAME_FAILED;
+    if (transfer_.stopFlag.load() == 1) return WAIT_FRAME_NOT_STREAMING;
+    const int32_t count = transfer_.ringCount;
+    const int32_t write = transfer_.writeIndex.load();
+    const int32_t read = transfer_.readIndex.load();
+    if (FramesPending(write, read, count) <= 0) {
+        const DWORD wait = WaitForSingleObject(transfer_.frameEvent, kFrameWaitMs);
+        return wait == WAIT_OBJECT_0 ? WAIT_FRAME_AGAIN : WAIT_FRAME_FAILED;
+    }
+    transfer_.readIndex.store(NewestFrameIndex(write, read, count));
+    return WAIT_FRAME_READY;
+}
+
+int CQRNSdkLib::SnapFrame() {
+    const uint32_t length = transferSize_ * (wordMode_ ? 2u : 1u);
+    if (raw_.Data() == nullptr || length == 0 || length > raw_.Size()) return DEV_NO_BUFFER;
+    if (snapHandle_ == nullptr || snapHandle_ == INVALID_HANDLE_VALUE) {
+        snapHandle_ = OpenDevice(devicePath_);
+        if (snapHandle_ == nullptr) return DEV_NO_HANDLE;
+    }
+    SendPrepare();
+    SendCommand(snapHandle_, EncodeRequestFrame());  // a lost request shows up as a failed read
+    const uint32_t code = alternateSnapCode_ ? IOCTL_PIPE_IN_DIRECT_ALT : IOCTL_PIPE_IN_DIRECT;
+    uint32_t moved = 0;
+    const int rc = PipeTransfer(snapHandle_, PIPE_IMAGE, raw_.Data(), length, code, &moved);
+    if (rc != 0 || moved != length) {
+        CloseDevice(&snapHandle_);  // the next snapshot reopens
+        return DEV_FRAME_FAILED;
+    }
+    return DEV_OK;
+}
+
+void CQRNSdkLib::CloseSnapHandle() {
+    CloseDevice(&snapHandle_);
+    snapHandle_ = nullptr;
+}
+
+int CQRNSdkLib::FetchFrame(void* dst, size_t dstBytes) {
+    const int32_t count = ring_.Count();
+    if (dst == nullptr || count == 0) return DEV_NO_BUFFER;
+    if (WindowSourceBytes(geometry_, PixelBytes()) > ring_.BufferSize()) return DEV_NO_BUFFER;
+    const int32_t read = transfer_.readIndex.load();
+    const int rc = CopyWindow(dst, dstBytes, ring_.Data(read));
+    if (rc != DEV_OK) return rc;
+    transfer_.readIndex.store(NextReadIndex(read, count));
+    return rc;
+}
+
+int CQRNSdkLib::FetchSnapFrame(void* dst, size_t dstBytes) {
+    if (dst == nullptr || raw_.Data() == nullptr) return DEV_NO_BUFFER;
+    if (WindowSourceBytes(geometry_, PixelBytes()) > raw_.Size()) return DEV_NO_BUFFER;
+    return CopyWindow(dst, dstBytes, raw_.Data());
+}
+
+}  // namespace quorin

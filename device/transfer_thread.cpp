@@ -1,0 +1,65 @@
+#include "device/transfer_thread.h"
+
+#include "device/command_block.h"
+#include "device/device_protocol.h"
+#include "device/driver_channel.h"
+#include "device/ring_index.h"
+
+namespace quorin {
+
+namespace {
+
+// Streams until a stop is requested or a frame fails; returns the end code.
+int32_t StreamFrames(TransferBlock* block, HANDLE device) {
+    const uint32_t readCode = block->alternateCode ? IOCTL_PIPE_IN_DIRECT_ALT : IOCTL_PIPE_IN_DIRECT;
+    const uint32_t length = block->transferLength.load();
+    bool shortFrameForgiven = false;  // one short frame per run is dropped, not fatal
+    for (;;) {
+        const int32_t write = block->writeIndex.load();
+        uint8_t* buffer = block->ring[write].data;
+
+        CommandBlock request = EncodeRequestFrame();
+        uint32_t moved = 0;
+        PipeTransfer(device, PIPE_COMMAND, request.bytes, kCommandBlockSize, IOCTL_PIPE_OUT_DIRECT,
+                     &moved);  // a lost request shows up as a failed read
+
+        moved = 0;
+        const int rc = PipeTransfer(device, PIPE_IMAGE, buffer, length, readCode, &moved);
+        const bool failed = rc != 0;
+        const bool shortFrame = !failed && moved != length;
+        if (failed || (shortFrame && shortFrameForgiven)) {
+            // Flag first, then wake the consumer: the slot is never handed on.
+            block->errorFlag.store(1);
+            SetEvent(block->frameEvent);
+            return DEV_FRAME_FAILED;
+        }
+        if (shortFrame) {
+            shortFrameForgiven = true;  // refill the same slot
+        } else {
+            block->writeIndex.store(NextWriteIndex(write, block->readIndex.load(), block->ringCount));
+            SetEvent(block->frameEvent);
+        }
+        if (block->stopFlag.load() == 1) return DEV_OK;
+    }
+}
+
+}  // namespace
+
+DWORD WINAPI TransferThread(LPVOID param) {
+    TransferBlock* block = static_cast<TransferBlock*>(param);
+    int32_t endCode = DEV_OK;
+    HANDLE device = OpenDevice(block->devicePath);
+    if (device == nullptr) {
+        endCode = DEV_NO_HANDLE;
+    } else {
+        if (block->stopFlag.load() != 1) endCode = StreamFrames(block, device);
+        CloseDevice(&device);
+    }
+    block->endCode.store(endCode);
+    block->errorFlag.store(endCode == DEV_FRAME_FAILED ? 1 : 0);
+    block->stopFlag.store(1);
+    SetEvent(block->endEvent);
+    return 0;
+}
+
+}  // namespace quorin

@@ -1,0 +1,36 @@
+// The streaming thread: requests and reads frames back to back into the
+// frame ring on its own driver handle and signals one event per frame.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "device/frame_buffers.h"
+
+namespace quorin {
+
+// Shared by the transfer thread and the consumer without a lock: every field
+// the two sides both touch is a single atomic 32-bit value. The frame event
+// orders a completed frame before the consumer looks at the indices; the end
+// event orders the thread's last stores before the stopper reads them.
+struct TransferBlock {
+    std::atomic<uint32_t> transferLength{0};  // bytes per frame read
+    HANDLE frameEvent = nullptr;              // auto reset, one signal per completed slot
+    HANDLE endEvent = nullptr;                // manual reset, set as the thread's last act
+    std::atomic<int32_t> endCode{0};          // 0 stopped, 10 no device, 19 frame failed
+    std::atomic<int32_t> stopFlag{1};         // 1: no thread runs or stop requested
+    std::atomic<int32_t> errorFlag{0};        // 1: the run ended with 19
+    int32_t ringCount = 0;
+    FrameRingEntry* ring = nullptr;
+    std::atomic<int32_t> writeIndex{0};       // entry the thread fills next
+    std::atomic<int32_t> readIndex{0};        // entry held by the consumer
+    int32_t alternateCode = 0;                // frame reads with the alternate code
+    const char* devicePath = nullptr;
+};
+
+// Thread procedure; `param` is the TransferBlock. Returns 0.
+DWORD WINAPI TransferThread(LPVOID param);
+
+}  // namespace quorin
