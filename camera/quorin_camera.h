@@ -1,0 +1,132 @@
+// The per-handle camera object: ties the device, image processing, preview, recording and settings
+// together behind the exports. Every failure is reported through ReportError or NotifyError before
+// the failure value is returned.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "VazadoZir_O52RO_VIZ.h"
+#include "camera/critical_section.h"
+#include "camera/error_history.h"
+
+class CQuorinM52DXLTXSdk;
+
+class CQuorin {
+public:
+    CQuorin();
+    virtual ~CQuorin();
+    CQuorin(const CQuorin&) = delete;
+    CQuorin& operator=(const CQuorin&) = delete;
+
+    // Second stage of Quorin_Initialize.
+    int Initialize(HWND notify);
+
+    // Error history and notification.
+    void ReportError(int32_t code);
+    void NotifyError(int32_t code);
+    int32_t PopError() { return errorHistory_.Pop(); }
+
+    // Device selection and information.
+    int EnumDevice(char* names);
+    int EnumDeviceW(wchar_t* names);
+    int GetDeviceName(int index, char* name, int size);
+    int GetDeviceNameW(int index, wchar_t* name, int size);
+    int SetDeviceNumber(int index);
+    int GetCameraInfo(QuorinCameraInfo* info);
+    int LoadConfigFile(const char* path);
+    int LoadConfigFileW(const wchar_t* path);
+    std::vector<std::pair<int32_t, int32_t>> ConfigList();
+
+    // Acquisition.
+    int Preview();
+    int CallBackPreview(HWND window, BYTE* buffer, int size, int topDown);
+    int StartPreview();
+    int StopPreview();
+    int Capture();
+    int SnapShot(BYTE* buffer, int size, int topDown);
+    int Trigger(HWND window, BYTE* buffer, int size, int topDown);
+    int GetImage(BYTE* buffer, int size, int topDown);
+    int Close();
+    int SetPreviewWindow(HWND parent, int left, int top, int right, int bottom);
+
+    // Capture geometry, format and timing.
+    int SetCaptureWindow(int w, int h);
+    int SetCaptureWindowEx(int hTotal, int hStart, int hEffective, int vTotal, int vStart, int vEffective);
+    int GetCaptureWindowEx(int* hTotal, int* hStart, int* hEffective, int* vTotal, int* vStart, int* vEffective);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int SetColorMode(int bits);
+    int GetColorMode() const;
+    int SetSubSample(int mode);
+    int GetSubSample() const { return subSample_; }
+    int SetWaitTime(int ms);
+    int GetWaitTime() const { return waitTime_; }
+    int SetHalfClock(int mode);
+    int GetHalfClock(int* ok);
+    int GetRealExposureTime(int* ok);
+    int SetRealExposureTime(int microseconds);
+
+    // Recording and still files.
+    int Record(const char* path, int durationMs, int showWindow);
+    int RecordW(const wchar_t* path, int durationMs, int showWindow);
+    int SaveImage(const char* path, int fileType);
+    int SaveImageW(const wchar_t* path, int fileType);
+
+    // Adjustable values.
+    int GetFilterValue(int id, int* ok);
+    int SetFilterValue(int id, int value);
+
+    // Sensor and device access.
+    int ReadRegister(int address, int* ok);
+    int WriteRegister(int address, int value);
+    int ReadSromID(int address, int* ok);
+    int WriteSromID(int address, int value);
+    int GetIOPort(BYTE* value);
+    int SetIOPort(int value);
+    int SetMirrorH(int on);
+    int SetMirrorV(int on);
+    int GetMirrorH();
+    int GetMirrorV();
+    int SetAutoIris(int mode);
+    int GetAutoIris(int* ok);
+
+    // Property dialogs.
+    int ShowDialog(int which, HWND parent);
+
+private:
+    // Reports 1 and returns false when no device object exists.
+    bool RequireDevice();
+    bool NotifyUnlessDevice();
+
+    CQuorinM52DXLTXSdk* device_ = nullptr;
+
+    // Capture geometry and format; written by callers, read by workers.
+    std::atomic<int32_t> hTotal_{1360}, vTotal_{1024};
+    std::atomic<int32_t> width_{1360}, height_{1024};
+    std::atomic<int32_t> hStart_{0}, vStart_{0};
+    std::atomic<int32_t> colourType_{0};
+    std::atomic<int32_t> subSample_{0};
+    std::atomic<int32_t> waitTime_{10};
+    std::atomic<int32_t> halfClock_{0};
+    std::atomic<int32_t> autoIris_{0};
+    std::atomic<int32_t> acquisitionMode_{0};
+    std::atomic<int32_t> runFlag_{0};
+    std::atomic<int32_t> imageReady_{0};
+
+    HWND notifyWindow_ = nullptr;
+    HWND callbackWindow_ = nullptr;
+    BYTE* callerBuffer_ = nullptr;
+    int32_t callerBufferSize_ = 0;
+    int32_t callerTopDown_ = 0;
+
+    CriticalSection frameLock_;
+    CriticalSection configLock_;
+    std::vector<std::pair<int32_t, int32_t>> configList_;
+
+    ErrorHistory errorHistory_;
+};
