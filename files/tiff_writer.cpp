@@ -66,8 +66,8 @@ const CDibImage* TiffData(CDibImage& work, const CDibImage& image, int sampleBit
         return MakeWorkingImage(work, image, 16, shift4 ? Gray16Shl4 : Gray16Shl6) ? &work : nullptr;
     case 24:
         return MakeWorkingImage(work, image, 24, Rgb24Swap) ? &work : nullptr;
-    case 32:  // the kernel writes three bytes per pixel; the fourth stays 0 from the clear
-        return MakeWorkingImage(work, image, 32, Rgb24Swap) ? &work : nullptr;
+    case 32:  // the fourth sample is added as 0 when the strip is assembled
+        return MakeWorkingImage(work, image, 24, Rgb24Swap) ? &work : nullptr;
     case 48:
         return MakeWorkingImage(work, image, 48, shift4 ? Rgb48Shl4Swap : Rgb48Shl6Swap) ? &work : nullptr;
     case 64:
@@ -90,14 +90,23 @@ int WriteTiffFile(const char* path, const CDibImage& image, int sampleBits)
         return 0;
 
     // The strip holds rows without the DIB's padding.
-    const size_t rowBytes = static_cast<size_t>(data->width) * (data->bitCount / 8);
+    const size_t pixelBytes = static_cast<size_t>(layout.samplesPerPixel) * (layout.bitsPerSample / 8);
+    const size_t rowBytes = static_cast<size_t>(data->width) * pixelBytes;
     const size_t stripBytes = rowBytes * static_cast<size_t>(data->height);
-    uint8_t* strip = static_cast<uint8_t*>(std::malloc(stripBytes));
+    uint8_t* strip = static_cast<uint8_t*>(std::calloc(stripBytes, 1));
     if (strip == nullptr)
         return 0;
-    for (int row = 0; row < data->height; ++row)
-        std::memcpy(strip + static_cast<size_t>(row) * rowBytes,
-                    data->bits + static_cast<size_t>(row) * static_cast<size_t>(data->stride), rowBytes);
+    const size_t dataPixelBytes = data->bitCount / 8u;
+    for (int row = 0; row < data->height; ++row) {
+        uint8_t* dst = strip + static_cast<size_t>(row) * rowBytes;
+        const uint8_t* src = data->bits + static_cast<size_t>(row) * static_cast<size_t>(data->stride);
+        if (dataPixelBytes == pixelBytes) {
+            std::memcpy(dst, src, rowBytes);
+        } else {  // 24-bit R, G, B into four samples, the fourth left 0
+            for (int x = 0; x < data->width; ++x)
+                std::memcpy(dst + x * pixelBytes, src + x * dataPixelBytes, dataPixelBytes);
+        }
+    }
 
     TIFF* tif = OpenForWriting(path);
     if (tif == nullptr) {

@@ -1,0 +1,312 @@
+// Still files of every depth and type, written through SaveStillImage and read back with the
+// image libraries' own decoders (no code of the writers involved in reading).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "files/still_image_writer.h"
+#include "still_test_support.h"
+
+namespace {
+
+const uint16_t kDepths[] = {8, 16, 24, 32, 48, 64};
+
+struct Source {
+    CDibImage image;
+    Source(int width, int height, uint16_t depth, Pattern pattern, uint32_t seed)
+    {
+        EXPECT_EQ(1, image.Create(width, height, depth));
+        FillPattern(image, pattern, seed);
+    }
+};
+
+std::string Name(const char* stem, uint16_t depth, const char* ext)
+{
+    return std::string(stem) + std::to_string(depth) + ext;
+}
+
+// ---- Type codes and inputs that must be refused -------------------------------------------
+
+TEST(StillImageRefusals, UnknownTypeCodesCreateNoFile)
+{
+    ScratchDir dir;
+    Source src(16, 8, 24, Pattern::Noise, 1);
+    for (int type : {7, -1, 8, 1000, -2147483647 - 1}) {
+        const std::string path = dir.File("unknown" + std::to_string(type));
+        EXPECT_EQ(0, SaveStillImage(path.c_str(), src.image, type, 10)) << "type " << type;
+        EXPECT_FALSE(FileExists(path)) << "type " << type;
+    }
+}
+
+TEST(StillImageRefusals, EmptyImageOrPathGivesZero)
+{
+    ScratchDir dir;
+    CDibImage empty;
+    Source src(4, 4, 8, Pattern::Noise, 2);
+    for (int type = 0; type <= 6; ++type) {
+        const std::string path = dir.File("empty" + std::to_string(type));
+        EXPECT_EQ(0, SaveStillImage(path.c_str(), empty, type, 10)) << "type " << type;
+        EXPECT_FALSE(FileExists(path));
+        EXPECT_EQ(0, SaveStillImage(nullptr, src.image, type, 10)) << "type " << type;
+        EXPECT_EQ(0, SaveStillImage("", src.image, type, 10)) << "type " << type;
+    }
+}
+
+TEST(StillImageRefusals, MissingFolderGivesZero)
+{
+    ScratchDir dir;
+    Source src(4, 4, 24, Pattern::Noise, 3);
+    const std::string path = dir.File("no-such-folder/x.bin");
+    for (int type = 0; type <= 6; ++type)
+        EXPECT_EQ(0, SaveStillImage(path.c_str(), src.image, type, 10)) << "type " << type;
+}
+
+// ---- BMP ---------------------------------------------------------------------------------
+
+TEST(StillImageBmp, EveryDepthHasHeaderTableAndRowsBottomUp)
+{
+    ScratchDir dir;
+    for (uint16_t depth : kDepths) {
+        SCOPED_TRACE(depth);
+        Source src(37, 11, depth, Pattern::Noise, depth);  // odd width: rows carry padding
+        const std::string path = dir.File(Name("d", depth, ".bmp"));
+        ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFileBmp, 10));
+        const std::vector<uint8_t> f = ReadFileBytes(path);
+        const uint32_t offset = depth == 8 ? 1078 : 54;
+        const size_t pixelBytes = size_t(src.image.height) * src.image.stride;
+        ASSERT_EQ(offset + pixelBytes, f.size());
+        EXPECT_EQ('B', f[0]);
+        EXPECT_EQ('M', f[1]);
+        EXPECT_EQ(f.size(), U32At(f, 2));
+        EXPECT_EQ(0u, U32At(f, 6));
+        EXPECT_EQ(offset, U32At(f, 10));
+        EXPECT_EQ(40u, U32At(f, 14));
+        EXPECT_EQ(37u, U32At(f, 18));
+        EXPECT_EQ(11u, U32At(f, 22));  // positive: bottom-up
+        EXPECT_EQ(1, U16At(f, 26));
+        EXPECT_EQ(depth, U16At(f, 28));  // 16, 48 and 64 go out as they are
+        EXPECT_EQ(0u, U32At(f, 30));
+        if (depth == 8) {
+            for (int i = 0; i < 256; ++i) {  // the gray ramp of 8-bit images
+                ASSERT_EQ(uint32_t(i * 0x010101), U32At(f, 54 + 4 * i)) << "entry " << i;
+            }
+        }
+        // The first stored row is the picture's bottom line (the last memory row), padding
+        // included, the last stored row its top line.
+        for (int row = 0; row < src.image.height; ++row) {
+            const uint8_t* expect = src.image.bits + size_t(src.image.height - 1 - row) * src.image.stride;
+            ASSERT_EQ(0, std::memcmp(expect, f.data() + offset + size_t(row) * src.image.stride,
+                                     size_t(src.image.width) * depth / 8))
+                << "file row " << row;
+        }
+    }
+}
+
+TEST(StillImageBmp, FullSensorSizes)
+{
+    ScratchDir dir;
+    Source gray(1360, 1024, 8, Pattern::Smooth, 1);
+    const std::string p8 = dir.File("full8.bmp");
+    ASSERT_EQ(1, SaveStillImage(p8.c_str(), gray.image, kStillFileBmp, 10));
+    EXPECT_EQ(1078u + 1024u * 1360u, ReadFileBytes(p8).size());
+
+    Source colour(1360, 1024, 24, Pattern::Smooth, 1);
+    const std::string p24 = dir.File("full24.bmp");
+    ASSERT_EQ(1, SaveStillImage(p24.c_str(), colour.image, kStillFileBmp, 10));
+    EXPECT_EQ(54u + 1024u * 4080u, ReadFileBytes(p24).size());
+}
+
+TEST(StillImageBmp, ReplacesExistingFileAndCreatesNewOne)
+{
+    ScratchDir dir;
+    const std::string path = dir.File("over.bmp");
+    {
+        std::ofstream big(path, std::ios::binary);
+        big << std::string(200000, 'x');
+    }
+    Source src(5, 3, 24, Pattern::Noise, 9);
+    ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFileBmp, 10));
+    EXPECT_EQ(54u + 3u * 16u, ReadFileBytes(path).size());  // cut to the new length
+
+    const std::string fresh = dir.File("fresh.bmp");
+    ASSERT_EQ(1, SaveStillImage(fresh.c_str(), src.image, kStillFileBmp, 10));
+    EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(fresh));
+}
+
+// ---- Raw ---------------------------------------------------------------------------------
+
+TEST(StillImageRaw, PixelBlockInBufferOrderWithPadding)
+{
+    ScratchDir dir;
+    for (uint16_t depth : kDepths) {
+        SCOPED_TRACE(depth);
+        Source src(13, 7, depth, Pattern::Noise, 100 + depth);
+        const std::string path = dir.File(Name("raw", depth, ".raw"));
+        ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFileRaw, 10));
+        const std::vector<uint8_t> f = ReadFileBytes(path);
+        ASSERT_EQ(size_t(src.image.height) * src.image.stride, f.size());
+        EXPECT_EQ(0, std::memcmp(src.image.bits, f.data(), f.size()));
+    }
+}
+
+// ---- PNG ---------------------------------------------------------------------------------
+
+TEST(StillImagePng, EveryDepthDecodesToTheSourceSamples)
+{
+    ScratchDir dir;
+    const int kColourTypes[] = {0, 0, 2, 6, 2, 6};
+    int i = 0;
+    for (uint16_t depth : kDepths) {
+        SCOPED_TRACE(depth);
+        Source src(29, 9, depth, Pattern::Noise, 200 + depth);
+        const std::string path = dir.File(Name("d", depth, ".png"));
+        ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFilePng, 10));
+        Picture got;
+        int colourType = -1;
+        ASSERT_TRUE(ReadPng(path, &got, &colourType));
+        EXPECT_EQ(kColourTypes[i++], colourType);
+        EXPECT_EQ("", ComparePictures(ExpectedPicture(src.image, kStillFilePng), got, 0));
+    }
+}
+
+TEST(StillImagePng, SixteenBitMaximumFillsSixteenBits)
+{
+    ScratchDir dir;
+    Source src(6, 2, 16, Pattern::Noise, 1);
+    for (int x = 0; x < 6; ++x)
+        for (int y = 0; y < 2; ++y) {
+            src.image.bits[y * src.image.stride + 2 * x] = 0xFF;  // 1023
+            src.image.bits[y * src.image.stride + 2 * x + 1] = 0x03;
+        }
+    const std::string path = dir.File("max16.png");
+    ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFilePng, 10));
+    Picture got;
+    int colourType = -1;
+    ASSERT_TRUE(ReadPng(path, &got, &colourType));
+    EXPECT_EQ(16, got.bitDepth);
+    for (uint32_t s : got.samples)
+        ASSERT_EQ(65472u, s);
+}
+
+TEST(StillImagePng, ThirtyTwoBitAlphaIsComplementOfFourthByte)
+{
+    ScratchDir dir;
+    Source src(4, 3, 32, Pattern::Noise, 5);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            src.image.bits[y * src.image.stride + 4 * x + 3] = x == 3 ? 200 : 0;
+    const std::string path = dir.File("alpha.png");
+    ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFilePng, 10));
+    Picture got;
+    int colourType = -1;
+    ASSERT_TRUE(ReadPng(path, &got, &colourType));
+    ASSERT_EQ(4, got.channels);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(x == 3 ? 55u : 255u, got.At(x, y, 3)) << x << "," << y;
+}
+
+// ---- TIFF --------------------------------------------------------------------------------
+
+TEST(StillImageTiff, EveryDepthHasItsTagsAndSamples)
+{
+    ScratchDir dir;
+    struct Want {
+        uint16_t bits, photometric, samples;
+    } const kWant[] = {{8, 1, 1}, {16, 1, 1}, {8, 2, 3}, {8, 2, 4}, {16, 2, 3}, {16, 2, 4}};
+    int i = 0;
+    for (uint16_t depth : kDepths) {
+        SCOPED_TRACE(depth);
+        Source src(31, 10, depth, Pattern::Noise, 300 + depth);
+        const std::string path = dir.File(Name("d", depth, ".tif"));
+        ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFileTiff, 10));
+        Picture got;
+        TiffTags tags;
+        ASSERT_TRUE(ReadTiff(path, &got, &tags));
+        EXPECT_EQ(31u, tags.width);
+        EXPECT_EQ(10u, tags.height);
+        EXPECT_EQ(kWant[i].bits, tags.bitsPerSample);
+        EXPECT_EQ(kWant[i].photometric, tags.photometric);
+        EXPECT_EQ(kWant[i].samples, tags.samplesPerPixel);
+        EXPECT_EQ(1, tags.compression);
+        EXPECT_EQ(1, tags.planar);
+        EXPECT_EQ(1u, tags.strips);
+        EXPECT_FALSE(tags.bigEndian);  // the machine's order on x86
+        EXPECT_EQ("", ComparePictures(ExpectedPicture(src.image, kStillFileTiff), got, 0));
+        ++i;
+    }
+}
+
+TEST(StillImageTiff, ThirtyTwoBitFourthSampleIsZero)
+{
+    ScratchDir dir;
+    Source src(5, 4, 32, Pattern::Noise, 77);  // fourth bytes are noise in the source
+    const std::string path = dir.File("four.tif");
+    ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFileTiff, 10));
+    Picture got;
+    TiffTags tags;
+    ASSERT_TRUE(ReadTiff(path, &got, &tags));
+    ASSERT_EQ(4, got.channels);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(0u, got.At(x, y, 3));
+}
+
+// ---- JPEG --------------------------------------------------------------------------------
+
+TEST(StillImageJpeg, EveryDepthAndQualityIsProgressiveAndUpright)
+{
+    ScratchDir dir;
+    const int kTypes[] = {kStillFileJpeg100, kStillFileJpeg70, kStillFileJpeg20};
+    const double kMeanError[] = {1.0, 2.5, 5.0};
+    for (uint16_t depth : kDepths) {
+        Source src(64, 48, depth, Pattern::Smooth, 1);
+        const Picture expected = ExpectedJpegPicture(src.image);
+        for (int q = 0; q < 3; ++q) {
+            SCOPED_TRACE("depth " + std::to_string(depth) + " type " + std::to_string(kTypes[q]));
+            const std::string path = dir.File(Name("d", depth, "") + "-" + std::to_string(kTypes[q]) + ".jpg");
+            ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kTypes[q], 10));
+            Picture got;
+            bool progressive = false;
+            ASSERT_TRUE(ReadJpeg(path, &got, &progressive));
+            EXPECT_TRUE(progressive);
+            EXPECT_EQ("", ComparePictures(expected, got, 40));
+            EXPECT_LT(MeanAbsDifference(expected, got), kMeanError[q]);
+        }
+    }
+}
+
+TEST(StillImageJpeg, SixteenBitMaximumIsWhite)
+{
+    ScratchDir dir;
+    Source src(16, 16, 16, Pattern::Noise, 1);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            src.image.bits[y * src.image.stride + 2 * x] = 0xFF;
+            src.image.bits[y * src.image.stride + 2 * x + 1] = 0x03;
+        }
+    const std::string path = dir.File("max16.jpg");
+    ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, kStillFileJpeg100, 10));
+    Picture got;
+    bool progressive = false;
+    ASSERT_TRUE(ReadJpeg(path, &got, &progressive));
+    ASSERT_EQ(1, got.channels);
+    for (uint32_t s : got.samples)
+        ASSERT_EQ(255u, s);
+}
+
+TEST(StillImageJpeg, SizeLibjpegRefusesGivesZeroAndNoFile)
+{
+    // Wider than JPEG's 65500-pixel limit: the encoder's error must come back as 0, not end
+    // the process.
+    ScratchDir dir;
+    Source src(70000, 1, 8, Pattern::Noise, 1);
+    const std::string path = dir.File("wide.jpg");
+    EXPECT_EQ(0, SaveStillImage(path.c_str(), src.image, kStillFileJpeg70, 10));
+    EXPECT_FALSE(FileExists(path));
+}
+
+}  // namespace
