@@ -166,6 +166,7 @@ int CQuorinM52DXLTXSdk::SetCaptureWindow(int x, int y, int width, int height, in
     const CaptureWindow requested = {x, y, width, height, mode};
     if (!IsCaptureWindowValid(requested)) return DEV_BAD_RING_OR_WINDOW;
     DeviceCommandGuard guard(CommandLock());
+    if (IsStreaming()) return DEV_ALREADY_STREAMING;  // the frame buffers are in use
     window_ = requested;
     WriteRegister(54, mode == 2 ? 9 : 0);
     const FrameGeometry g = GeometryForCaptureWindow(requested);

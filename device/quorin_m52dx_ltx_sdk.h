@@ -53,7 +53,8 @@ public:
     int InitializeDevice(int index);
     // Runs the register sequence when a reprogram is pending; returns 1.
     int SensorStartUp();
-    // 0, or 1 for a window off the sensor (nothing changes then).
+    // 0, or 1 for a window off the sensor, 21 while streaming (nothing
+    // changes then).
     int SetCaptureWindow(int x, int y, int width, int height, int mode);
     const CaptureWindow& GetCaptureWindow() const { return window_; }
     int GetSubSampleMode() const { return window_.mode; }
