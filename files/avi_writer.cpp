@@ -163,15 +163,17 @@ int CAviWriter::Close(uint32_t rateHundredths)
     }
     if (rateHundredths == 0)
         rateHundredths = kDefaultRateHundredths;
-    if (writeFailed_)
-        file_.ClearError();  // finish the frames that made it
-
     const uint64_t moviEnd = kHeaderBytes + uint64_t{frameCount_} * (kChunkHeaderBytes + frameSize_);
+    if (writeFailed_) {
+        // Finish the frames that made it: drop the broken chunk first, which also gives back
+        // the space the index needs on a full disk.
+        file_.ClearError();
+        file_.Truncate(static_cast<int64_t>(moviEnd));
+    }
     const uint32_t indexBytes = kIndexEntryBytes * frameCount_;
     bool ok = file_.Seek(static_cast<int64_t>(moviEnd)) && file_.WriteFourCC("idx1") && file_.WriteU32(indexBytes) &&
               file_.Write(index_.data(), index_.size());
     riffSize_ += kChunkHeaderBytes + indexBytes;
-    ok = ok && file_.Truncate(static_cast<int64_t>(moviEnd) + kChunkHeaderBytes + indexBytes);
 
     ok = ok && file_.Seek(kRiffSizeOffset) && file_.WriteU32(riffSize_);
     ok = ok && file_.Seek(kMoviSizeOffset) && file_.WriteU32(moviSize_);

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -133,9 +136,16 @@ bool COutputFile::CloseOrDiscard()
     path_ = nullptr;
     const bool ok = Close();
     if (!ok && path != nullptr)
-        std::remove(path);
+        RemoveRegularFile(path);
     std::free(path);
     return ok;
+}
+
+void COutputFile::RemoveRegularFile(const char* path)
+{
+    struct stat info;
+    if (path != nullptr && stat(path, &info) == 0 && S_ISREG(info.st_mode))
+        std::remove(path);
 }
 
 void COutputFile::Discard()
@@ -144,7 +154,7 @@ void COutputFile::Discard()
         std::fclose(file_);
         file_ = nullptr;
         if (path_ != nullptr)
-            std::remove(path_);
+            RemoveRegularFile(path_);
     }
     std::free(path_);
     path_ = nullptr;

@@ -38,6 +38,10 @@ public:
     // Close for a file that is worthless unless complete: deletes it when anything failed.
     bool CloseOrDiscard();
 
+    // Deletes path if it names a regular file: a failed write to a device (such as a full
+    // one) must never remove the device itself.
+    static void RemoveRegularFile(const char* path);
+
     bool IsOpen() const { return file_ != nullptr; }
     bool Failed() const { return failed_; }
     std::FILE* Stream() const { return file_; }

@@ -7,6 +7,7 @@
 
 #include <tiffio.h>
 
+#include "files/output_file.h"
 #include "files/working_image.h"
 #include "imaging/convert_kernels.h"
 
@@ -120,13 +121,19 @@ int WriteTiffFile(const char* path, const CDibImage& image, int sampleBits)
               TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, layout.bitsPerSample) == 1 &&
               TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.photometric) == 1 &&
               TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, layout.samplesPerPixel) == 1;
+    if (ok && layout.samplesPerPixel == 4) {
+        // Declares the fourth sample as one with no meaning; without the tag the file breaks
+        // the rule that photometric channels plus extra samples make up every sample.
+        const uint16_t extra[1] = {EXTRASAMPLE_UNSPECIFIED};
+        ok = TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra) == 1;
+    }
     ok = ok && TIFFWriteEncodedStrip(tif, 0, strip, static_cast<tmsize_t>(stripBytes)) > 0;
     // The directory is written by the flush; TIFFClose would swallow its failure.
     ok = ok && TIFFFlush(tif) == 1;
     TIFFClose(tif);
     std::free(strip);
     if (!ok) {
-        std::remove(path);
+        COutputFile::RemoveRegularFile(path);
         return 0;
     }
     return 1;
