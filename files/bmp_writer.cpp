@@ -64,7 +64,7 @@ int WriteBmpFile(const char* path, const CDibImage& image)
     PutU32(infoHeader + 36, h.biClrImportant);
 
     COutputFile file;
-    if (!file.Create(path))
+    if (!file.Create(path, true))
         return 0;
     bool ok = file.Write(fileHeader, sizeof fileHeader) && file.Write(infoHeader, sizeof infoHeader);
     if (hasTable)

@@ -9,6 +9,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <share.h>
 #else
 #include <unistd.h>
 #endif
@@ -18,7 +19,7 @@ COutputFile::~COutputFile()
     Close();
 }
 
-bool COutputFile::Create(const char* path)
+bool COutputFile::Create(const char* path, bool exclusive)
 {
     Close();
     if (path == nullptr || path[0] == '\0')
@@ -30,7 +31,12 @@ bool COutputFile::Create(const char* path)
     std::memcpy(path_, path, length + 1);
     // "wb" truncates an existing file and creates a missing one, which is exactly the
     // truncate-existing-else-create-new rule of the camera's file writers.
+#ifdef _WIN32
+    file_ = exclusive ? _fsopen(path, "wb", _SH_DENYRW) : std::fopen(path, "wb");
+#else
+    (void)exclusive;  // POSIX has no share modes
     file_ = std::fopen(path, "wb");
+#endif
     if (file_ == nullptr) {
         std::free(path_);
         path_ = nullptr;

@@ -14,8 +14,9 @@ public:
     COutputFile& operator=(const COutputFile&) = delete;
 
     // Opens path for writing: an existing file is cut to length 0, a missing one is created.
-    // Returns false (and holds nothing) when the file cannot be opened.
-    bool Create(const char* path);
+    // exclusive: no other handle may open the file while it is written (Windows). Returns false
+    // (and holds nothing) when the file cannot be opened.
+    bool Create(const char* path, bool exclusive = false);
 
     // Each call returns false once any write, seek or flush has failed; the failure sticks
     // until Close or Discard.

@@ -82,6 +82,14 @@ TEST_F(FullLocation, StillFilesThatDoNotFitAreRemoved)
     }
     EXPECT_EQ(before, FreeBytes(full_));  // no partial file holds on to space
 
+    // libpng's failure is reported in its own words before the writer gives up.
+    CDibImage png;
+    ASSERT_EQ(1, png.Create(320, 240, 24));
+    FillPattern(png, Pattern::Noise, 8);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, SaveStillImage((full_ + "/msg.png").c_str(), png, kStillFilePng, 10));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("libpng error: Write Error\n"));
+
     CDibImage small;
     ASSERT_EQ(1, small.Create(8, 8, 24));
     FillPattern(small, Pattern::Noise, 1);

@@ -4,8 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "files/still_image_writer.h"
 #include "still_test_support.h"
@@ -307,6 +311,52 @@ TEST(StillImageJpeg, SizeLibjpegRefusesGivesZeroAndNoFile)
     const std::string path = dir.File("wide.jpg");
     EXPECT_EQ(0, SaveStillImage(path.c_str(), src.image, kStillFileJpeg70, 10));
     EXPECT_FALSE(FileExists(path));
+}
+
+// ---- Several cameras at once -----------------------------------------------------------------
+
+TEST(StillImageConcurrency, CamerasSaveAtTheSameTime)
+{
+    // Each camera saves its own image under its own frame lock, so writes of different cameras
+    // overlap freely; the library state of one must never leak into another's file.
+    ScratchDir dir;
+    const uint16_t depths[] = {16, 24, 32, 64};
+    std::vector<std::unique_ptr<Source>> cameras;
+    for (int c = 0; c < 4; ++c)
+        cameras.push_back(std::make_unique<Source>(40 + c, 30 - c, depths[c], Pattern::Smooth, 10 + c));
+    const int kTypes[] = {kStillFilePng, kStillFileJpeg70, kStillFileTiff};
+    auto pathOf = [&](int camera, int round, int type) {
+        return dir.File("c" + std::to_string(camera) + "-" + std::to_string(round) + "-" + std::to_string(type));
+    };
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < 4; ++c) {
+        threads.emplace_back([&, c] {
+            for (int round = 0; round < 8; ++round)
+                for (int type : kTypes)
+                    if (SaveStillImage(pathOf(c, round, type).c_str(), cameras[c]->image, type, 10) != 1)
+                        ++failures;
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    ASSERT_EQ(0, failures.load());
+    for (int c = 0; c < 4; ++c) {
+        const CDibImage& image = cameras[c]->image;
+        for (int round = 0; round < 8; ++round) {
+            SCOPED_TRACE("camera " + std::to_string(c) + " round " + std::to_string(round));
+            Picture png, tiff, jpeg;
+            int colourType;
+            TiffTags tags;
+            bool progressive;
+            ASSERT_TRUE(ReadPng(pathOf(c, round, kStillFilePng), &png, &colourType));
+            EXPECT_EQ("", ComparePictures(ExpectedPicture(image, kStillFilePng), png, 0));
+            ASSERT_TRUE(ReadTiff(pathOf(c, round, kStillFileTiff), &tiff, &tags));
+            EXPECT_EQ("", ComparePictures(ExpectedPicture(image, kStillFileTiff), tiff, 0));
+            ASSERT_TRUE(ReadJpeg(pathOf(c, round, kStillFileJpeg70), &jpeg, &progressive));
+            EXPECT_LT(MeanAbsDifference(ExpectedJpegPicture(image), jpeg), 3.0);
+        }
+    }
 }
 
 }  // namespace
