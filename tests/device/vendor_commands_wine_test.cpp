@@ -1,6 +1,9 @@
 // Vendor commands as the simulated camera receives them.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "tests/device/device_fixture.h"
 
 using namespace simtest;
@@ -189,4 +192,24 @@ TEST_F(VendorCommands, CommandsLeaveNoHandleOpen) {
     device_->ReadSromID(3, &value);
     EXPECT_EQ(0u, sim_.Status(0).open_handles);
     EXPECT_EQ(refusedBefore, sim_.Status(0).refused_requests);
+}
+
+TEST_F(VendorCommands, ConcurrentShutterCallsNeverLeaveTheRegistersHalfSwitched) {
+    // One caller crosses into the long range while another stays in the normal
+    // one; whichever wins, the camera must decode the value the device stored.
+    for (int round = 0; round < 40; ++round) {
+        ASSERT_EQ(1, device_->SetShutter(100));
+        std::atomic<int> ready{0};
+        auto call = [&](uint16_t value) {
+            ++ready;
+            while (ready.load() < 2) {
+            }
+            device_->SetShutter(value);
+        };
+        std::thread toLong(call, uint16_t(1069 + round % 5));
+        std::thread toNormal(call, uint16_t(200 + round));
+        toLong.join();
+        toNormal.join();
+        ASSERT_EQ(uint32_t(device_->GetShutter()), sim_.Status(0).shutter) << "round " << round;
+    }
 }
