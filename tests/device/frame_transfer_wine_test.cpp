@@ -350,3 +350,29 @@ TEST_F(FrameTransfer, SoakStreamsTwoThousandFramesWhileCommandsInterleave) {
     printf("soak: %u frames, %d fetched, %d commands\n", end.frames_delivered - start.frames_delivered, fetched,
            commandsSent.load());
 }
+
+TEST_F(FrameTransfer, MissingOrOutgrownBuffersAreRefusedInsteadOfOverrun) {
+    std::vector<uint8_t> frame(1360 * 1024 * 2);
+    device_->FreeBuffers();
+    EXPECT_EQ(DEV_NO_BUFFER, device_->StartTransfer());
+    EXPECT_EQ(WAIT_FRAME_NOT_STREAMING, device_->WaitFrame());
+    EXPECT_EQ(DEV_NO_BUFFER, device_->SnapFrame());
+    EXPECT_EQ(DEV_NO_BUFFER, device_->FetchFrame(frame.data(), frame.size()));
+    EXPECT_EQ(DEV_NO_BUFFER, device_->FetchSnapFrame(frame.data(), frame.size()));
+    EXPECT_EQ(0u, sim_.Status(0).open_handles);
+
+    // Buffers sized for a small window; the defaults then describe a larger frame.
+    ASSERT_EQ(0, device_->SetCaptureWindow(0, 0, 100, 100, 0));
+    device_->ResetDefaults();
+    ASSERT_GT(size_t(device_->TransferSize()), size_t(100 * 1360 * 2));
+    EXPECT_EQ(DEV_NO_BUFFER, device_->SnapFrame());
+    EXPECT_EQ(DEV_NO_BUFFER, device_->StartTransfer());
+    EXPECT_EQ(DEV_NO_BUFFER, device_->FetchSnapFrame(frame.data(), frame.size()));
+
+    // A window restores everything.
+    ASSERT_EQ(0, device_->SetCaptureWindow(0, 0, 1360, 1024, 0));
+    EXPECT_EQ(0, device_->SnapFrame());
+    ASSERT_EQ(0, device_->StartTransfer());
+    EXPECT_EQ(WAIT_FRAME_READY, WaitFor(*device_, WAIT_FRAME_READY));
+    EXPECT_EQ(0, device_->StopTransfer());
+}
