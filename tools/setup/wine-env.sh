@@ -58,6 +58,9 @@ quorin_wine_up() {
     fi
     # One persistent server for the whole run: tests start fast and share the driver host.
     wineserver -p
+    # Start Wine's background services now, with our stdio closed: started lazily by the first test
+    # they would inherit CTest's output pipe and keep it open, and CTest would wait for them forever.
+    quorin_wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
     quorin_driver_up
 }
 
