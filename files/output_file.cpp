@@ -1,7 +1,6 @@
 #include "files/output_file.h"
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -24,11 +23,6 @@ bool COutputFile::Create(const char* path, bool exclusive)
     Close();
     if (path == nullptr || path[0] == '\0')
         return false;
-    const size_t length = std::strlen(path);
-    path_ = static_cast<char*>(std::malloc(length + 1));
-    if (path_ == nullptr)
-        return false;
-    std::memcpy(path_, path, length + 1);
     // "wb" truncates an existing file and creates a missing one, which is exactly the
     // truncate-existing-else-create-new rule of the camera's file writers.
 #ifdef _WIN32
@@ -37,11 +31,9 @@ bool COutputFile::Create(const char* path, bool exclusive)
     (void)exclusive;  // POSIX has no share modes
     file_ = std::fopen(path, "wb");
 #endif
-    if (file_ == nullptr) {
-        std::free(path_);
-        path_ = nullptr;
+    if (file_ == nullptr)
         return false;
-    }
+    path_ = path;
     failed_ = false;
     return true;
 }
@@ -123,8 +115,7 @@ bool COutputFile::Close()
         file_ = nullptr;
         ok = !failed_;
     }
-    std::free(path_);
-    path_ = nullptr;
+    path_.clear();
     failed_ = false;
     return ok;
 }
@@ -137,13 +128,10 @@ bool COutputFile::CloseOrDiscard()
         Discard();
         return false;
     }
-    // Close frees the path, so the file is removed from a copy of it.
-    char* path = path_;
-    path_ = nullptr;
+    const std::string path = path_;  // Close forgets it
     const bool ok = Close();
-    if (!ok && path != nullptr)
-        RemoveRegularFile(path);
-    std::free(path);
+    if (!ok)
+        RemoveRegularFile(path.c_str());
     return ok;
 }
 
@@ -159,10 +147,8 @@ void COutputFile::Discard()
     if (file_ != nullptr) {
         std::fclose(file_);
         file_ = nullptr;
-        if (path_ != nullptr)
-            RemoveRegularFile(path_);
+        RemoveRegularFile(path_.c_str());
     }
-    std::free(path_);
-    path_ = nullptr;
+    path_.clear();
     failed_ = false;
 }

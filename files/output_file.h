@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 class COutputFile {
 public:
@@ -46,10 +47,10 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
     bool Failed() const { return failed_; }
     std::FILE* Stream() const { return file_; }
-    const char* Path() const { return path_; }
+    const std::string& Path() const { return path_; }
 
 private:
     std::FILE* file_ = nullptr;
     bool failed_ = false;
-    char* path_ = nullptr;  // owned copy, needed to delete the file
+    std::string path_;  // needed to delete the file
 };
