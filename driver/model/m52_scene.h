@@ -1,0 +1,64 @@
+/* The picture in front of the simulated sensor: built-in test scenes or an uploaded picture,
+ * seen through the colour mosaic and scaled by exposure and gain. Deterministic from (scene,
+ * frame number, exposure, gain), so a test can compute every sample of any frame. */
+#ifndef M52_SCENE_H
+#define M52_SCENE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum {
+    M52_SCENE_COMPOSITE = 0, /* colour bars, gray ramp and colour patches, one band each */
+    M52_SCENE_BARS = 1,
+    M52_SCENE_RAMP = 2,
+    M52_SCENE_PATCHES = 3,
+    M52_SCENE_FLAT = 4,      /* uniform mid gray */
+    M52_SCENE_BUILTIN_COUNT = 5,
+    M52_SCENE_PICTURE = 255  /* the uploaded 1360 x 1024 picture */
+};
+
+enum {
+    M52_OBJECT_SIZE = 64,        /* the moving square, in pixels */
+    M52_OBJECT_STEP_X = 16,      /* its step per frame */
+    M52_OBJECT_STEP_Y = 8,
+    M52_REFERENCE_LINES = 1010,  /* exposure (shutter 64) at which a scene shows its own levels */
+    M52_REFERENCE_GAIN = 512
+};
+
+typedef struct M52SceneParams {
+    unsigned scene;               /* M52_SCENE_* */
+    uint32_t frame_number;        /* frames delivered before this one */
+    unsigned exposure_lines;      /* 0 to 1074 */
+    unsigned gain;                /* 0 to 1023 */
+    const uint8_t *picture_rgb;   /* R, G, B bytes, 1360 x 1024, top line first; M52_SCENE_PICTURE */
+} M52SceneParams;
+
+/* Colour 0 red, 1 green, 2 blue of the mosaic site (x, y): row 0 R G R G ..., row 1 G B G B ... */
+static inline unsigned m52_mosaic_channel(unsigned x, unsigned y)
+{
+    return (y & 1u) ? ((x & 1u) ? 2u : 1u) : ((x & 1u) ? 1u : 0u);
+}
+
+/* 10-bit level of channel `channel` at (x, y) before exposure and gain. */
+unsigned m52_scene_level(const M52SceneParams *scene, unsigned x, unsigned y, unsigned channel);
+/* Top-left corner of the moving object in frame `frame_number`. */
+void m52_scene_object_position(uint32_t frame_number, unsigned *x, unsigned *y);
+/* A level after exposure and gain: level x lines/1010 x (256 + gain)/768, clipped at 1023. */
+unsigned m52_scene_expose(unsigned level, unsigned exposure_lines, unsigned gain);
+/* The 10-bit mosaic sample the sensor reads at (x, y). */
+unsigned m52_scene_sample(const M52SceneParams *scene, unsigned x, unsigned y);
+
+/* Fills a frame of `samples` sensor samples read from the top-left in whole lines of 1360:
+ * 8-bit samples (the 10-bit value >> 2) or, with word_mode, 16-bit little-endian 10-bit values.
+ * `out` holds samples bytes, or 2 x samples in word mode. Samples past the sensor's last line
+ * are 0. */
+void m52_scene_render(const M52SceneParams *scene, uint8_t *out, uint32_t samples, int word_mode);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
