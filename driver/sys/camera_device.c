@@ -154,6 +154,9 @@ NTSTATUS CameraCreateClose(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATIO
         else
             status = STATUS_NO_SUCH_DEVICE;
     } else {
+        /* Wine's driver host sends the close, and no cleanup, as soon as the last handle goes,
+         * even while reads of the file are still pending; end them here as cleanup would. */
+        FrameCancelForFile(camera, stack->FileObject);
         InterlockedDecrement((LONG *)&camera->open_handles);
     }
     irp->IoStatus.Status = status;

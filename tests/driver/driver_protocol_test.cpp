@@ -408,6 +408,8 @@ TEST_F(DriverProtocolTest, DetachFailsAPendingReadAndTheCameraCanComeBack)
 
 TEST_F(DriverProtocolTest, ClosingOrCancellingEndsAPendingRead)
 {
+    // Reads wait for a trigger far longer than the test waits: only the cancel can end them.
+    ASSERT_TRUE(camera_->SetParameter(60000).ok);
     ASSERT_TRUE(camera_->Send(PortWrite(11, 1)).ok);
     {
         CameraChannel reader(0);
@@ -445,6 +447,7 @@ TEST_F(DriverProtocolTest, ClosingOrCancellingEndsAPendingRead)
         CloseHandle(file);
         EXPECT_TRUE(WaitForPendingReads(0, 0));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(overlapped.hEvent, 5000));
+        EXPECT_EQ(static_cast<ULONG_PTR>(0xC0000120), overlapped.Internal); // STATUS_CANCELLED
         CloseHandle(overlapped.hEvent);
     }
 }
