@@ -50,7 +50,7 @@ public:
     int BitCount() const { return bitCount_; }
 
     // Lowers the file limit; a test hook, so the full-file path can be driven with small files.
-    void SetSizeLimit(uint64_t bytes) { sizeLimit_ = bytes; }
+    void SetSizeLimit(uint64_t bytes) { sizeLimit_ = bytes < kDefaultSizeLimit ? bytes : kDefaultSizeLimit; }
 
 private:
     void FillHeaders(uint32_t framesPerSecond);

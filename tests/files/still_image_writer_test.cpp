@@ -359,4 +359,42 @@ TEST(StillImageConcurrency, CamerasSaveAtTheSameTime)
     }
 }
 
+// ---- Sample width -------------------------------------------------------------------------
+
+TEST(StillImageSampleWidth, TwelveBitSamplesAreScaledByFour)
+{
+    ScratchDir dir;
+    Source gray(4, 2, 16, Pattern::Noise, 1);
+    Source colour(4, 2, 48, Pattern::Noise, 2);
+    for (Source* src : {&gray, &colour})
+        for (int y = 0; y < 2; ++y)
+            for (int i = 0; i < src->image.width * src->image.bitCount / 16; ++i) {
+                src->image.bits[y * src->image.stride + 2 * i] = 0xFF;  // 4095, a 12-bit maximum
+                src->image.bits[y * src->image.stride + 2 * i + 1] = 0x0F;
+            }
+    for (Source* src : {&gray, &colour}) {
+        SCOPED_TRACE(src->image.bitCount);
+        const std::string png = dir.File("w12-" + std::to_string(src->image.bitCount) + ".png");
+        const std::string tif = dir.File("w12-" + std::to_string(src->image.bitCount) + ".tif");
+        ASSERT_EQ(1, SaveStillImage(png.c_str(), src->image, kStillFilePng, 12));
+        ASSERT_EQ(1, SaveStillImage(tif.c_str(), src->image, kStillFileTiff, 12));
+        Picture fromPng, fromTiff;
+        int colourType;
+        TiffTags tags;
+        ASSERT_TRUE(ReadPng(png, &fromPng, &colourType));
+        ASSERT_TRUE(ReadTiff(tif, &fromTiff, &tags));
+        for (uint32_t s : fromPng.samples)
+            ASSERT_EQ(65520u, s);
+        for (uint32_t s : fromTiff.samples)
+            ASSERT_EQ(65520u, s);
+    }
+    const std::string jpg = dir.File("w12.jpg");
+    ASSERT_EQ(1, SaveStillImage(jpg.c_str(), gray.image, kStillFileJpeg100, 12));
+    Picture fromJpeg;
+    bool progressive;
+    ASSERT_TRUE(ReadJpeg(jpg, &fromJpeg, &progressive));
+    for (uint32_t s : fromJpeg.samples)
+        ASSERT_EQ(255u, s);  // the top 8 of 12 bits
+}
+
 }  // namespace
