@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "imaging/cpu_features.h"
+#include "imaging/demosaic_avx2.h"
 #include "imaging/demosaic_scalar.h"
 #include "imaging/demosaic_sse2.h"
 
@@ -49,6 +51,7 @@ bool PrepareJob(DemosaicJob* job, uint8_t* dstBits, const uint8_t* srcBits, cons
 
 int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
+    if (CpuHasAvx2() && DemosaicInner8Avx2(job)) return 1;
     if (!DemosaicInner8Sse2(job)) DemosaicInner8Scalar(job);
     return 1;
 }

@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "imaging/cpu_features.h"
+#include "imaging/demosaic_avx2.h"
 #include "imaging/demosaic_kernels.h"
+#include "imaging/demosaic_scalar.h"
+#include "imaging/demosaic_sse2.h"
 #include "imaging/dib_image.h"
 #include "imaging/pixel_runner.h"
 
@@ -168,7 +172,9 @@ TEST(DemosaicReference, EightBitAllSizesPhasesAndGains) {
                 // Red and blue gains run in opposite orders so every gain meets both channels.
                 const BayerParams p = {phase, kGains[g], 100, kGains[4 - g]};
                 ExpectMatchesReference(m, p, 24);
-                if (!large || g == 2) ExpectMatchesReference(m, p, 32);
+                if (!large || g == 2) {
+                    ExpectMatchesReference(m, p, 32);
+                }
             }
     }
 }
@@ -182,7 +188,9 @@ TEST(DemosaicReference, SixteenBitAllSizesPhasesAndGains) {
             for (int g = 0; g < 5; ++g) {
                 const BayerParams p = {phase, kGains[g], 100, kGains[4 - g]};
                 ExpectMatchesReference(m, p, 48);
-                if (!large || g == 2) ExpectMatchesReference(m, p, 64);
+                if (!large || g == 2) {
+                    ExpectMatchesReference(m, p, 64);
+                }
             }
     }
 }
@@ -330,8 +338,9 @@ TEST(DemosaicWrites, InnerAndBorderKeepToTheirPixelsAndThreeSamples) {
             for (int x = 0; x < 23; ++x) {
                 const uint8_t* px = dst.bits + size_t(y) * dst.stride + size_t(x) * pixelBytes;
                 const bool interior = x >= 2 && x <= 20 && y >= 2 && y <= 10;
-                if (!interior)
+                if (!interior) {
                     for (int k = 0; k < pixelBytes; ++k) ASSERT_EQ(0xA5, px[k]) << x << "," << y;
+                }
                 for (int k = 3 * bytes; k < pixelBytes; ++k) ASSERT_EQ(0xA5, px[k]) << x << "," << y;
             }
         RunPixelKernel(dst, bytes == 1 ? Demosaic8Border : Demosaic16Border, src, nullptr, 0, 0, &slot, nullptr);
@@ -357,6 +366,64 @@ TEST(DemosaicWrites, MissingParametersOrSmallPixelsDoNothing) {
     // Two bytes per pixel cannot hold three samples.
     EXPECT_EQ(0, RunPixelKernel(dst16, Demosaic8Inner, src, nullptr, 0, 0, &slot, nullptr));
     for (int i = 0; i < dst16.stride * 8; ++i) ASSERT_EQ(0x5A, dst16.bits[i]);
+}
+
+// Every interior variant on its own (the kernels pick one per CPU, so on a given machine the
+// others would otherwise go untested), against the same reference.
+TEST(DemosaicVariants, EachInteriorVariantMatchesTheReference) {
+    typedef bool (*Variant)(const DemosaicJob&);
+    struct Named {
+        const char* name;
+        Variant run;
+        int bytes;
+    };
+    auto scalar8 = [](const DemosaicJob& job) { DemosaicInner8Scalar(job); return true; };
+    auto scalar16 = [](const DemosaicJob& job) { DemosaicInner16Scalar(job); return true; };
+    std::vector<Named> variants = {{"scalar8", scalar8, 1}, {"sse2-8", DemosaicInner8Sse2, 1},
+                                   {"scalar16", scalar16, 2}, {"sse2-16", DemosaicInner16Sse2, 2}};
+    if (CpuHasAvx2()) variants.push_back({"avx2-8", DemosaicInner8Avx2, 1});
+    const Size sizes[] = {{5, 5}, {6, 7}, {21, 6}, {37, 9}, {200, 7}};
+    for (const Named& v : variants)
+        for (const Size& s : sizes)
+            for (int dstBpp : {3 * v.bytes, 4 * v.bytes})
+                for (int phase = 0; phase < 4; ++phase) {
+                    const Mosaic m = RandomMosaic(s.w, s.h, v.bytes, v.bytes == 1 ? 255 : 1023,
+                                                  unsigned(s.w * 100 + s.h + phase));
+                    std::vector<uint8_t> dst(size_t(s.w) * s.h * dstBpp, 0);
+                    DemosaicJob job = {m.data.data(), s.w * v.bytes, dst.data(), s.w * dstBpp, dstBpp,
+                                       s.w, s.h, (phase & 1) != 0, (phase & 2) != 0,
+                                       BayerGainFactor(170), BayerGainFactor(60)};
+                    ASSERT_TRUE(v.run(job)) << v.name;
+                    const BayerParams p = {phase, 170, 100, 60};
+                    for (int y = 2; y < s.h - 2; ++y)
+                        for (int x = 2; x < s.w - 2; ++x) {
+                            const Bgr want = ReferencePixel(m, x, y, p);
+                            const uint8_t* px = &dst[(size_t(y) * s.w + x) * dstBpp];
+                            auto sample = [&](int k) { return v.bytes == 1 ? px[k] : px[2 * k] | (px[2 * k + 1] << 8); };
+                            ASSERT_EQ(want.b, sample(0)) << v.name << " " << s.w << "x" << s.h << " phase " << phase << " at " << x << "," << y;
+                            ASSERT_EQ(want.g, sample(1)) << v.name << " " << s.w << "x" << s.h << " phase " << phase << " at " << x << "," << y;
+                            ASSERT_EQ(want.r, sample(2)) << v.name << " " << s.w << "x" << s.h << " phase " << phase << " at " << x << "," << y;
+                        }
+                }
+}
+
+// The vector variants decline what they cannot compute exactly and leave it to the scalar twin.
+TEST(DemosaicVariants, VectorVariantsDeclineGainsBeyondTheirRange) {
+    std::vector<uint8_t> src(64 * 64 * 2, 1), dst(64 * 64 * 8, 0x33);
+    DemosaicJob job = {src.data(), 64, dst.data(), 64 * 3, 3, 64, 64, false, false, 8192, 128};
+    EXPECT_FALSE(DemosaicInner8Sse2(job));
+    if (CpuHasAvx2()) {
+        EXPECT_FALSE(DemosaicInner8Avx2(job));
+    }
+    job.redFactor = 128;
+    job.dstBytesPerPixel = 5;
+    EXPECT_FALSE(DemosaicInner8Sse2(job));
+    job.srcStride = 128;
+    job.dstBytesPerPixel = 6;
+    job.dstStride = 64 * 6;
+    job.blueFactor = -1025;
+    EXPECT_FALSE(DemosaicInner16Sse2(job));
+    for (uint8_t b : dst) ASSERT_EQ(0x33, b);
 }
 
 TEST(DemosaicGain, FactorIsTruncatedTimes128Percent) {

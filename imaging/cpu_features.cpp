@@ -1,0 +1,44 @@
+#include "imaging/cpu_features.h"
+
+#if defined(_MSC_VER)
+#include <immintrin.h>
+#include <intrin.h>
+#elif defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
+namespace {
+
+bool DetectAvx2() {
+#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+    int regs[4];
+    __cpuid(regs, 0);
+    if (regs[0] < 7) return false;
+    __cpuid(regs, 1);
+    const bool osxsave = (regs[2] & (1 << 27)) != 0, avx = (regs[2] & (1 << 28)) != 0;
+    if (!osxsave || !avx) return false;
+    if ((_xgetbv(0) & 6) != 6) return false;  // XMM and YMM state enabled by the OS
+    __cpuidex(regs, 7, 0);
+    return (regs[1] & (1 << 5)) != 0;
+#elif defined(__x86_64__) || defined(__i386__)
+    unsigned a, b, c, d;
+    if (__get_cpuid_max(0, nullptr) < 7) return false;
+    __cpuid(1, a, b, c, d);
+    const bool osxsave = (c & (1u << 27)) != 0, avx = (c & (1u << 28)) != 0;
+    if (!osxsave || !avx) return false;
+    unsigned xcr0Low, xcr0High;
+    __asm__ volatile("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
+    if ((xcr0Low & 6) != 6) return false;  // XMM and YMM state enabled by the OS
+    __cpuid_count(7, 0, a, b, c, d);
+    return (b & (1u << 5)) != 0;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+bool CpuHasAvx2() {
+    static const bool hasAvx2 = DetectAvx2();
+    return hasAvx2;
+}

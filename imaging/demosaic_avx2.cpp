@@ -1,0 +1,153 @@
+// AVX2 CellDemosaic interior for 8-bit mosaics, the same two passes per output row y as the SSE2
+// kernel (demosaic_sse2.cpp), sixteen pixels per step in 16-bit lanes:
+//
+//  pass 1, per column c: M[c] = green of rows y-1/y; V8[c] = 8 (3 N[c] + F[c]) with N the red or
+//          blue sample of rows y-1/y and F the same colour two rows across the cell centre.
+//  pass 2, per pixel x:  H1 = 3 V8[x] + V8[x-2], H2 = 3 V8[x-1] + V8[x+1] (already x 8, <= 32640);
+//          mulhi(H, 4 f) == (H/8 x f) >> 11; red = H1 on red columns else H2, blue the other;
+//          packus clamps to 0..255; green = (M[x-1] + M[x]) >> 1.
+// Built with AVX2 enabled for this file only; the dispatcher checks the CPU first.
+#include "imaging/demosaic_avx2.h"
+
+#if defined(__AVX2__) || (defined(_MSC_VER) && defined(_M_X64))
+
+#include <immintrin.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+inline __m256i Lanes16(bool evenLanes) {
+    return evenLanes ? _mm256_set1_epi32(0x0000FFFF) : _mm256_set1_epi32(static_cast<int>(0xFFFF0000));
+}
+
+inline __m256i LoadBytesAs16(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+inline __m256i Load16(const int16_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+}  // namespace
+
+bool DemosaicInner8Avx2(const DemosaicJob& job) {
+    const int w = job.width, h = job.height;
+    if (job.dstBytesPerPixel != 3 && job.dstBytesPerPixel != 4) return false;
+    if (job.redFactor < -8192 || job.redFactor > 8191 || job.blueFactor < -8192 ||
+        job.blueFactor > 8191)
+        return false;
+    if (w <= 4 || h <= 4) return true;
+
+    std::vector<int16_t> vBuffer(size_t(w) + 32), mBuffer(size_t(w) + 32);
+    int16_t* V = vBuffer.data();
+    int16_t* M = mBuffer.data();
+    const int bpp = job.dstBytesPerPixel;
+    const bool redOnEvenColumns = !job.colPhase;
+    const __m256i redLanes = Lanes16(redOnEvenColumns);
+    const __m256i redF = _mm256_set1_epi16(static_cast<short>(job.redFactor * 4));
+    const __m256i blueF = _mm256_set1_epi16(static_cast<short>(job.blueFactor * 4));
+    const __m256i factorH1 = _mm256_blendv_epi8(blueF, redF, redLanes);
+    const __m256i factorH2 = _mm256_blendv_epi8(redF, blueF, redLanes);
+    const __m256i three = _mm256_set1_epi16(3);
+    const __m256i zero = _mm256_setzero_si256();
+    // Per 128-bit lane: eight pixels from BR = b0..b7 r0..r7 and GG = g0..g7 g0..g7.
+    //   first 16 bytes: b0 g0 r0 b1 g1 r1 ... b5 ; last 8: g5 r5 b6 g6 r6 b7 g7 r7
+    const __m256i firstFromBr = _mm256_setr_epi8(
+        0, -1, 8, 1, -1, 9, 2, -1, 10, 3, -1, 11, 4, -1, 12, 5,
+        0, -1, 8, 1, -1, 9, 2, -1, 10, 3, -1, 11, 4, -1, 12, 5);
+    const __m256i firstFromG = _mm256_setr_epi8(
+        -1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1,
+        -1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1);
+    const __m256i lastFromBr = _mm256_setr_epi8(
+        -1, 13, 6, -1, 14, 7, -1, 15, -1, -1, -1, -1, -1, -1, -1, -1,
+        -1, 13, 6, -1, 14, 7, -1, 15, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i lastFromG = _mm256_setr_epi8(
+        5, -1, -1, 6, -1, -1, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+        5, -1, -1, 6, -1, -1, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i keepFourth = _mm256_set1_epi32(static_cast<int>(0xFF000000));
+
+    for (int y = 2; y <= h - 3; ++y) {
+        const uint8_t* rm2 = job.src + ptrdiff_t(y - 2) * job.srcStride;
+        const uint8_t* rm1 = rm2 + job.srcStride;
+        const uint8_t* r0 = rm1 + job.srcStride;
+        const uint8_t* rp1 = r0 + job.srcStride;
+        const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
+        const bool greenInRowYOnEven = rowFlag == job.colPhase;
+        const __m256i greenInRowY = Lanes16(greenInRowYOnEven);
+
+        // Pass 1.
+        int c = 0;
+        for (; c + 16 <= w; c += 16) {
+            const __m256i a = LoadBytesAs16(rm2 + c), b = LoadBytesAs16(rm1 + c);
+            const __m256i d = LoadBytesAs16(r0 + c), e = LoadBytesAs16(rp1 + c);
+            const __m256i swap = _mm256_and_si256(_mm256_xor_si256(b, d), greenInRowY);
+            const __m256i near = _mm256_xor_si256(d, swap);
+            const __m256i far = _mm256_xor_si256(a, _mm256_and_si256(_mm256_xor_si256(a, e), greenInRowY));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(M + c), _mm256_xor_si256(b, swap));
+            const __m256i v = _mm256_add_epi16(_mm256_mullo_epi16(near, three), far);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(V + c), _mm256_slli_epi16(v, 3));
+        }
+        for (; c < w; ++c) {
+            const bool greenY = ((c & 1) == 0) == greenInRowYOnEven;
+            M[c] = greenY ? r0[c] : rm1[c];
+            const int nearV = greenY ? rm1[c] : r0[c];
+            const int farV = greenY ? rp1[c] : rm2[c];
+            V[c] = static_cast<int16_t>((3 * nearV + farV) * 8);
+        }
+
+        // Pass 2.
+        uint8_t* out = job.dst + ptrdiff_t(y) * job.dstStride + 2 * bpp;
+        int x = 2;
+        for (; x + 16 <= w - 2; x += 16, out += 16 * bpp) {
+            const __m256i h1 = _mm256_add_epi16(_mm256_mullo_epi16(Load16(V + x), three), Load16(V + x - 2));
+            const __m256i h2 = _mm256_add_epi16(_mm256_mullo_epi16(Load16(V + x - 1), three), Load16(V + x + 1));
+            const __m256i p1 = _mm256_mulhi_epi16(h1, factorH1);
+            const __m256i p2 = _mm256_mulhi_epi16(h2, factorH2);
+            const __m256i red = _mm256_blendv_epi8(p2, p1, redLanes);
+            const __m256i blue = _mm256_blendv_epi8(p1, p2, redLanes);
+            const __m256i green = _mm256_srli_epi16(_mm256_add_epi16(Load16(M + x - 1), Load16(M + x)), 1);
+            // Lane 0 holds pixels 0..7, lane 1 pixels 8..15.
+            const __m256i blueRed = _mm256_packus_epi16(blue, red);
+            const __m256i greens = _mm256_packus_epi16(green, green);
+            if (bpp == 3) {
+                const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(blueRed, firstFromBr),
+                                                      _mm256_shuffle_epi8(greens, firstFromG));
+                const __m256i last = _mm256_or_si256(_mm256_shuffle_epi8(blueRed, lastFromBr),
+                                                     _mm256_shuffle_epi8(greens, lastFromG));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(first));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(last));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), _mm256_extracti128_si256(first, 1));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 40), _mm256_extracti128_si256(last, 1));
+            } else {
+                // b g pairs and r 0 pairs, then b g r 0 per pixel.
+                const __m256i blueGreen = _mm256_unpacklo_epi8(blueRed, greens);
+                const __m256i redZero = _mm256_unpackhi_epi8(blueRed, zero);
+                const __m256i low = _mm256_unpacklo_epi16(blueGreen, redZero);   // 0..3 | 8..11
+                const __m256i high = _mm256_unpackhi_epi16(blueGreen, redZero);  // 4..7 | 12..15
+                __m256i* o = reinterpret_cast<__m256i*>(out);
+                const __m256i first = _mm256_permute2x128_si256(low, high, 0x20);
+                const __m256i second = _mm256_permute2x128_si256(low, high, 0x31);
+                _mm256_storeu_si256(o, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(o), keepFourth), first));
+                _mm256_storeu_si256(o + 1, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(o + 1), keepFourth), second));
+            }
+        }
+        for (; x < w - 2; ++x, out += bpp) {
+            const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
+            const int h1 = (3 * V[x] + V[x - 2]) >> 3;
+            const int h2 = (3 * V[x - 1] + V[x + 1]) >> 3;
+            out[0] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 255));
+            out[1] = static_cast<uint8_t>((M[x - 1] + M[x]) >> 1);
+            out[2] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 255));
+        }
+    }
+    _mm256_zeroupper();
+    return true;
+}
+
+#else
+
+bool DemosaicInner8Avx2(const DemosaicJob&) { return false; }
+
+#endif
