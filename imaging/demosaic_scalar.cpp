@@ -86,18 +86,23 @@ inline int Reflect(int c, int size) {
     return c;
 }
 
+// Coordinates of offsets -2 .. +1 around c, substituted where they leave 0 .. size - 1.
+inline void Neighbours(int c, int size, int out[4]) {
+    if (c >= 2 && c + 1 < size) {
+        for (int k = 0; k < 4; ++k) out[k] = c + k - 2;
+    } else {
+        for (int k = 0; k < 4; ++k) out[k] = Reflect(c + k - 2, size);
+    }
+}
+
+// One border pixel from resolved row pointers (offsets -2 .. +1) and column indices.
 template <typename Sample>
-void BorderPixel(const DemosaicJob& job, int x, int y) {
+inline void BorderPixel(const DemosaicJob& job, int x, int y, const uint8_t* const rows[4],
+                        const int cols[4]) {
     const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
     const bool colFlag = ((x & 1) != 0) != job.colPhase;
-    int cols[4], rows[4];  // offsets -2 .. +1
-    for (int k = 0; k < 4; ++k) {
-        cols[k] = Reflect(x + k - 2, job.width);
-        rows[k] = Reflect(y + k - 2, job.height);
-    }
-    const DemosaicJob* j = &job;
-    auto fetch = [j, &cols, &rows](int dx, int dy) {
-        return SampleTraits<Sample>::Load(j->src + ptrdiff_t(rows[dy + 2]) * j->srcStride +
+    auto fetch = [rows, cols](int dx, int dy) {
+        return SampleTraits<Sample>::Load(rows[dy + 2] +
                                           ptrdiff_t(cols[dx + 2]) * ptrdiff_t(sizeof(Sample)));
     };
     uint8_t* out = job.dst + ptrdiff_t(y) * job.dstStride + ptrdiff_t(x) * job.dstBytesPerPixel;
@@ -105,15 +110,34 @@ void BorderPixel(const DemosaicJob& job, int x, int y) {
 }
 
 template <typename Sample>
+void ResolveRows(const DemosaicJob& job, int y, const uint8_t* rows[4]) {
+    int index[4];
+    Neighbours(y, job.height, index);
+    for (int k = 0; k < 4; ++k) rows[k] = job.src + ptrdiff_t(index[k]) * job.srcStride;
+}
+
+template <typename Sample>
 void BorderRow(const DemosaicJob& job, int y) {
     if (y < 0 || y >= job.height) return;
-    for (int x = 0; x < job.width; ++x) BorderPixel<Sample>(job, x, y);
+    const uint8_t* rows[4];
+    ResolveRows<Sample>(job, y, rows);
+    int cols[4];
+    for (int x = 0; x < job.width; ++x) {
+        Neighbours(x, job.width, cols);
+        BorderPixel<Sample>(job, x, y, rows, cols);
+    }
 }
 
 template <typename Sample>
 void BorderColumn(const DemosaicJob& job, int x) {
     if (x < 0 || x >= job.width) return;
-    for (int y = 0; y < job.height; ++y) BorderPixel<Sample>(job, x, y);
+    int cols[4];
+    Neighbours(x, job.width, cols);
+    const uint8_t* rows[4];
+    for (int y = 0; y < job.height; ++y) {
+        ResolveRows<Sample>(job, y, rows);
+        BorderPixel<Sample>(job, x, y, rows, cols);
+    }
 }
 
 // Rows 0 and 1, rows h - 2 and h - 1, columns 0 and 1, columns w - 2 and w - 1; corners twice.
