@@ -3,7 +3,7 @@
  * cancellable while they wait; a closed handle or an unplugged camera ends them. */
 #include "driver/sys/m52sim_driver.h"
 
-enum { TICKS_PER_MS = 10000, TICKS_PER_US = 10, MAX_LATCHED_TRIGGERS = 1024 };
+enum { TICKS_PER_MS = 10000, TICKS_PER_US = 10 };
 
 /* DriverContext slots of a pended read. */
 #define READ_ARRIVAL(irp) ((irp)->Tail.Overlay.DriverContext[0])
@@ -138,8 +138,10 @@ static LONGLONG PlanHead(CAMERA_EXTENSION *camera, LONGLONG now, FRAME_JOB *job)
 
     if (camera->trigger_every_ms) {
         if (now >= camera->next_periodic_trigger) {
-            if (m52_model_trigger_mode(&camera->model) && camera->latched_triggers < MAX_LATCHED_TRIGGERS)
-                camera->latched_triggers++;
+            /* A line pulse arms at most one frame: pulses while one is armed are lost, so a
+             * reader that pauses does not come back to a backlog of frames. */
+            if (m52_model_trigger_mode(&camera->model) && camera->latched_triggers == 0)
+                camera->latched_triggers = 1;
             camera->next_periodic_trigger += (LONGLONG)camera->trigger_every_ms * TICKS_PER_MS;
             if (camera->next_periodic_trigger <= now)
                 camera->next_periodic_trigger = now + (LONGLONG)camera->trigger_every_ms * TICKS_PER_MS;

@@ -380,7 +380,12 @@ TEST_F(DriverProtocolTest, TriggerModeWaitsForATriggerAndGivesUpAtTheTimeOut)
     // A periodic pulse, like a hardware trigger line.
     ASSERT_TRUE(Sim(M52SIM_IOCTL_TRIGGER_EVERY, 0, 40));
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(camera_->Snap(&frame, kFullFrame).ok) << "frame " << i;
+    // Pulses while nobody reads arm one frame, not a backlog.
+    Sleep(300);
     ASSERT_TRUE(Sim(M52SIM_IOCTL_TRIGGER_EVERY, 0, 0));
+    EXPECT_EQ(1u, Status(0).latched_triggers);
+    EXPECT_TRUE(camera_->Snap(&frame, kFullFrame).ok);
+    EXPECT_FALSE(camera_->Snap(&frame, kFullFrame).ok);
 
     // Out of trigger mode frames flow without pulses.
     ASSERT_TRUE(camera_->Send(PortWrite(11, 0)).ok);

@@ -1,5 +1,6 @@
 #include "tools/m52sim/m52sim_service.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace m52sim {
@@ -59,6 +60,40 @@ std::string ConfiguredPath(SC_HANDLE service)
     auto *config = reinterpret_cast<QUERY_SERVICE_CONFIGA *>(buffer.data());
     if (!QueryServiceConfigA(service, config, needed, &needed) || !config->lpBinaryPathName) return std::string();
     return config->lpBinaryPathName;
+}
+
+// Identity of the driver file on disk: its last write time and size. Install records the
+// identity of the image it started, so a rebuilt driver replaces a running older one.
+std::string FileIdentity(const std::string &path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::string();
+    char text[64];
+    snprintf(text, sizeof text, "%08lx%08lx-%08lx", static_cast<unsigned long>(data.ftLastWriteTime.dwHighDateTime),
+             static_cast<unsigned long>(data.ftLastWriteTime.dwLowDateTime), static_cast<unsigned long>(data.nFileSizeLow));
+    return text;
+}
+
+const char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\" M52SIM_SERVICE_NAME;
+const char kLoadedImageValue[] = "LoadedImage";
+
+std::string LoadedIdentity()
+{
+    char value[64] = {0};
+    DWORD size = sizeof value - 1;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kServiceKey, kLoadedImageValue, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return std::string();
+    return value;
+}
+
+void RecordLoadedIdentity(const std::string &identity)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegSetValueExA(key, kLoadedImageValue, 0, REG_SZ, reinterpret_cast<const BYTE *>(identity.c_str()),
+                   static_cast<DWORD>(identity.size() + 1));
+    RegCloseKey(key);
 }
 
 bool StopService(SC_HANDLE service)
@@ -166,8 +201,9 @@ bool InstallDriver(const std::string &sysPath, std::string *error)
     SERVICE_STATUS status;
     if (!QueryServiceStatus(service.get(), &status)) return Fail(error, "querying the service", GetLastError());
     if (status.dwCurrentState == SERVICE_STOP_PENDING) WaitForState(service.get(), SERVICE_STOPPED, 15000);
-    if (status.dwCurrentState == SERVICE_RUNNING && !WaitForControl(2000)) {
-        // Registered as running but without its device: a stale host. Start it afresh.
+    const std::string identity = FileIdentity(sysPath);
+    if (status.dwCurrentState == SERVICE_RUNNING && (!WaitForControl(2000) || LoadedIdentity() != identity)) {
+        // Running without its device (a stale host), or an older build of the driver: restart.
         StopService(service.get());
     }
     if (!StartServiceA(service.get(), 0, nullptr)) {
@@ -175,6 +211,7 @@ bool InstallDriver(const std::string &sysPath, std::string *error)
         if (code != ERROR_SERVICE_ALREADY_RUNNING) return Fail(error, "starting the driver", code);
     }
     if (!WaitForControl(15000)) return Fail(error, "waiting for the driver's control device", GetLastError());
+    RecordLoadedIdentity(identity);
     if (!ControlOnce(M52SIM_IOCTL_ATTACH, 0, 0)) return Fail(error, "attaching camera 0", GetLastError());
     return true;
 }

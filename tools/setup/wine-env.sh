@@ -43,7 +43,11 @@ _quorin_xvfb_up() {
 quorin_driver_up() {
     local tool=$QUORIN_WIN_BIN/m52sim.exe
     [ -f "$tool" ] || return 0
-    quorin_wine "$tool" install
+    # Idempotent: registers (or repoints) the service, starts it, attaches camera 0.
+    if ! quorin_wine "$tool" install; then
+        echo "run: the simulated camera driver could not be installed (see the message above)" >&2
+        return 1
+    fi
 }
 
 quorin_wine_up() {
