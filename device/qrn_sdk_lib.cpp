@@ -7,7 +7,7 @@
 #include "device/driver_channel.h"
 #include "device/ring_index.h"
 
-namespace quorin {
+using namespace quorin;
 
 namespace {
 
@@ -354,5 +354,3 @@ int CQRNSdkLib::FetchSnapFrame(void* dst, size_t dstBytes) {
     if (WindowSourceBytes(geometry_, PixelBytes()) > raw_.Size()) return DEV_NO_BUFFER;
     return CopyWindow(dst, dstBytes, raw_.Data());
 }
-
-}  // namespace quorin

@@ -45,6 +45,9 @@ enum WaitFrameResult : int {
 constexpr DWORD kFrameWaitMs = 6000;
 constexpr int32_t kDefaultDriverParameter = 3000;
 
+}  // namespace quorin
+
+// The device classes keep the global names the camera object refers to.
 class CQRNSdkLib {
 public:
     CQRNSdkLib(const CQRNSdkLib&) = delete;
@@ -71,7 +74,7 @@ public:
     // 0, or 22 for an index above 32 (compared unsigned): nothing changes then.
     int SelectDevice(int index);
     int GetSelectedIndex() const { return selectedIndex_; }
-    static int MaxDeviceCount() { return kMaxDeviceCount; }
+    static int MaxDeviceCount() { return quorin::kMaxDeviceCount; }
     const char* DevicePath() const { return devicePath_; }
     void SetDriverParameter(int32_t value);
     int32_t GetDriverParameter() const { return driverParameter_; }
@@ -94,7 +97,7 @@ public:
     // 21 while the transfer thread runs (the buffers are in its use).
     int SetGeometry(int32_t L, int32_t X, int32_t W, int32_t T, int32_t Y, int32_t H, int32_t N);
     void FreeBuffers();
-    const FrameGeometry& Geometry() const { return geometry_; }
+    const quorin::FrameGeometry& Geometry() const { return geometry_; }
     uint32_t TransferSize() const { return transferSize_; }
     int GetWordMode() const { return wordMode_; }
     int GetSubType() const { return subType_; }
@@ -126,16 +129,16 @@ protected:
     ~CQRNSdkLib();  // not virtual: the object is always destroyed as its model class
 
     // Sends one command block on an open handle: 0, 10 or 12.
-    static int SendCommand(HANDLE device, const CommandBlock& block);
+    static int SendCommand(HANDLE device, const quorin::CommandBlock& block);
     // Reads the response twice; the second read decides. 0 or 12.
     static int ReadResponse(HANDLE device, uint8_t* firstByte);
     // Opens the path, sends one block, closes: 1 or 0.
-    int SendSingleCommand(const CommandBlock& block);
+    int SendSingleCommand(const quorin::CommandBlock& block);
     void SetBaseName(const char* name);
     CRITICAL_SECTION* CommandLock() { return &commandLock_; }
 
     int32_t wordMode_ = 0;
-    CaptureWindow window_ = {0, 0, 0, 0, 0};
+    quorin::CaptureWindow window_ = {0, 0, 0, 0, 0};
     int32_t alternateTransferCode_ = 0;
     int32_t alternateSnapCode_ = 0;
 
@@ -146,21 +149,19 @@ private:
 
     CRITICAL_SECTION commandLock_;
     char baseName_[16] = {};
-    char devicePath_[kDevicePathSize] = {};
-    int32_t presence_[kMaxDeviceCount] = {};
+    char devicePath_[quorin::kDevicePathSize] = {};
+    int32_t presence_[quorin::kMaxDeviceCount] = {};
     int32_t selectedIndex_ = 0;
-    int32_t driverParameter_ = kDefaultDriverParameter;
+    int32_t driverParameter_ = quorin::kDefaultDriverParameter;
     int32_t subType_ = 0;
     int32_t outputMode_ = 1;
 
-    FrameGeometry geometry_ = {0, 0, 0, 0, 0, 0, 0};
+    quorin::FrameGeometry geometry_ = {0, 0, 0, 0, 0, 0, 0};
     uint32_t transferSize_ = 0;
-    LockedBuffer raw_;
-    FrameRing ring_;
+    quorin::LockedBuffer raw_;
+    quorin::FrameRing ring_;
 
-    TransferBlock transfer_;
+    quorin::TransferBlock transfer_;
     HANDLE thread_ = nullptr;
     HANDLE snapHandle_ = nullptr;
 };
-
-}  // namespace quorin

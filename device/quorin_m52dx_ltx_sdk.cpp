@@ -4,7 +4,7 @@
 
 #include "device/driver_channel.h"
 
-namespace quorin {
+using namespace quorin;
 
 namespace {
 
@@ -179,5 +179,3 @@ int CQuorinM52DXLTXSdk::SetCaptureWindow(int x, int y, int width, int height, in
     }
     return DEV_OK;
 }
-
-}  // namespace quorin

@@ -9,8 +9,6 @@
 #include "device/qrn_sdk_lib.h"
 #include "device/sensor_programming.h"
 
-namespace quorin {
-
 class CQuorinM52DXLTXSdk final : public CQRNSdkLib {
 public:
     // Probes the devices, initialises device 0 (full start-up), then sets
@@ -41,11 +39,11 @@ public:
     int GetMirrorH() const { return mirrorH_; }
     int GetMirrorV() const { return mirrorV_; }
 
-    static int GainDefault() { return kGainDefault; }
-    static int GainMax() { return kGainMax; }
-    static int ShutterDefault() { return kShutterDefault; }
-    static int ShutterMax() { return kShutterMax; }
-    static int ShutterMin() { return kShutterMin; }
+    static int GainDefault() { return quorin::kGainDefault; }
+    static int GainMax() { return quorin::kGainMax; }
+    static int ShutterDefault() { return quorin::kShutterDefault; }
+    static int ShutterMax() { return quorin::kShutterMax; }
+    static int ShutterMin() { return quorin::kShutterMin; }
 
     // --- Start-up and window ---
     // 0, or 22 for an index above 32. Reprograms the sensor when the index
@@ -56,13 +54,13 @@ public:
     // 0, or 1 for a window off the sensor, 21 while streaming (nothing
     // changes then).
     int SetCaptureWindow(int x, int y, int width, int height, int mode);
-    const CaptureWindow& GetCaptureWindow() const { return window_; }
+    const quorin::CaptureWindow& GetCaptureWindow() const { return window_; }
     int GetSubSampleMode() const { return window_.mode; }
     bool IsReinitPending() const { return reinit_; }
 
 private:
     // Sends a plan in order; returns the result of its last write.
-    int WritePlan(const RegisterPlan& plan);
+    int WritePlan(const quorin::RegisterPlan& plan);
     void ApplyPerUnitValues();
 
     uint32_t shadow_[1024] = {};
@@ -72,5 +70,3 @@ private:
     int mirrorV_ = 0;
     bool reinit_ = true;
 };
-
-}  // namespace quorin

@@ -98,7 +98,7 @@ void DeviceTest::SetUp() {
     ASSERT_TRUE(sim_.Attach(0));
     ASSERT_TRUE(sim_.Reset(0));
     ASSERT_TRUE(sim_.Pace(0, M52SIM_PACE_FAST));
-    device_.reset(new quorin::CQuorinM52DXLTXSdk());
+    device_.reset(new CQuorinM52DXLTXSdk());
     sim_.ClearLog(0);
 }
 

@@ -38,7 +38,7 @@ protected:
     std::vector<std::string> TakeLog(uint32_t camera = 0);
 
     SimControl sim_;
-    std::unique_ptr<quorin::CQuorinM52DXLTXSdk> device_;
+    std::unique_ptr<CQuorinM52DXLTXSdk> device_;
 };
 
 }  // namespace simtest

@@ -7,7 +7,6 @@
 #include "tests/device/device_fixture.h"
 
 using namespace simtest;
-using quorin::CQuorinM52DXLTXSdk;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "tests/device/device_fixture.h"
 
 using namespace simtest;
-using quorin::CQuorinM52DXLTXSdk;
+
 using quorin::RegisterPlan;
 
 using Blocks = std::vector<std::string>;
