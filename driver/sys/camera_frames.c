@@ -11,8 +11,9 @@ enum { TICKS_PER_MS = 10000, TICKS_PER_US = 10 };
 
 LONGLONG FrameNow(void)
 {
-    /* The performance counter, in 100 ns units; the counter is read through the HAL because
-     * the interrupt-time page of the shared user data is not mapped in every driver host. */
+    /* The performance counter in 100 ns units. Read through the HAL: a plain call in every
+     * driver host, where the inline interrupt-time read relies on the shared user data page
+     * being mapped at its kernel address. */
     LARGE_INTEGER frequency;
     LARGE_INTEGER ticks = KeQueryPerformanceCounter(&frequency);
     if (frequency.QuadPart <= 0) return 0;

@@ -160,8 +160,9 @@ int Log(uint32_t camera, bool clear)
     if (log->dropped) std::printf("(%u older blocks dropped)\n", log->dropped);
     for (uint32_t i = 0; i < log->count; ++i) {
         const M52SimLogEntry &e = log->entries[i];
-        std::printf("%u 0x%02X %s %s%s\n", e.sequence, e.block[0], CommandName(e.block[0]), Parameters(e.block).c_str(),
-                    e.refused ? " REFUSED" : "");
+        const std::string parameters = Parameters(e.block);
+        std::printf("%u 0x%02X %s%s%s%s\n", e.sequence, e.block[0], CommandName(e.block[0]), parameters.empty() ? "" : " ",
+                    parameters.c_str(), e.refused ? " REFUSED" : "");
     }
     return 0;
 }
