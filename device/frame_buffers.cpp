@@ -7,7 +7,7 @@ namespace quorin {
 namespace {
 
 bool AllocateEntry(size_t bytes, FrameRingEntry* entry) {
-    entry->memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    entry->memory = GlobalAlloc(GMEM_ZEROINIT, bytes);
     if (entry->memory == nullptr) return false;
     entry->data = static_cast<uint8_t*>(GlobalLock(entry->memory));
     if (entry->data == nullptr) {
