@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -382,6 +383,9 @@ TEST(DemosaicVariants, EachInteriorVariantMatchesTheReference) {
     std::vector<Named> variants = {{"scalar8", scalar8, 1}, {"sse2-8", DemosaicInner8Sse2, 1},
                                    {"scalar16", scalar16, 2}, {"sse2-16", DemosaicInner16Sse2, 2}};
     if (CpuHasAvx2()) variants.push_back({"avx2-8", DemosaicInner8Avx2, 1});
+    std::string names;
+    for (const Named& v : variants) names += std::string(" ") + v.name;
+    std::printf("interior variants checked:%s\n", names.c_str());
     const Size sizes[] = {{5, 5}, {6, 7}, {21, 6}, {37, 9}, {200, 7}};
     for (const Named& v : variants)
         for (const Size& s : sizes)
