@@ -93,12 +93,6 @@ struct Rgb16Shift {
     }
 };
 
-struct Gray8FromBgr {
-    void operator()(uint8_t* d, const uint8_t* s) const {
-        d[0] = static_cast<uint8_t>((30u * s[2] + 59u * s[1] + 11u * s[0]) / 100u);
-    }
-};
-
 // Spreads a tightly packed frame to the stride, last row first so rows never overwrite packed
 // data still to be read (row r lands at r * stride >= r * packed row size).
 int RepackRows(uint8_t* bits, const DibRect* rect, int dstX, int dstRow, int dstStride,
@@ -121,9 +115,27 @@ int RepackRows(uint8_t* bits, const DibRect* rect, int dstX, int dstRow, int dst
 #define CONVERT_ARGS dstBits, srcBits, rect, dstX, dstRow, dstBytesPerPixel, srcBytesPerPixel, \
                      dstStride, srcStride
 
+// A row of gray from 3- or 4-byte colour pixels; source and destination never overlap, which
+// lets the compiler vectorise the strided loads.
+template <int SrcBpp>
+void GrayRow(uint8_t* __restrict d, const uint8_t* __restrict s, int w) {
+    for (int x = 0; x < w; ++x, s += SrcBpp)
+        d[x] = static_cast<uint8_t>((30u * s[2] + 59u * s[1] + 11u * s[0]) / 100u);
+}
+
 int ColourToGray8(PIXEL_KERNEL_ARGS) {
     (void)params, (void)spare;
-    return ConvertEither<3, 4, 1, false>(CONVERT_ARGS, Gray8FromBgr());
+    if (dstBytesPerPixel != 1 || (srcBytesPerPixel != 3 && srcBytesPerPixel != 4)) return 0;
+    const int w = rect->right - rect->left;
+    for (int r = rect->top; r < rect->bottom; ++r) {
+        const uint8_t* s = srcBits + ptrdiff_t(r) * srcStride + ptrdiff_t(rect->left) * srcBytesPerPixel;
+        uint8_t* d = dstBits + ptrdiff_t(dstRow + r - rect->top) * dstStride + dstX;
+        if (srcBytesPerPixel == 3)
+            GrayRow<3>(d, s, w);
+        else
+            GrayRow<4>(d, s, w);
+    }
+    return 1;
 }
 
 int RepackRows8(PIXEL_KERNEL_ARGS) {
