@@ -146,8 +146,151 @@ bool DemosaicInner8Avx2(const DemosaicJob& job) {
     return true;
 }
 
+// 16-bit samples: the same passes without the x 8 pre-scaling; H = 3 V[x] + V[x-2] <= 32752
+// while samples stay below 2048, and mulhi(H, 32 f) == (H f) >> 11. A row with larger samples is
+// redone by the scalar twin.
+bool DemosaicInner16Avx2(const DemosaicJob& job) {
+    const int w = job.width, h = job.height;
+    if (job.dstBytesPerPixel != 6 && job.dstBytesPerPixel != 8) return false;
+    if (job.redFactor < -1024 || job.redFactor > 1023 || job.blueFactor < -1024 ||
+        job.blueFactor > 1023)
+        return false;
+    if (w <= 4 || h <= 4) return true;
+
+    std::vector<int16_t> vBuffer(size_t(w) + 32), mBuffer(size_t(w) + 32);
+    int16_t* V = vBuffer.data();
+    int16_t* M = mBuffer.data();
+    const int bpp = job.dstBytesPerPixel;
+    const bool redOnEvenColumns = !job.colPhase;
+    const __m256i redLanes = Lanes16(redOnEvenColumns);
+    const __m256i redF = _mm256_set1_epi16(static_cast<short>(job.redFactor * 32));
+    const __m256i blueF = _mm256_set1_epi16(static_cast<short>(job.blueFactor * 32));
+    const __m256i factorH1 = _mm256_blendv_epi8(blueF, redF, redLanes);
+    const __m256i factorH2 = _mm256_blendv_epi8(redF, blueF, redLanes);
+    const __m256i three = _mm256_set1_epi16(3);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i max10 = _mm256_set1_epi16(1023);
+    const __m256i tooLarge = _mm256_set1_epi16(static_cast<short>(0xF800));
+    // Per 128-bit lane, eight pixels of 16-bit b, g, r into three 16-byte blocks:
+    //   b0 g0 r0 b1 g1 r1 b2 g2 | r2 b3 g3 r3 b4 g4 r4 b5 | g5 r5 b6 g6 r6 b7 g7 r7
+    // Shuffle controls pick byte pairs of one source; -1 leaves zero for the others.
+#define W(i) static_cast<char>(2 * (i)), static_cast<char>(2 * (i) + 1)
+#define Z -1, -1
+#define LANES(...) _mm256_setr_epi8(__VA_ARGS__, __VA_ARGS__)
+    const __m256i b0 = LANES(W(0), Z, Z, W(1), Z, Z, W(2), Z);
+    const __m256i g0 = LANES(Z, W(0), Z, Z, W(1), Z, Z, W(2));
+    const __m256i r0m = LANES(Z, Z, W(0), Z, Z, W(1), Z, Z);
+    const __m256i b1 = LANES(Z, W(3), Z, Z, W(4), Z, Z, W(5));
+    const __m256i g1 = LANES(Z, Z, W(3), Z, Z, W(4), Z, Z);
+    const __m256i r1 = LANES(W(2), Z, Z, W(3), Z, Z, W(4), Z);
+    const __m256i b2 = LANES(Z, Z, W(6), Z, Z, W(7), Z, Z);
+    const __m256i g2 = LANES(W(5), Z, Z, W(6), Z, Z, W(7), Z);
+    const __m256i r2 = LANES(Z, W(5), Z, Z, W(6), Z, Z, W(7));
+#undef LANES
+#undef Z
+#undef W
+    const __m256i keepFourth = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ULL));
+
+    for (int y = 2; y <= h - 3; ++y) {
+        const int16_t* rm2 = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y - 2) * job.srcStride);
+        const int16_t* rm1 = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y - 1) * job.srcStride);
+        const int16_t* rc = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y) * job.srcStride);
+        const int16_t* rp1 = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y + 1) * job.srcStride);
+        const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
+        const bool greenInRowYOnEven = rowFlag == job.colPhase;
+        const __m256i greenInRowY = Lanes16(greenInRowYOnEven);
+
+        // Pass 1, watching for samples of 2048 and above.
+        __m256i seen = zero;
+        int c = 0;
+        for (; c + 16 <= w; c += 16) {
+            const __m256i a = Load16(rm2 + c), b = Load16(rm1 + c);
+            const __m256i d = Load16(rc + c), e = Load16(rp1 + c);
+            seen = _mm256_or_si256(seen, _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(d, e)));
+            const __m256i swap = _mm256_and_si256(_mm256_xor_si256(b, d), greenInRowY);
+            const __m256i near = _mm256_xor_si256(d, swap);
+            const __m256i far = _mm256_xor_si256(a, _mm256_and_si256(_mm256_xor_si256(a, e), greenInRowY));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(M + c), _mm256_xor_si256(b, swap));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(V + c),
+                                _mm256_add_epi16(_mm256_mullo_epi16(near, three), far));
+        }
+        bool large = !_mm256_testz_si256(seen, tooLarge);
+        for (; c < w; ++c) {
+            const bool greenY = ((c & 1) == 0) == greenInRowYOnEven;
+            const int nearV = uint16_t(greenY ? rm1[c] : rc[c]);
+            const int farV = uint16_t(greenY ? rp1[c] : rm2[c]);
+            const int greenV = uint16_t(greenY ? rc[c] : rm1[c]);
+            large = large || nearV >= 2048 || farV >= 2048 || greenV >= 2048;
+            M[c] = static_cast<int16_t>(greenV);
+            V[c] = static_cast<int16_t>(3 * nearV + farV);
+        }
+        if (large) {
+            DemosaicInnerRow16Scalar(job, y, 2, w - 2);
+            continue;
+        }
+
+        // Pass 2.
+        uint8_t* out = job.dst + ptrdiff_t(y) * job.dstStride + 2 * bpp;
+        int x = 2;
+        for (; x + 16 <= w - 2; x += 16, out += 16 * bpp) {
+            const __m256i h1 = _mm256_add_epi16(_mm256_mullo_epi16(Load16(V + x), three), Load16(V + x - 2));
+            const __m256i h2 = _mm256_add_epi16(_mm256_mullo_epi16(Load16(V + x - 1), three), Load16(V + x + 1));
+            const __m256i p1 = _mm256_mulhi_epi16(h1, factorH1);
+            const __m256i p2 = _mm256_mulhi_epi16(h2, factorH2);
+            const __m256i red = _mm256_min_epi16(_mm256_max_epi16(_mm256_blendv_epi8(p2, p1, redLanes), zero), max10);
+            const __m256i blue = _mm256_min_epi16(_mm256_max_epi16(_mm256_blendv_epi8(p1, p2, redLanes), zero), max10);
+            const __m256i green = _mm256_min_epi16(
+                _mm256_srli_epi16(_mm256_add_epi16(Load16(M + x - 1), Load16(M + x)), 1), max10);
+            // Lane 0 holds pixels 0..7, lane 1 pixels 8..15.
+            if (bpp == 6) {
+                const __m256i block0 = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(blue, b0),
+                                                                       _mm256_shuffle_epi8(green, g0)),
+                                                       _mm256_shuffle_epi8(red, r0m));
+                const __m256i block1 = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(blue, b1),
+                                                                       _mm256_shuffle_epi8(green, g1)),
+                                                       _mm256_shuffle_epi8(red, r1));
+                const __m256i block2 = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(blue, b2),
+                                                                       _mm256_shuffle_epi8(green, g2)),
+                                                       _mm256_shuffle_epi8(red, r2));
+                __m256i* o = reinterpret_cast<__m256i*>(out);
+                _mm256_storeu_si256(o, _mm256_permute2x128_si256(block0, block1, 0x20));
+                _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(block2, block0, 0x30));
+                _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(block1, block2, 0x31));
+            } else {
+                const __m256i bgLow = _mm256_unpacklo_epi16(blue, green), bgHigh = _mm256_unpackhi_epi16(blue, green);
+                const __m256i rLow = _mm256_unpacklo_epi16(red, zero), rHigh = _mm256_unpackhi_epi16(red, zero);
+                const __m256i q0 = _mm256_unpacklo_epi32(bgLow, rLow);    // 0 1 | 8 9
+                const __m256i q1 = _mm256_unpackhi_epi32(bgLow, rLow);    // 2 3 | 10 11
+                const __m256i q2 = _mm256_unpacklo_epi32(bgHigh, rHigh);  // 4 5 | 12 13
+                const __m256i q3 = _mm256_unpackhi_epi32(bgHigh, rHigh);  // 6 7 | 14 15
+                const __m256i pixels[4] = {_mm256_permute2x128_si256(q0, q1, 0x20),
+                                           _mm256_permute2x128_si256(q2, q3, 0x20),
+                                           _mm256_permute2x128_si256(q0, q1, 0x31),
+                                           _mm256_permute2x128_si256(q2, q3, 0x31)};
+                __m256i* o = reinterpret_cast<__m256i*>(out);
+                for (int k = 0; k < 4; ++k)
+                    _mm256_storeu_si256(o + k, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(o + k), keepFourth), pixels[k]));
+            }
+        }
+        for (; x < w - 2; ++x, out += bpp) {
+            const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
+            const int h1 = 3 * V[x] + V[x - 2];
+            const int h2 = 3 * V[x - 1] + V[x + 1];
+            int green = (M[x - 1] + M[x]) >> 1;
+            if (green > 1023) green = 1023;
+            const int blueOut = ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 1023);
+            const int redOut = ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 1023);
+            const uint16_t samples[3] = {uint16_t(blueOut), uint16_t(green), uint16_t(redOut)};
+            std::memcpy(out, samples, sizeof(samples));
+        }
+    }
+    _mm256_zeroupper();
+    return true;
+}
+
 #else
 
 bool DemosaicInner8Avx2(const DemosaicJob&) { return false; }
+bool DemosaicInner16Avx2(const DemosaicJob&) { return false; }
 
 #endif

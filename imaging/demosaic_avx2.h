@@ -1,7 +1,9 @@
-// AVX2 interior of the 8-bit demosaic (24 or 32 bpp destinations). Call only when CpuHasAvx2();
-// returns false, having written nothing, when it cannot reproduce the scalar result exactly.
+// AVX2 interiors of the demosaic (8-bit to 24/32 bpp, 16-bit to 48/64 bpp). Call only when
+// CpuHasAvx2(); they return false, having written nothing, when they cannot reproduce the scalar
+// result exactly for the job.
 #pragma once
 
 #include "imaging/demosaic_scalar.h"
 
 bool DemosaicInner8Avx2(const DemosaicJob& job);
+bool DemosaicInner16Avx2(const DemosaicJob& job);

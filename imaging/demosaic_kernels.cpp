@@ -64,6 +64,7 @@ int Demosaic8Border(PIXEL_KERNEL_ARGS) {
 
 int Demosaic16Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
+    if (CpuHasAvx2() && DemosaicInner16Avx2(job)) return 1;
     if (!DemosaicInner16Sse2(job)) DemosaicInner16Scalar(job);
     return 1;
 }

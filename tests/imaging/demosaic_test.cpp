@@ -382,7 +382,10 @@ TEST(DemosaicVariants, EachInteriorVariantMatchesTheReference) {
     auto scalar16 = [](const DemosaicJob& job) { DemosaicInner16Scalar(job); return true; };
     std::vector<Named> variants = {{"scalar8", scalar8, 1}, {"sse2-8", DemosaicInner8Sse2, 1},
                                    {"scalar16", scalar16, 2}, {"sse2-16", DemosaicInner16Sse2, 2}};
-    if (CpuHasAvx2()) variants.push_back({"avx2-8", DemosaicInner8Avx2, 1});
+    if (CpuHasAvx2()) {
+        variants.push_back({"avx2-8", DemosaicInner8Avx2, 1});
+        variants.push_back({"avx2-16", DemosaicInner16Avx2, 2});
+    }
     std::string names;
     for (const Named& v : variants) names += std::string(" ") + v.name;
     std::printf("interior variants checked:%s\n", names.c_str());
@@ -390,15 +393,17 @@ TEST(DemosaicVariants, EachInteriorVariantMatchesTheReference) {
     for (const Named& v : variants)
         for (const Size& s : sizes)
             for (int dstBpp : {3 * v.bytes, 4 * v.bytes})
-                for (int phase = 0; phase < 4; ++phase) {
-                    const Mosaic m = RandomMosaic(s.w, s.h, v.bytes, v.bytes == 1 ? 255 : 1023,
+                for (int phase = 0; phase < 8; ++phase) {
+                    // Phases 4..7 repeat 0..3 with 16-bit samples beyond ten bits.
+                    const int maxValue = v.bytes == 1 ? 255 : phase < 4 ? 1023 : 65535;
+                    const Mosaic m = RandomMosaic(s.w, s.h, v.bytes, maxValue,
                                                   unsigned(s.w * 100 + s.h + phase));
                     std::vector<uint8_t> dst(size_t(s.w) * s.h * dstBpp, 0);
                     DemosaicJob job = {m.data.data(), s.w * v.bytes, dst.data(), s.w * dstBpp, dstBpp,
                                        s.w, s.h, (phase & 1) != 0, (phase & 2) != 0,
                                        BayerGainFactor(170), BayerGainFactor(60)};
                     ASSERT_TRUE(v.run(job)) << v.name;
-                    const BayerParams p = {phase, 170, 100, 60};
+                    const BayerParams p = {phase & 3, 170, 100, 60};
                     for (int y = 2; y < s.h - 2; ++y)
                         for (int x = 2; x < s.w - 2; ++x) {
                             const Bgr want = ReferencePixel(m, x, y, p);
@@ -427,6 +432,9 @@ TEST(DemosaicVariants, VectorVariantsDeclineGainsBeyondTheirRange) {
     job.dstStride = 64 * 6;
     job.blueFactor = -1025;
     EXPECT_FALSE(DemosaicInner16Sse2(job));
+    if (CpuHasAvx2()) {
+        EXPECT_FALSE(DemosaicInner16Avx2(job));
+    }
     for (uint8_t b : dst) ASSERT_EQ(0x33, b);
 }
 
