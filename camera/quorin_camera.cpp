@@ -1,20 +1,156 @@
 #include "camera/quorin_camera.h"
 
 #include <cstring>
+#include <new>
 
-#include "camera/wide_path.h"
+#include "camera/device_table.h"
 #include "camera/file_image.h"
+#include "camera/wide_path.h"
+#include "device/quorin_m52dx_ltx_sdk.h"
+#include "files/still_image_writer.h"
+#include "imaging/dib_image.h"
+#include "settings/analog_settings.h"
+#include "settings/analog_settings_store.h"
+#include "settings/camera_format_store.h"
+#include "settings/device_analog_adapter.h"
+#include "settings/exposure_model.h"
+#include "settings/filter_settings_store.h"
+#include "settings/filter_values.h"
+#include "settings/gray_settings_store.h"
+#include "settings/size_entry.h"
+
+namespace {
+const char kSectionName[] = "ZUDADA_USBCAMERA";
+const char kDisplayName[] = "RuvadeR52EV-UZI";
+const wchar_t kDisplayNameW[] = L"RuvadeR52EV-UZI";
+const int kNameEntryChars = 256;
+const int kSensorWidth = 1360, kSensorHeight = 1024;
+// "RuvadeR52EV-UZI_NN" and its terminator.
+const int kDeviceNameChars = 19;
+const int kSerialConfigAddress = 7856;
+const int kIoPort = 7;
+
+CDibImage* NewImage() {
+    CDibImage* image = new (std::nothrow) CDibImage;
+    if (image) image->Init();
+    return image;
+}
+
+void FreeImage(CDibImage*& image) {
+    if (!image) return;
+    image->Release();
+    delete image;
+    image = nullptr;
+}
+}  // namespace
 
 CQuorin::CQuorin() = default;
 
 CQuorin::~CQuorin() {
-    // Close the preview and acquisition; with no device object this records 1 like any stop.
+    if (device_) SaveSettingsGroups(device_->GetSelectedIndex());
     Close();
+    if (device_) {
+        if (claimedIndex_ >= 0) ReleaseDevice(claimedIndex_);
+        analogDevice_.reset();
+        delete device_;
+        device_ = nullptr;
+    }
+    for (CDibImage** image : {&image8_, &image16_, &image24_, &image32_, &image48_, &image64_, &workImage_,
+                              &displayImage_})
+        FreeImage(*image);
+    sharedSection_.Close();
 }
 
 int CQuorin::Initialize(HWND notify) {
+    if (!sharedSection_.Open(kSectionName)) {
+        // Only the process that made the section clears its head; an opened one holds other
+        // clients' claims.
+        if (sharedSection_.Create(kSectionName, DeviceTable::kSectionSize) && sharedSection_.View() &&
+            sharedSection_.Created())
+            std::memset(sharedSection_.View(), 0, 32768);
+    }
+    if (!sharedSection_.View() || sharedSection_.ViewSize() < DeviceTable::kEnd) {
+        // A section of that name too small for the device table is as good as none.
+        sharedSection_.Close();
+        ReportError(QUORIN_ERR_MEMORY);
+        return 0;
+    }
+
+    device_ = new (std::nothrow) CQuorinM52DXLTXSdk();
+    if (device_) analogDevice_.reset(new (std::nothrow) quorin::DeviceAnalogAdapter(*device_));
+    for (CDibImage** image : {&image8_, &image16_, &image24_, &image32_, &image48_, &image64_, &workImage_,
+                              &displayImage_})
+        *image = NewImage();
     notifyWindow_ = notify;
+    if (!device_ || !analogDevice_ || !image8_ || !image16_ || !image24_ || !image32_ || !image48_ ||
+        !image64_ || !workImage_ || !displayImage_) {
+        analogDevice_.reset();
+        delete device_;
+        device_ = nullptr;
+        ReportError(QUORIN_ERR_MEMORY);
+        return 0;
+    }
+
+    const int index = deviceIndex_;
+    quorin::SizeEntry size = {hTotal_, vTotal_, width_, height_, hStart_, vStart_, bufferCount_};
+    if (quorin::LoadCaptureGeometry(index, &size)) {
+        hTotal_ = size.hTotal;
+        vTotal_ = size.vTotal;
+        width_ = size.width;
+        height_ = size.height;
+        hStart_ = size.hStart;
+        vStart_ = size.vStart;
+        bufferCount_ = size.bufferCount;
+    }
+    device_->SensorStartUp();
+    if (!IsCaptureWindowValid()) {
+        ReportError(QUORIN_ERR_CAPTURE_WINDOW);
+        ResetCaptureWindowToSensor();
+    }
+    device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_);
+    previewRect_ = RECT{0, 0, width_, height_};
+
+    LoadSettingsGroups(index);
+    ApplyAnalogToDevice();
+
+    quorin::CameraFormat format = {colourType_, subSample_, waitTime_, halfClock_};
+    quorin::LoadCameraFormatValues(index, &format);
+    colourType_ = format.colourType;
+    subSample_ = format.subSample;
+    waitTime_ = format.waitTime;
+    halfClock_ = format.clockMode;
     return 1;
+}
+
+void CQuorin::LoadSettingsGroups(int index) {
+    quorin::CFilterSettingsStore(values_.filter).Load(index);
+    quorin::CGraySettingsStore(values_.filter).Load(index);
+    quorin::CAnalogSettingsStore(values_.analog, *analogDevice_).Load(index);
+}
+
+void CQuorin::SaveSettingsGroups(int index) {
+    quorin::CAnalogSettingsStore(values_.analog, *analogDevice_).Save(index);
+    quorin::CFilterSettingsStore(values_.filter).Save(index);
+    quorin::CGraySettingsStore(values_.filter).Save(index);
+}
+
+void CQuorin::ApplyAnalogToDevice() { quorin::ApplyAnalogSettings(values_.analog, *analogDevice_); }
+
+void CQuorin::ResetCaptureWindowToSensor() {
+    hTotal_ = width_ = kSensorWidth;
+    vTotal_ = height_ = kSensorHeight;
+    hStart_ = vStart_ = 0;
+}
+
+bool CQuorin::IsCaptureWindowValid() const {
+    const int32_t w = width_, h = height_, x = hStart_, y = vStart_, mode = subSample_;
+    if (w < 0 || h < 0 || x < 0 || y < 0) return false;
+    if (w > kSensorWidth || h > kSensorHeight || x > kSensorWidth || y > kSensorHeight) return false;
+    if (x + w > kSensorWidth || y + h > kSensorHeight) return false;
+    switch (mode) {
+        case 1: case 2: case 3: case 17: case 18: case 19: return false;
+        default: return true;
+    }
 }
 
 // ---- Error history and notification -------------------------------------------------------------
@@ -41,38 +177,118 @@ bool CQuorin::NotifyUnlessDevice() {
     return false;
 }
 
+// ---- The shared device table ----------------------------------------------------------------------
+
+uint64_t CQuorin::OwnerToken() const {
+    if (notifyWindow_) return reinterpret_cast<uintptr_t>(notifyWindow_);
+    return reinterpret_cast<uintptr_t>(this);
+}
+
+int CQuorin::ClaimDevice(int index) {
+    if (!sharedSection_.View()) return 0;
+    if (!DeviceTable(sharedSection_.View()).Claim(index, OwnerToken())) {
+        ReportError(QUORIN_ERR_DEVICE_BUSY);  // another client took it first
+        return 0;
+    }
+    claimedIndex_ = index;
+    return 1;
+}
+
+void CQuorin::ReleaseDevice(int index) {
+    if (!sharedSection_.View()) return;
+    DeviceTable(sharedSection_.View()).Release(index, OwnerToken());
+    if (claimedIndex_ == index) claimedIndex_ = -1;
+}
+
+bool CQuorin::IsDeviceInUse(int index) const {
+    return sharedSection_.View() && DeviceTable(sharedSection_.View()).IsInUse(index);
+}
+
 // ---- Device selection and information -----------------------------------------------------------
 
 int CQuorin::EnumDevice(char* names) {
     if (!RequireDevice()) return 0;
     if (!names) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    return 0;
+    int found = 0;
+    for (int j = 0; j < CQRNSdkLib::MaxDeviceCount(); ++j) {
+        device_->ProbeDevices();
+        if (device_->IsDevicePresent(j)) {
+            ++found;
+            wsprintfA(names + (found - 1) * kNameEntryChars, "%s_%02d", kDisplayName, found);
+        }
+    }
+    for (int k = found; k < 10; ++k) names[k * kNameEntryChars] = '\0';
+    return found;
 }
 
 int CQuorin::EnumDeviceW(wchar_t* names) {
     if (!RequireDevice()) return 0;
     if (!names) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    return 0;
+    // Uses the presence table of the last probe.
+    int found = 0;
+    for (int j = 0; j < CQRNSdkLib::MaxDeviceCount(); ++j) {
+        if (!device_->IsDevicePresent(j)) continue;
+        ++found;
+        wsprintfW(names + (found - 1) * kNameEntryChars, L"%s_%02d", kDisplayNameW, found);
+    }
+    for (int k = found; k < 10; ++k) names[k * kNameEntryChars] = L'\0';
+    return found;
 }
 
 int CQuorin::GetDeviceName(int index, char* name, int size) {
     if (!RequireDevice()) return 0;
-    return 0;
+    // The name with its number and terminator takes 19 bytes: a smaller buffer would overrun.
+    if (!name || size < kDeviceNameChars || index < 0 || index >= CQRNSdkLib::MaxDeviceCount())
+        return ReportError(QUORIN_ERR_PARAMETER), 0;
+    if (!device_->IsDevicePresent(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+    wsprintfA(name, "%s_%02d", kDisplayName, index + 1);
+    return 1;
 }
 
 int CQuorin::GetDeviceNameW(int index, wchar_t* name, int size) {
     if (!RequireDevice()) return 0;
-    return 0;
+    if (!name || size < kDeviceNameChars || index < 0 || index >= CQRNSdkLib::MaxDeviceCount())
+        return ReportError(QUORIN_ERR_PARAMETER), 0;
+    if (!device_->IsDevicePresent(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+    wchar_t display[kNameEntryChars];
+    if (!MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, kDisplayName, -1, display, kNameEntryChars))
+        return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+    wsprintfW(name, L"%s_%02d", display, index + 1);
+    return 1;
 }
 
 int CQuorin::SetDeviceNumber(int index) {
     if (!RequireDevice()) return 0;
-    return 0;
+    // Re-selection frees the frame buffers, which a running transfer is writing into.
+    if (acquisitionMode_ != 0) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    SaveSettingsGroups(device_->GetSelectedIndex());
+    if (index < 0 || index >= CQRNSdkLib::MaxDeviceCount()) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+    // A fresh probe, so a camera unplugged since the last one is not selected.
+    device_->ProbeDevices();
+    if (!device_->IsDevicePresent(index) || device_->InitializeDevice(index) != 0)
+        return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+    LoadSettingsGroups(index);
+    ApplyAnalogToDevice();
+    uint8_t config = 0;
+    if (device_->ReadSrom(kSerialConfigAddress, &config) && (config == 1 || config == 2))
+        device_->SetSubType(config - 1);
+    deviceIndex_ = index;
+    return 1;
 }
 
 int CQuorin::GetCameraInfo(QuorinCameraInfo* info) {
     if (!RequireDevice()) return 0;
-    return 0;
+    if (!info) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    if (info->size < 36) return ReportError(QUORIN_ERR_MEMORY), 0;
+    info->sensorWidth = kSensorWidth;
+    info->sensorHeight = kSensorHeight;
+    info->minGlobalGain = static_cast<uint16_t>(analogDevice_->GainMin());
+    info->maxGlobalGain = static_cast<uint16_t>(analogDevice_->GainMax());
+    info->reserved1 = 0;
+    info->reserved2 = 0;
+    info->minExposure = static_cast<uint16_t>(analogDevice_->ShutterMin());
+    info->maxExposure = static_cast<uint16_t>(analogDevice_->ShutterMax());
+    return 1;
 }
 
 int CQuorin::LoadConfigFile(const char* path) {
@@ -105,6 +321,8 @@ std::vector<std::pair<int32_t, int32_t>> CQuorin::ConfigList() {
 }
 
 // ---- Acquisition --------------------------------------------------------------------------------
+// The acquisition modes, workers and the preview window come with the acquisition control; until
+// then every start fails as a start without a device does, after its own checks.
 
 int CQuorin::Preview() {
     callbackWindow_ = nullptr;
@@ -130,56 +348,123 @@ int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
 
 int CQuorin::StartPreview() {
     if (!RequireDevice()) return 0;
+    if (acquisitionMode_ == 1) return 1;
+    ReportError(QUORIN_ERR_NO_DEVICE);
     return 0;
 }
 
 int CQuorin::StopPreview() {
     runFlag_ = 0;
     if (!RequireDevice()) return 0;
+    if (acquisitionMode_ != 0) {
+        acquisitionMode_ = 0;
+        device_->SetTriggerMode(0);
+        device_->StopTransfer();
+        ReleaseDevice(device_->GetSelectedIndex());
+    }
     return 1;
 }
 
 int CQuorin::Capture() {
     if (!RequireDevice()) return 0;
+    if (acquisitionMode_ == 2) return 1;
+    ReportError(QUORIN_ERR_NO_DEVICE);
     return 0;
 }
 
 int CQuorin::SnapShot(BYTE* buffer, int size, int topDown) {
     if (!RequireDevice()) return 0;
+    ReportError(QUORIN_ERR_NO_DEVICE);
     return 0;
 }
 
 int CQuorin::Trigger(HWND window, BYTE* buffer, int size, int topDown) {
     if (!RequireDevice()) return 0;
+    ReportError(QUORIN_ERR_NO_DEVICE);
     return 0;
+}
+
+CDibImage* CQuorin::OutputImage() const {
+    switch (colourType_) {
+        case 0: return image8_;
+        case 1: return image16_;
+        case 2: return image24_;
+        case 3: return image32_;
+        case 4: return image48_;
+        case 5: return image64_;
+        default: return nullptr;
+    }
 }
 
 int CQuorin::GetImage(BYTE* buffer, int size, int topDown) {
     if (!RequireDevice()) return 0;
-    return 0;
+    CriticalSectionLock hold(frameLock_);
+    CDibImage* image = OutputImage();
+    if (!image) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    if (!image->bits || !buffer) return ReportError(QUORIN_ERR_MEMORY), 0;
+    const int64_t bytes = static_cast<int64_t>(image->height) * image->stride;
+    if (size < bytes) {
+        if (callbackWindow_) PostMessageA(callbackWindow_, QUORIN_WM_FRAME, 0, QUORIN_ERR_MEMORY);
+        ReportError(QUORIN_ERR_MEMORY);
+        ReportError(QUORIN_ERR_MEMORY);
+        return 0;
+    }
+    for (int32_t row = 0; row < image->height; ++row) {
+        const int32_t from = topDown ? row : image->height - 1 - row;
+        std::memcpy(buffer + static_cast<size_t>(row) * image->stride,
+                    image->bits + static_cast<size_t>(from) * image->stride, image->stride);
+    }
+    return 1;
 }
 
 int CQuorin::Close() {
     StopPreview();
     imageReady_ = 0;
+    if (device_) device_->CloseSnapHandle();
     return 1;
 }
 
 int CQuorin::SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) {
     if (!RequireDevice()) return 0;
-    return 0;
+    previewParent_ = parent;
+    previewRect_ = RECT{left, top, right, bottom};
+    return 1;
 }
 
 // ---- Capture geometry, format and timing --------------------------------------------------------
 
 int CQuorin::SetCaptureWindow(int w, int h) {
     if (!RequireDevice()) return 0;
-    return 0;
+    std::vector<quorin::SizeEntry> table;
+    if (!quorin::ReadSizeTable(deviceIndex_, &table)) return ReportError(QUORIN_ERR_WINDOW), 0;
+    const quorin::SizeEntry* row = quorin::FindSizeEntry(table, w, h);
+    if (!row) return ReportError(QUORIN_ERR_WINDOW), 0;
+    hTotal_ = row->hTotal;
+    vTotal_ = row->vTotal;
+    width_ = row->width;
+    height_ = row->height;
+    hStart_ = row->hStart;
+    vStart_ = row->vStart;
+    bufferCount_ = row->bufferCount;
+    if (!IsCaptureWindowValid()) {
+        ReportError(QUORIN_ERR_CAPTURE_WINDOW);
+        ResetCaptureWindowToSensor();
+    }
+    device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_);
+    return 1;
 }
 
 int CQuorin::SetCaptureWindowEx(int hTotal, int hStart, int hEffective, int vTotal, int vStart, int vEffective) {
     if (!RequireDevice()) return 0;
-    return 0;
+    hTotal_ = hTotal;
+    hStart_ = hStart;
+    width_ = hEffective;
+    vTotal_ = vTotal;
+    vStart_ = vStart;
+    height_ = vEffective;
+    if (!IsCaptureWindowValid()) return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_);
+    return 1;
 }
 
 int CQuorin::GetCaptureWindowEx(int* hTotal, int* hStart, int* hEffective, int* vTotal, int* vStart,
@@ -232,18 +517,26 @@ int CQuorin::SetHalfClock(int mode) {
 int CQuorin::GetHalfClock(int* ok) {
     if (ok) *ok = 0;
     if (!NotifyUnlessDevice()) return 0;
-    return 0;
+    int mode = 0;
+    if (!device_->GetHalfClock(&mode)) return NotifyError(QUORIN_ERR_NO_DEVICE), 0;
+    if (ok) *ok = 1;
+    return mode;
 }
 
 int CQuorin::GetRealExposureTime(int* ok) {
     if (ok) *ok = 0;
     if (!RequireDevice()) return 0;
-    return 0;
+    const int32_t us = quorin::ReadRealExposureTime(values_.exposureModel, values_.analog, halfClock_);
+    if (ok) *ok = 1;
+    return us;
 }
 
 int CQuorin::SetRealExposureTime(int microseconds) {
     if (!RequireDevice()) return 0;
-    return 0;
+    const int code = quorin::WriteRealExposureTime(values_.exposureModel, values_.analog, *analogDevice_,
+                                                   halfClock_, microseconds);
+    if (code != 0) return ReportError(code), 0;
+    return 1;
 }
 
 // ---- Recording and still files ------------------------------------------------------------------
@@ -268,14 +561,37 @@ int CQuorin::RecordW(const wchar_t* path, int durationMs, int showWindow) {
     return Record(ansi, durationMs, showWindow);
 }
 
+// Called with frameLock held.
+int CQuorin::SaveLocked(const char* path, int fileType) {
+    CDibImage* image = OutputImage();
+    if (!image || !image->bits) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    if (!path || !*path) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    // 16-bit samples carry the sensor's 10 significant bits.
+    return SaveStillImage(path, *image, fileType, 10);
+}
+
 int CQuorin::SaveImage(const char* path, int fileType) {
     if (!RequireDevice()) return 0;
-    return 0;
+    if (!imageReady_) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    CriticalSectionLock hold(frameLock_);
+    return SaveLocked(path, fileType);
 }
 
 int CQuorin::SaveImageW(const wchar_t* path, int fileType) {
     if (!RequireDevice()) return 0;
-    return 0;
+    char ansi[kAnsiPathBytes];
+    frameLock_.Enter();
+    if (!path) {
+        frameLock_.Leave();
+        return ReportError(QUORIN_ERR_PARAMETER), 0;
+    }
+    if (!WideToAnsi(path, ansi, sizeof ansi)) {
+        frameLock_.Leave();
+        return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    }
+    const int result = SaveLocked(ansi, fileType);
+    frameLock_.Leave();
+    return result;
 }
 
 // ---- Adjustable values --------------------------------------------------------------------------
@@ -283,12 +599,18 @@ int CQuorin::SaveImageW(const wchar_t* path, int fileType) {
 int CQuorin::GetFilterValue(int id, int* ok) {
     if (ok) *ok = 0;
     if (!RequireDevice()) return 0;
-    return 0;
+    int32_t value = 0;
+    const int code = quorin::GetFilterValue(values_, *analogDevice_, id, &value);
+    if (code != 0) return ReportError(code), 0;
+    if (ok) *ok = 1;
+    return value;
 }
 
 int CQuorin::SetFilterValue(int id, int value) {
     if (!RequireDevice()) return 0;
-    return 0;
+    const int code = quorin::SetFilterValue(values_, *analogDevice_, id, value);
+    if (code != 0) return ReportError(code), 0;
+    return 1;
 }
 
 // ---- Sensor and device access -------------------------------------------------------------------
@@ -296,66 +618,82 @@ int CQuorin::SetFilterValue(int id, int value) {
 int CQuorin::ReadRegister(int address, int* ok) {
     if (ok) *ok = 0;
     if (!RequireDevice()) return 0;
-    return 0;
+    uint32_t value = 0;
+    if (!device_->ReadRegister(static_cast<uint32_t>(address), &value))
+        return ReportError(QUORIN_ERR_DEVICE_REFUSED), 0;
+    if (ok) *ok = 1;
+    return static_cast<int>(value);
 }
 
 int CQuorin::WriteRegister(int address, int value) {
     if (!RequireDevice()) return 0;
-    return 0;
+    if (!device_->WriteRegister(static_cast<uint32_t>(address), static_cast<uint32_t>(value)))
+        return ReportError(QUORIN_ERR_DEVICE_REFUSED), 0;
+    return 1;
 }
 
 int CQuorin::ReadSromID(int address, int* ok) {
     if (ok) *ok = 0;
     if (!NotifyUnlessDevice()) return 0;
-    return 0;
+    // Only the 256 identifier bytes; anything else would reach the camera's own serial memory.
+    uint8_t value = 0;
+    if (address < 0 || address > 255 || !device_->ReadSromID(address, &value))
+        return NotifyError(QUORIN_ERR_NO_DEVICE), 0;
+    if (ok) *ok = 1;
+    return value;
 }
 
 int CQuorin::WriteSromID(int address, int value) {
     if (!NotifyUnlessDevice()) return 0;
-    return 0;
+    if (address < 0 || address > 255 || !device_->WriteSromID(address, static_cast<uint8_t>(value)))
+        return NotifyError(QUORIN_ERR_NO_DEVICE), 0;
+    return 1;
 }
 
 int CQuorin::GetIOPort(BYTE* value) {
     if (!NotifyUnlessDevice()) return 0;
     if (!value) return NotifyError(QUORIN_ERR_PARAMETER), 0;
-    return 0;
+    uint8_t port = 0;
+    // The caller always gets a defined byte: 0 when the read failed.
+    *value = device_->ReadPort(kIoPort, &port) ? port : 0;
+    return 1;
 }
 
 int CQuorin::SetIOPort(int value) {
     if (!NotifyUnlessDevice()) return 0;
-    return 0;
+    return device_->WritePort(kIoPort, static_cast<uint8_t>(value));
 }
 
 int CQuorin::SetMirrorH(int on) {
     if (!RequireDevice()) return 0;
-    return 0;
+    quorin::SetMirrorH(values_.analog, *analogDevice_, on);
+    return 1;
 }
 
 int CQuorin::SetMirrorV(int on) {
     if (!NotifyUnlessDevice()) return 0;
-    return 0;
+    quorin::SetMirrorV(values_.analog, *analogDevice_, on);
+    return 1;
 }
 
 int CQuorin::GetMirrorH() {
     if (!RequireDevice()) return 0;
-    return 0;
+    return values_.analog.mirrorH;
 }
 
 int CQuorin::GetMirrorV() {
     if (!NotifyUnlessDevice()) return 0;
-    return 0;
+    return values_.analog.mirrorV;
 }
 
 int CQuorin::SetAutoIris(int mode) {
-    // Compared unsigned, so negative modes fail too.
-    if (static_cast<uint32_t>(mode) > 2) return NotifyError(QUORIN_ERR_PARAMETER), 0;
-    autoIris_ = mode;
+    if (quorin::SetAutoIris(values_.analog, mode) != 0) return NotifyError(QUORIN_ERR_PARAMETER), 0;
     return 1;
 }
 
 int CQuorin::GetAutoIris(int* ok) {
     if (ok) *ok = 1;
-    return autoIris_;
+    return values_.analog.autoIris;
 }
 
 int CQuorin::ShowDialog(int which, HWND parent) {

@@ -10,11 +10,19 @@
 #include <utility>
 #include <vector>
 
+#include <memory>
+
 #include "VazadoZir_O52RO_VIZ.h"
 #include "camera/critical_section.h"
 #include "camera/error_history.h"
+#include "camera/shared_section.h"
+#include "settings/adjustable_values.h"
 
+class CDibImage;
 class CQuorinM52DXLTXSdk;
+namespace quorin {
+class DeviceAnalogAdapter;
+}  // namespace quorin
 
 class CQuorin {
 public:
@@ -98,12 +106,44 @@ public:
     // Property dialogs.
     int ShowDialog(int which, HWND parent);
 
+    // The shared table of cameras in use (for this camera's device index).
+    int ClaimDevice(int index);
+    void ReleaseDevice(int index);
+    bool IsDeviceInUse(int index) const;
+    // The capture window rule: inside the sensor, and no sub-sampling mode.
+    bool IsCaptureWindowValid() const;
+
 private:
     // Reports 1 and returns false when no device object exists.
     bool RequireDevice();
     bool NotifyUnlessDevice();
+    // The owner value this camera writes into the device table: its notify window, or when that is
+    // null a non-zero value unique to this object (0 would read as free to every other client).
+    uint64_t OwnerToken() const;
+    void LoadSettingsGroups(int index);
+    void SaveSettingsGroups(int index);
+    void ApplyAnalogToDevice();
+    void ResetCaptureWindowToSensor();
+    CDibImage* OutputImage() const;
+    int SaveLocked(const char* path, int fileType);
 
+    CSharedSection sharedSection_;
     CQuorinM52DXLTXSdk* device_ = nullptr;
+    std::unique_ptr<quorin::DeviceAnalogAdapter> analogDevice_;
+    CDibImage* image8_ = nullptr;
+    CDibImage* image16_ = nullptr;
+    CDibImage* image24_ = nullptr;
+    CDibImage* image32_ = nullptr;
+    CDibImage* image48_ = nullptr;
+    CDibImage* image64_ = nullptr;
+    CDibImage* workImage_ = nullptr;
+    CDibImage* displayImage_ = nullptr;
+    quorin::AdjustableValues values_;
+    std::atomic<int32_t> bufferCount_{4};
+    std::atomic<int32_t> deviceIndex_{0};
+    int claimedIndex_ = -1;  // the device-table entry this camera holds, or -1
+    HWND previewParent_ = nullptr;
+    RECT previewRect_ = {0, 0, 1360, 1024};
 
     // Capture geometry and format; written by callers, read by workers.
     std::atomic<int32_t> hTotal_{1360}, vTotal_{1024};
@@ -113,7 +153,6 @@ private:
     std::atomic<int32_t> subSample_{0};
     std::atomic<int32_t> waitTime_{10};
     std::atomic<int32_t> halfClock_{0};
-    std::atomic<int32_t> autoIris_{0};
     std::atomic<int32_t> acquisitionMode_{0};
     std::atomic<int32_t> runFlag_{0};
     std::atomic<int32_t> imageReady_{0};

@@ -1,0 +1,49 @@
+#include "camera/device_table.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+const char kLibraryName[] = "VazadoZir_O52RO_VIZ.dll";
+const size_t kOwnerOffset = 0, kModuleOffset = 8, kStateOffset = 16, kNameOffset = 24, kNameSize = 128;
+
+volatile LONG64* OwnerField(uint8_t* entry) { return reinterpret_cast<volatile LONG64*>(entry + kOwnerOffset); }
+uint64_t ThisModule() { return reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)); }
+}  // namespace
+
+int DeviceTable::Claim(int index, uint64_t owner) {
+    if (!view_ || index < 0 || index >= kEntries || owner == 0) return 0;
+    uint8_t* e = Entry(index);
+    const LONG64 previous = InterlockedCompareExchange64(OwnerField(e), static_cast<LONG64>(owner), 0);
+    if (previous != 0 && static_cast<uint64_t>(previous) != owner) return 0;
+    const uint64_t module = ThisModule();
+    std::memcpy(e + kModuleOffset, &module, sizeof module);
+    const int32_t state = 0;
+    std::memcpy(e + kStateOffset, &state, sizeof state);
+    std::memset(e + kNameOffset, 0, kNameSize);
+    std::memcpy(e + kNameOffset, kLibraryName, sizeof kLibraryName);
+    return 1;
+}
+
+void DeviceTable::Release(int index, uint64_t owner) {
+    if (!view_ || index < 0 || index >= kEntries || owner == 0) return;
+    uint8_t* e = Entry(index);
+    uint64_t module;
+    int32_t state;
+    std::memcpy(&module, e + kModuleOffset, sizeof module);
+    std::memcpy(&state, e + kStateOffset, sizeof state);
+    if (Owner(index) != owner || module != ThisModule() || state != 0) return;
+    const uint64_t zero = 0;
+    std::memcpy(e + kModuleOffset, &zero, sizeof zero);
+    std::memset(e + kNameOffset, 0, kNameSize);
+    // The owner goes last: the entry reads as free only once it is clean.
+    InterlockedExchange64(OwnerField(e), 0);
+}
+
+bool DeviceTable::IsInUse(int index) const { return Owner(index) != 0; }
+
+uint64_t DeviceTable::Owner(int index) const {
+    if (!view_ || index < 0 || index >= kEntries) return 0;
+    return static_cast<uint64_t>(InterlockedCompareExchange64(OwnerField(Entry(index)), 0, 0));
+}

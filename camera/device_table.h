@@ -1,0 +1,30 @@
+// The table of cameras in use, in the shared section that every client process maps: one 152-byte
+// entry per device index, owner 0 meaning free.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class DeviceTable {
+public:
+    static const size_t kSectionSize = 0x4C0000;
+    static const size_t kOffset = 0x1FD700;
+    static const size_t kEntrySize = 152;
+    static const int kEntries = 32;
+    // Bytes a view must hold for the table.
+    static const size_t kEnd = kOffset + kEntrySize * kEntries;
+
+    explicit DeviceTable(void* view) : view_(static_cast<uint8_t*>(view)) {}
+
+    // Takes entry index for owner (never 0) in one compare-and-exchange on the owner field.
+    // 1 when the entry is now this owner's (also when it already was), 0 when another owner has it.
+    int Claim(int index, uint64_t owner);
+    // Frees the entry when it belongs to owner in this process with state 0.
+    void Release(int index, uint64_t owner);
+    bool IsInUse(int index) const;
+    uint64_t Owner(int index) const;
+
+private:
+    uint8_t* Entry(int index) const { return view_ + kOffset + kEntrySize * static_cast<size_t>(index); }
+    uint8_t* view_;
+};
