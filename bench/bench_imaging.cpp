@@ -32,6 +32,7 @@ struct Case {
 };
 
 std::map<std::string, double> g_results;
+std::map<std::string, std::vector<double>> g_roundTimes;  // per case, in round order
 volatile uint8_t g_sink;
 
 void Report(const std::string& name, double ms, double pixels) {
@@ -52,15 +53,23 @@ void MeasureGroup(int runs, const std::vector<Case>& cases) {
             times[k].push_back(std::chrono::duration<double, std::milli>(end - start).count());
         }
     for (size_t k = 0; k < cases.size(); ++k) {
-        std::vector<double>& t = times[k];
+        g_roundTimes[cases[k].name] = times[k];
+        std::vector<double> t = times[k];
         std::nth_element(t.begin(), t.begin() + runs / 2, t.end());
         Report(cases[k].name, t[size_t(runs / 2)], cases[k].pixels);
     }
 }
 
+// Median over the rounds of ours / reference, both timed in the same round, so a burst of load
+// from other processes lands on both halves of each ratio.
 void Ratio(const std::string& ours, const std::string& reference) {
-    std::printf("RATIO %s/%s %.2f\n", ours.c_str(), reference.c_str(),
-                g_results[ours] / g_results[reference]);
+    const std::vector<double>& a = g_roundTimes[ours];
+    const std::vector<double>& b = g_roundTimes[reference];
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) ratios.push_back(a[i] / b[i]);
+    if (ratios.empty()) return;
+    std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+    std::printf("RATIO %s/%s %.2f\n", ours.c_str(), reference.c_str(), ratios[ratios.size() / 2]);
 }
 
 void FillRandom(CDibImage& image, int maxValue, unsigned seed) {

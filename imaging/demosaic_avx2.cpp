@@ -1,5 +1,6 @@
-// AVX2 CellDemosaic interior for 8-bit mosaics, the same two passes per output row y as the SSE2
-// kernel (demosaic_sse2.cpp), sixteen pixels per step in 16-bit lanes:
+// AVX2 CellDemosaic rows, the same two passes per output row y as the SSE2 kernel
+// (demosaic_sse2.cpp), sixteen pixels per step in 16-bit lanes. The rows at offsets -2 .. +1 are
+// passed in, so the frame's top and bottom rows run here too with substituted rows. 8-bit:
 //
 //  pass 1, per column c: M[c] = green of rows y-1/y; V8[c] = 8 (3 N[c] + F[c]) with N the red or
 //          blue sample of rows y-1/y and F the same colour two rows across the cell centre.
@@ -30,19 +31,15 @@ inline __m256i Load16(const int16_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-}  // namespace
-
-bool DemosaicInner8Avx2(const DemosaicJob& job) {
-    const int w = job.width, h = job.height;
+bool Supported8(const DemosaicJob& job) {
     if (job.dstBytesPerPixel != 3 && job.dstBytesPerPixel != 4) return false;
-    if (job.redFactor < -8192 || job.redFactor > 8191 || job.blueFactor < -8192 ||
-        job.blueFactor > 8191)
-        return false;
-    if (w <= 4 || h <= 4) return true;
+    return job.redFactor >= -8192 && job.redFactor <= 8191 && job.blueFactor >= -8192 &&
+           job.blueFactor <= 8191;
+}
 
-    std::vector<int16_t> vBuffer(size_t(w) + 32), mBuffer(size_t(w) + 32);
-    int16_t* V = vBuffer.data();
-    int16_t* M = mBuffer.data();
+// Pixels 2 .. w - 3 of memory row y from the rows at offsets -2 .. +1.
+void Row8(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* V, int16_t* M) {
+    const int w = job.width;
     const int bpp = job.dstBytesPerPixel;
     const bool redOnEvenColumns = !job.colPhase;
     const __m256i redLanes = Lanes16(redOnEvenColumns);
@@ -68,11 +65,11 @@ bool DemosaicInner8Avx2(const DemosaicJob& job) {
         5, -1, -1, 6, -1, -1, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const __m256i keepFourth = _mm256_set1_epi32(static_cast<int>(0xFF000000));
 
-    for (int y = 2; y <= h - 3; ++y) {
-        const uint8_t* rm2 = job.src + ptrdiff_t(y - 2) * job.srcStride;
-        const uint8_t* rm1 = rm2 + job.srcStride;
-        const uint8_t* r0 = rm1 + job.srcStride;
-        const uint8_t* rp1 = r0 + job.srcStride;
+    {
+        const uint8_t* rm2 = rows[0];
+        const uint8_t* rm1 = rows[1];
+        const uint8_t* r0 = rows[2];
+        const uint8_t* rp1 = rows[3];
         const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
         const bool greenInRowYOnEven = rowFlag == job.colPhase;
         const __m256i greenInRowY = Lanes16(greenInRowYOnEven);
@@ -141,25 +138,21 @@ bool DemosaicInner8Avx2(const DemosaicJob& job) {
             out[1] = static_cast<uint8_t>((M[x - 1] + M[x]) >> 1);
             out[2] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 255));
         }
-    }
-    _mm256_zeroupper();
-    return true;
+        }
 }
 
 // 16-bit samples: the same passes without the x 8 pre-scaling; H = 3 V[x] + V[x-2] <= 32752
 // while samples stay below 2048, and mulhi(H, 32 f) == (H f) >> 11. A row with larger samples is
 // redone by the scalar twin.
-bool DemosaicInner16Avx2(const DemosaicJob& job) {
-    const int w = job.width, h = job.height;
+bool Supported16(const DemosaicJob& job) {
     if (job.dstBytesPerPixel != 6 && job.dstBytesPerPixel != 8) return false;
-    if (job.redFactor < -1024 || job.redFactor > 1023 || job.blueFactor < -1024 ||
-        job.blueFactor > 1023)
-        return false;
-    if (w <= 4 || h <= 4) return true;
+    return job.redFactor >= -1024 && job.redFactor <= 1023 && job.blueFactor >= -1024 &&
+           job.blueFactor <= 1023;
+}
 
-    std::vector<int16_t> vBuffer(size_t(w) + 32), mBuffer(size_t(w) + 32);
-    int16_t* V = vBuffer.data();
-    int16_t* M = mBuffer.data();
+// Pixels 2 .. w - 3 of memory row y from the rows at offsets -2 .. +1.
+void Row16(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* V, int16_t* M) {
+    const int w = job.width;
     const int bpp = job.dstBytesPerPixel;
     const bool redOnEvenColumns = !job.colPhase;
     const __m256i redLanes = Lanes16(redOnEvenColumns);
@@ -191,11 +184,11 @@ bool DemosaicInner16Avx2(const DemosaicJob& job) {
 #undef W
     const __m256i keepFourth = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ULL));
 
-    for (int y = 2; y <= h - 3; ++y) {
-        const int16_t* rm2 = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y - 2) * job.srcStride);
-        const int16_t* rm1 = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y - 1) * job.srcStride);
-        const int16_t* rc = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y) * job.srcStride);
-        const int16_t* rp1 = reinterpret_cast<const int16_t*>(job.src + ptrdiff_t(y + 1) * job.srcStride);
+    {
+        const int16_t* rm2 = reinterpret_cast<const int16_t*>(rows[0]);
+        const int16_t* rm1 = reinterpret_cast<const int16_t*>(rows[1]);
+        const int16_t* rc = reinterpret_cast<const int16_t*>(rows[2]);
+        const int16_t* rp1 = reinterpret_cast<const int16_t*>(rows[3]);
         const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
         const bool greenInRowYOnEven = rowFlag == job.colPhase;
         const __m256i greenInRowY = Lanes16(greenInRowYOnEven);
@@ -225,8 +218,8 @@ bool DemosaicInner16Avx2(const DemosaicJob& job) {
             V[c] = static_cast<int16_t>(3 * nearV + farV);
         }
         if (large) {
-            DemosaicInnerRow16Scalar(job, y, 2, w - 2);
-            continue;
+            DemosaicRow16Scalar(job, rows, y, 2, w - 2);
+            return;
         }
 
         // Pass 2.
@@ -283,14 +276,63 @@ bool DemosaicInner16Avx2(const DemosaicJob& job) {
             const uint16_t samples[3] = {uint16_t(blueOut), uint16_t(green), uint16_t(redOut)};
             std::memcpy(out, samples, sizeof(samples));
         }
+        }
+}
+
+// Runs rowFunction over the interior rows, or over the four frame rows with substituted
+// neighbours (pixels 2 .. w - 3 only; the frame's columns are left to the scalar kernel).
+template <typename RowFunction>
+void ForRows(const DemosaicJob& job, bool frameRows, RowFunction rowFunction) {
+    std::vector<int16_t> vBuffer(size_t(job.width) + 32), mBuffer(size_t(job.width) + 32);
+    const uint8_t* rows[4];
+    if (frameRows) {
+        const int frame[4] = {0, 1, job.height - 2, job.height - 1};
+        for (int k = 0; k < 4; ++k) {
+            if (frame[k] < 0 || frame[k] >= job.height || (k > 0 && frame[k] <= frame[k - 1])) continue;
+            DemosaicNeighbourRows(job, frame[k], rows);
+            rowFunction(job, rows, frame[k], vBuffer.data(), mBuffer.data());
+        }
+    } else {
+        for (int y = 2; y <= job.height - 3; ++y) {
+            DemosaicNeighbourRows(job, y, rows);
+            rowFunction(job, rows, y, vBuffer.data(), mBuffer.data());
+        }
     }
     _mm256_zeroupper();
+}
+
+}  // namespace
+
+bool DemosaicInner8Avx2(const DemosaicJob& job) {
+    if (!Supported8(job)) return false;
+    if (job.width > 4 && job.height > 4) ForRows(job, false, Row8);
     return true;
 }
+
+bool DemosaicBorderRows8Avx2(const DemosaicJob& job) {
+    if (!Supported8(job) || job.width <= 4) return false;
+    ForRows(job, true, Row8);
+    return true;
+}
+
+bool DemosaicInner16Avx2(const DemosaicJob& job) {
+    if (!Supported16(job)) return false;
+    if (job.width > 4 && job.height > 4) ForRows(job, false, Row16);
+    return true;
+}
+
+bool DemosaicBorderRows16Avx2(const DemosaicJob& job) {
+    if (!Supported16(job) || job.width <= 4) return false;
+    ForRows(job, true, Row16);
+    return true;
+}
+
 
 #else
 
 bool DemosaicInner8Avx2(const DemosaicJob&) { return false; }
+bool DemosaicBorderRows8Avx2(const DemosaicJob&) { return false; }
 bool DemosaicInner16Avx2(const DemosaicJob&) { return false; }
+bool DemosaicBorderRows16Avx2(const DemosaicJob&) { return false; }
 
 #endif

@@ -7,3 +7,8 @@
 
 bool DemosaicInner8Avx2(const DemosaicJob& job);
 bool DemosaicInner16Avx2(const DemosaicJob& job);
+
+// Rows 0, 1, h - 2 and h - 1 of the frame, pixels 2 .. w - 3; the frame's columns remain for
+// DemosaicBorderColumns*Scalar. False (nothing written) for jobs the vector rows cannot serve.
+bool DemosaicBorderRows8Avx2(const DemosaicJob& job);
+bool DemosaicBorderRows16Avx2(const DemosaicJob& job);

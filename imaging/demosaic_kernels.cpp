@@ -58,7 +58,10 @@ int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
 
 int Demosaic8Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
-    DemosaicBorder8Scalar(job);
+    if (CpuHasAvx2() && DemosaicBorderRows8Avx2(job))
+        DemosaicBorderColumns8Scalar(job);
+    else
+        DemosaicBorder8Scalar(job);
     return 1;
 }
 
@@ -71,6 +74,9 @@ int Demosaic16Inner(PIXEL_KERNEL_ARGS) {
 
 int Demosaic16Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
-    DemosaicBorder16Scalar(job);
+    if (CpuHasAvx2() && DemosaicBorderRows16Avx2(job))
+        DemosaicBorderColumns16Scalar(job);
+    else
+        DemosaicBorder16Scalar(job);
     return 1;
 }

@@ -48,18 +48,18 @@ inline void CellDemosaic(const Fetch& fetch, bool rowFlag, bool colFlag, const D
     T::Store(out + 2 * sizeof(Sample), ScaleWeightedSum(redSum, job.redFactor, T::kMax));
 }
 
+// Pixels x in [xBegin, xEnd) of row y, 2 <= x <= width - 3, with the rows at offsets -2 .. +1
+// given (substituted ones for the border rows).
 template <typename Sample>
-void InnerRow(const DemosaicJob& job, int y, int xBegin, int xEnd) {
-    const uint8_t* row = job.src + ptrdiff_t(y) * job.srcStride;
+void RowWithPlainColumns(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin,
+                         int xEnd) {
     uint8_t* out = job.dst + ptrdiff_t(y) * job.dstStride + ptrdiff_t(xBegin) * job.dstBytesPerPixel;
     const bool rowFlag = ((y & 1) != 0) != job.rowPhase;
     bool colFlag = ((xBegin & 1) != 0) != job.colPhase;
-    const int stride = job.srcStride;
     for (int x = xBegin; x < xEnd; ++x, out += job.dstBytesPerPixel, colFlag = !colFlag) {
-        const uint8_t* at = row + ptrdiff_t(x) * ptrdiff_t(sizeof(Sample));
-        auto fetch = [at, stride](int dx, int dy) {
-            return SampleTraits<Sample>::Load(at + ptrdiff_t(dy) * stride +
-                                              ptrdiff_t(dx) * ptrdiff_t(sizeof(Sample)));
+        const ptrdiff_t at = ptrdiff_t(x) * ptrdiff_t(sizeof(Sample));
+        auto fetch = [rows, at](int dx, int dy) {
+            return SampleTraits<Sample>::Load(rows[dy + 2] + at + ptrdiff_t(dx) * ptrdiff_t(sizeof(Sample)));
         };
         CellDemosaic<Sample>(fetch, rowFlag, colFlag, job, out);
     }
@@ -68,7 +68,11 @@ void InnerRow(const DemosaicJob& job, int y, int xBegin, int xEnd) {
 template <typename Sample>
 void Inner(const DemosaicJob& job) {
     if (job.width <= 4 || job.height <= 4) return;
-    for (int y = 2; y <= job.height - 3; ++y) InnerRow<Sample>(job, y, 2, job.width - 2);
+    for (int y = 2; y <= job.height - 3; ++y) {
+        const uint8_t* rows[4];
+        DemosaicNeighbourRows(job, y, rows);
+        RowWithPlainColumns<Sample>(job, rows, y, 2, job.width - 2);
+    }
 }
 
 // A neighbour coordinate off the image moves four further in (same site colour); on images
@@ -110,17 +114,10 @@ inline void BorderPixel(const DemosaicJob& job, int x, int y, const uint8_t* con
 }
 
 template <typename Sample>
-void ResolveRows(const DemosaicJob& job, int y, const uint8_t* rows[4]) {
-    int index[4];
-    Neighbours(y, job.height, index);
-    for (int k = 0; k < 4; ++k) rows[k] = job.src + ptrdiff_t(index[k]) * job.srcStride;
-}
-
-template <typename Sample>
 void BorderRow(const DemosaicJob& job, int y) {
     if (y < 0 || y >= job.height) return;
     const uint8_t* rows[4];
-    ResolveRows<Sample>(job, y, rows);
+    DemosaicNeighbourRows(job, y, rows);
     int cols[4];
     for (int x = 0; x < job.width; ++x) {
         Neighbours(x, job.width, cols);
@@ -135,9 +132,19 @@ void BorderColumn(const DemosaicJob& job, int x) {
     Neighbours(x, job.width, cols);
     const uint8_t* rows[4];
     for (int y = 0; y < job.height; ++y) {
-        ResolveRows<Sample>(job, y, rows);
+        DemosaicNeighbourRows(job, y, rows);
         BorderPixel<Sample>(job, x, y, rows, cols);
     }
+}
+
+// Columns 0, 1, w - 2 and w - 1 over the full height.
+template <typename Sample>
+void BorderColumns(const DemosaicJob& job) {
+    if (job.width <= 0 || job.height <= 0) return;
+    BorderColumn<Sample>(job, 0);
+    BorderColumn<Sample>(job, 1);
+    BorderColumn<Sample>(job, job.width - 2);
+    BorderColumn<Sample>(job, job.width - 1);
 }
 
 // Rows 0 and 1, rows h - 2 and h - 1, columns 0 and 1, columns w - 2 and w - 1; corners twice.
@@ -148,20 +155,24 @@ void Border(const DemosaicJob& job) {
     BorderRow<Sample>(job, 1);
     BorderRow<Sample>(job, job.height - 2);
     BorderRow<Sample>(job, job.height - 1);
-    BorderColumn<Sample>(job, 0);
-    BorderColumn<Sample>(job, 1);
-    BorderColumn<Sample>(job, job.width - 2);
-    BorderColumn<Sample>(job, job.width - 1);
+    BorderColumns<Sample>(job);
 }
 
 }  // namespace
 
-void DemosaicInnerRow8Scalar(const DemosaicJob& job, int y, int xBegin, int xEnd) {
-    InnerRow<uint8_t>(job, y, xBegin, xEnd);
+void DemosaicNeighbourRows(const DemosaicJob& job, int y, const uint8_t* rows[4]) {
+    int index[4];
+    Neighbours(y, job.height, index);
+    for (int k = 0; k < 4; ++k) rows[k] = job.src + ptrdiff_t(index[k]) * job.srcStride;
 }
-void DemosaicInnerRow16Scalar(const DemosaicJob& job, int y, int xBegin, int xEnd) {
-    InnerRow<uint16_t>(job, y, xBegin, xEnd);
+void DemosaicRow8Scalar(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin, int xEnd) {
+    RowWithPlainColumns<uint8_t>(job, rows, y, xBegin, xEnd);
 }
+void DemosaicRow16Scalar(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin, int xEnd) {
+    RowWithPlainColumns<uint16_t>(job, rows, y, xBegin, xEnd);
+}
+void DemosaicBorderColumns8Scalar(const DemosaicJob& job) { BorderColumns<uint8_t>(job); }
+void DemosaicBorderColumns16Scalar(const DemosaicJob& job) { BorderColumns<uint16_t>(job); }
 void DemosaicInner8Scalar(const DemosaicJob& job) { Inner<uint8_t>(job); }
 void DemosaicInner16Scalar(const DemosaicJob& job) { Inner<uint16_t>(job); }
 void DemosaicBorder8Scalar(const DemosaicJob& job) { Border<uint8_t>(job); }

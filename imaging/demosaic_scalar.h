@@ -26,12 +26,19 @@ inline int32_t ScaleWeightedSum(int32_t sum, int32_t factor, int32_t maxValue) {
     return scaled < 0 ? 0 : scaled > maxValue ? maxValue : int32_t(scaled);
 }
 
-// Interior pixels x in [xBegin, xEnd) of memory row y (2 <= y <= height - 3).
-void DemosaicInnerRow8Scalar(const DemosaicJob& job, int y, int xBegin, int xEnd);
-void DemosaicInnerRow16Scalar(const DemosaicJob& job, int y, int xBegin, int xEnd);
+// Source rows at offsets -2 .. +1 from memory row y; rows off the image are replaced by the
+// same-colour row four further in (stepping back by two on images under five rows).
+void DemosaicNeighbourRows(const DemosaicJob& job, int y, const uint8_t* rows[4]);
+
+// Pixels x in [xBegin, xEnd) of memory row y, 2 <= x <= width - 3, reading the given rows.
+void DemosaicRow8Scalar(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin, int xEnd);
+void DemosaicRow16Scalar(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin, int xEnd);
 
 // The whole interior, and the two-pixel frame with its off-image neighbours reflected.
 void DemosaicInner8Scalar(const DemosaicJob& job);
 void DemosaicInner16Scalar(const DemosaicJob& job);
 void DemosaicBorder8Scalar(const DemosaicJob& job);
 void DemosaicBorder16Scalar(const DemosaicJob& job);
+// Only columns 0, 1, w - 2 and w - 1 of the frame (for use after vector border rows).
+void DemosaicBorderColumns8Scalar(const DemosaicJob& job);
+void DemosaicBorderColumns16Scalar(const DemosaicJob& job);

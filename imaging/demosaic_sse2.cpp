@@ -229,7 +229,9 @@ bool DemosaicInner16Sse2(const DemosaicJob& job) {
             V[c] = static_cast<int16_t>(3 * nearV + farV);
         }
         if (large) {
-            DemosaicInnerRow16Scalar(job, y, 2, w - 2);
+            const uint8_t* rows[4];
+            DemosaicNeighbourRows(job, y, rows);
+            DemosaicRow16Scalar(job, rows, y, 2, w - 2);
             continue;
         }
 
