@@ -7,12 +7,12 @@
 
 class DeviceTable {
 public:
-    static const size_t kSectionSize = 0x4C0000;
-    static const size_t kOffset = 0x1FD700;
-    static const size_t kEntrySize = 152;
-    static const int kEntries = 32;
+    static constexpr size_t kSectionSize = 0x4C0000;
+    static constexpr size_t kOffset = 0x1FD700;
+    static constexpr size_t kEntrySize = 152;
+    static constexpr int kEntries = 32;
     // Bytes a view must hold for the table.
-    static const size_t kEnd = kOffset + kEntrySize * kEntries;
+    static constexpr size_t kEnd = kOffset + kEntrySize * kEntries;
 
     explicit DeviceTable(void* view) : view_(static_cast<uint8_t*>(view)) {}
 

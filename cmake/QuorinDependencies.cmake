@@ -9,6 +9,11 @@ else()
   set(QUORIN_DEPS_PREFIX "$ENV{QUORIN_NATIVE_PREFIX}" CACHE PATH "native prefix of the built libjpeg-turbo")
 endif()
 
+if(WIN32)
+  # The static zlib, so the DLL needs no zlib1.dll beside it.
+  set(ZLIB_USE_STATIC_LIBS ON)
+  find_library(ZLIB_LIBRARY NAMES libz.a)
+endif()
 find_package(ZLIB REQUIRED)
 
 if(WIN32)

@@ -1,0 +1,115 @@
+// The table of cameras in use in the shared section, seen by two views in one process and by a
+// second process.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "camera/device_table.h"
+#include "camera/shared_section.h"
+
+namespace {
+
+const char kSection[] = "ZUDADA_USBCAMERA";
+
+// The child process: claims an entry (or frees it) and reports through its exit code.
+int ChildMain(const std::string& verb, int index, uint64_t owner) {
+    CSharedSection section;
+    if (!section.Open(kSection) || !section.View()) return 10;
+    DeviceTable table(section.View());
+    if (verb == "claim") return table.Claim(index, owner) ? 0 : 11;
+    if (verb == "inuse") return table.IsInUse(index) ? 0 : 12;
+    return 13;
+}
+
+DWORD RunChild(const char* verb, int index, uint64_t owner) {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    char command[2 * MAX_PATH];
+    std::snprintf(command, sizeof command, "\"%s\" --child %s %d %llu", exe, verb, index,
+                  static_cast<unsigned long long>(owner));
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 99;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 98;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+class DeviceTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(first_.Create(kSection, DeviceTable::kSectionSize));
+        ASSERT_NE(first_.View(), nullptr);
+        ASSERT_GE(first_.ViewSize(), DeviceTable::kEnd);
+        if (first_.Created()) std::memset(first_.View(), 0, 32768);
+        ASSERT_TRUE(second_.Open(kSection));
+    }
+    CSharedSection first_, second_;
+};
+
+}  // namespace
+
+TEST_F(DeviceTableTest, SecondOpenSeesTheSameSection) {
+    EXPECT_TRUE(first_.Created() || true);
+    EXPECT_FALSE(second_.Created()) << "opening must not count as creating";
+    DeviceTable a(first_.View()), b(second_.View());
+    ASSERT_EQ(a.Claim(3, 0x1234), 1);
+    EXPECT_TRUE(b.IsInUse(3));
+    EXPECT_EQ(b.Owner(3), 0x1234u);
+    // The entry's fields as other clients read them.
+    const uint8_t* e = static_cast<const uint8_t*>(second_.View()) + DeviceTable::kOffset + 3 * DeviceTable::kEntrySize;
+    uint64_t module;
+    std::memcpy(&module, e + 8, 8);
+    EXPECT_EQ(module, reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
+    EXPECT_STREQ(reinterpret_cast<const char*>(e + 24), "VazadoZir_O52RO_VIZ.dll");
+    a.Release(3, 0x1234);
+    EXPECT_FALSE(b.IsInUse(3));
+    EXPECT_STREQ(reinterpret_cast<const char*>(e + 24), "");
+}
+
+TEST_F(DeviceTableTest, AClaimedEntryIsNotTakenOrFreedByAnotherOwner) {
+    DeviceTable a(first_.View()), b(second_.View());
+    ASSERT_EQ(a.Claim(5, 0xA), 1);
+    EXPECT_EQ(a.Claim(5, 0xA), 1) << "claiming one's own entry again";
+    EXPECT_EQ(b.Claim(5, 0xB), 0) << "a lost race";
+    EXPECT_EQ(b.Owner(5), 0xAu);
+    b.Release(5, 0xB);
+    EXPECT_TRUE(a.IsInUse(5)) << "release by another owner changes nothing";
+    EXPECT_EQ(a.Claim(6, 0), 0) << "owner 0 would read as free";
+    EXPECT_FALSE(a.IsInUse(6));
+    a.Release(5, 0xA);
+    EXPECT_FALSE(a.IsInUse(5));
+    EXPECT_EQ(a.Claim(32, 0xA), 0);
+    EXPECT_EQ(a.Claim(-1, 0xA), 0);
+}
+
+TEST_F(DeviceTableTest, AnotherProcessSeesClaimsBothWays) {
+    DeviceTable a(first_.View());
+    ASSERT_EQ(a.Claim(7, 0x77), 1);
+    EXPECT_EQ(RunChild("inuse", 7, 0), 0u) << "the child sees this process's claim";
+    EXPECT_EQ(RunChild("claim", 7, 0x99), 11u) << "the child cannot take a claimed entry";
+    a.Release(7, 0x77);
+    EXPECT_EQ(RunChild("inuse", 7, 0), 12u) << "a released entry is free";
+    EXPECT_EQ(RunChild("claim", 8, 0x99), 0u);
+    EXPECT_TRUE(a.IsInUse(8));
+    EXPECT_EQ(a.Owner(8), 0x99u);
+    a.Release(8, 0x98);
+    EXPECT_TRUE(a.IsInUse(8)) << "only the owner frees an entry";
+    // Clean up as the owner's process would.
+    std::memset(static_cast<uint8_t*>(first_.View()) + DeviceTable::kOffset + 8 * DeviceTable::kEntrySize, 0,
+                DeviceTable::kEntrySize);
+}
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--child")
+        return ChildMain(argv[2], std::atoi(argv[3]), std::strtoull(argv[4], nullptr, 10));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
