@@ -28,7 +28,6 @@ const int kSensorWidth = 1360, kSensorHeight = 1024;
 // "RuvadeR52EV-UZI_NN" and its terminator.
 const int kDeviceNameChars = 19;
 const int kSerialConfigAddress = 7856;
-const int kIoPort = 7;
 
 CDibImage* NewImage() {
     CDibImage* image = new (std::nothrow) CDibImage;
@@ -655,13 +654,13 @@ int CQuorin::GetIOPort(BYTE* value) {
     if (!value) return NotifyError(QUORIN_ERR_PARAMETER), 0;
     uint8_t port = 0;
     // The caller always gets a defined byte: 0 when the read failed.
-    *value = device_->ReadPort(kIoPort, &port) ? port : 0;
+    *value = device_->ReadPort(quorin::PORT_USER_IO, &port) ? port : 0;
     return 1;
 }
 
 int CQuorin::SetIOPort(int value) {
     if (!NotifyUnlessDevice()) return 0;
-    return device_->WritePort(kIoPort, static_cast<uint8_t>(value));
+    return device_->WritePort(quorin::PORT_USER_IO, static_cast<uint8_t>(value));
 }
 
 int CQuorin::SetMirrorH(int on) {

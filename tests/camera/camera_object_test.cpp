@@ -293,3 +293,26 @@ TEST_F(CameraObject, SavingBeforeAnyFrameReportsOne) {
     EXPECT_EQ(Quorin_SaveImageW(handle_, L"C:\\never.bmp", 0), 0);
     EXPECT_EQ(Quorin_GetLastError(handle_), 1);
 }
+
+TEST_F(CameraObject, CaptureWindowFromTheStoredSizeList) {
+    const char kEntry[] = "Software\\Zudada\\QuorinM52DXLTXSdk\\Camera_00\\Size_01";
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kEntry, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::pair<const char*, DWORD> values[] = {{"TH", 1360}, {"TV", 1024}, {"EH", 640}, {"EV", 480},
+                                                    {"EHS", 100}, {"EVS", 50},  {"Buf", 4}};
+    for (const auto& v : values)
+        RegSetValueExA(key, v.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.second), sizeof v.second);
+    RegCloseKey(key);
+
+    EXPECT_EQ(Quorin_SetCaptureWindow(handle_, 640, 480), 1);
+    int v[6];
+    Quorin_GetCaptureWindowEx(handle_, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+    EXPECT_EQ(std::vector<int>(v, v + 6), (std::vector<int>{1360, 100, 640, 1024, 50, 480}));
+    EXPECT_EQ(Quorin_SetCaptureWindow(handle_, 1360, 1024), 1) << "Size_00, the full sensor";
+    EXPECT_EQ(Quorin_Width(handle_), 1360);
+    EXPECT_EQ(Quorin_SetCaptureWindow(handle_, 123, 45), 0);
+    EXPECT_EQ(Quorin_GetLastError(handle_), 4);
+    EXPECT_EQ(Quorin_Width(handle_), 1360) << "no match changes nothing";
+    RegDeleteTreeA(HKEY_CURRENT_USER, kEntry);
+}
