@@ -70,6 +70,17 @@ TEST(CameraFormatFirstRun, SizeTableNeedsTheProductKey) {
     EXPECT_FALSE(KeyExists(ProductPath()));
 }
 
+TEST(CameraFormatFirstRun, TheProductTreeIsPutBackAfterwards) {
+    // Other tests and the camera keep their keys across a first-run test.
+    TestCameraKey other(kOtherTestCamera);
+    WriteDword(other.Path() + "\\Gain", "Global", 444);
+    {
+        ProductTreeAside aside;
+        EXPECT_FALSE(KeyExists(other.Path()));
+    }
+    EXPECT_EQ(444, ReadValues(other.Path() + "\\Gain")["Global"]);
+}
+
 TEST(CameraFormat, MissingCameraKeyChangesAndCreatesNothing) {
     TestCameraKey key(kTestCamera);
     TestCameraKey other(kOtherTestCamera);
