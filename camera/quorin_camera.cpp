@@ -81,11 +81,13 @@ int CQuorin::Initialize(HWND notify) {
                               &displayImage_})
         *image = NewImage();
     notifyWindow_ = notify;
-    if (!device_ || !analogDevice_ || !image8_ || !image16_ || !image24_ || !image32_ || !image48_ ||
-        !image64_ || !workImage_ || !displayImage_) {
-        analogDevice_.reset();
+    if (device_ && !analogDevice_) {
+        // The device cannot be driven without its adapter: treat it as not made.
         delete device_;
         device_ = nullptr;
+    }
+    if (!device_ || !image8_ || !image16_ || !image24_ || !image32_ || !image48_ || !image64_ || !workImage_ ||
+        !displayImage_) {
         ReportError(QUORIN_ERR_MEMORY);
         return 0;
     }
