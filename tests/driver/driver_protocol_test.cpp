@@ -504,4 +504,26 @@ TEST_F(DriverProtocolTest, RealtimePacingFollowsTheModelsFramePeriod)
     }
 }
 
+TEST_F(DriverProtocolTest, InstallAndRemoveCanBeRepeated)
+{
+    camera_.reset();
+    std::string error;
+    ASSERT_TRUE(m52sim::InstallDriver(m52sim::DriverFileBesideExecutable(), &error)) << error;
+    ASSERT_TRUE(Sim(M52SIM_IOCTL_ATTACH, 4));
+    ASSERT_TRUE(m52sim::RemoveDriver(&error)) << error;
+    ASSERT_TRUE(m52sim::RemoveDriver(&error)) << error; // nothing left to remove
+    HANDLE control = m52sim::OpenControl();
+    EXPECT_EQ(INVALID_HANDLE_VALUE, control);
+    if (control != INVALID_HANDLE_VALUE) CloseHandle(control);
+    EXPECT_FALSE(CameraChannel(0).IsOpen());
+    // A fresh install comes up with camera 0 only, in its default state.
+    ASSERT_TRUE(m52sim::InstallDriver(m52sim::DriverFileBesideExecutable(), &error)) << error;
+    EXPECT_TRUE(CameraChannel(0).IsOpen());
+    EXPECT_FALSE(CameraChannel(4).IsOpen());
+    const M52SimStatus s = Status(0);
+    EXPECT_EQ(M52SIM_PACE_REALTIME, s.pace);
+    EXPECT_EQ(0u, s.scene);
+    EXPECT_EQ(M52SIM_DEFAULT_FRAME_TIMEOUT_MS, s.frame_timeout_ms);
+}
+
 }  // namespace
