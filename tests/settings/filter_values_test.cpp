@@ -30,7 +30,7 @@ class FilterValues : public ::testing::Test {
 protected:
     int Set(int id, int32_t value) { return SetFilterValue(values, device, id, value); }
     int32_t Get(int id) {
-        int32_t out = 0x0DEADF00D;
+        int32_t out = 0x0EADF00D;
         EXPECT_EQ(0, GetFilterValue(values, device, id, &out)) << "id " << id;
         return out;
     }
@@ -71,7 +71,7 @@ TEST_F(FilterValues, ExtremeWordsNeverWrapIntoARange) {
 TEST_F(FilterValues, IdsOutsideTheTableAreRefusedBothWays) {
     for (int id : {0, 29, -1, 1000, INT_MIN, INT_MAX}) {
         EXPECT_EQ(9, Set(id, 0)) << "id " << id;
-        int32_t out = 0x0DEADF00D;
+        int32_t out = 0x0EADF00D;
         EXPECT_EQ(9, GetFilterValue(values, device, id, &out)) << "id " << id;
         EXPECT_EQ(0, out);
     }
