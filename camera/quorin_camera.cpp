@@ -8,6 +8,7 @@
 #include "camera/wide_path.h"
 #include "device/quorin_m52dx_ltx_sdk.h"
 #include "files/still_image_writer.h"
+#include "imaging/colour_modes.h"
 #include "imaging/dib_image.h"
 #include "settings/analog_settings.h"
 #include "settings/analog_settings_store.h"
@@ -480,23 +481,13 @@ int CQuorin::GetCaptureWindowEx(int* hTotal, int* hStart, int* hEffective, int* 
 }
 
 int CQuorin::SetColorMode(int bits) {
-    static const int kBits[] = {8, 16, 24, 32, 48, 64};
-    for (int type = 0; type < 6; ++type) {
-        if (kBits[type] == bits) {
-            colourType_ = type;
-            return 1;
-        }
-    }
-    ReportError(QUORIN_ERR_PARAMETER);
-    return 0;
+    const int type = ColourTypeFromSetValue(bits);
+    if (type < 0) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    colourType_ = type;
+    return 1;
 }
 
-int CQuorin::GetColorMode() const {
-    // The three 16-bit-per-sample modes read back as their bit count minus 6.
-    static const int kReported[] = {8, 10, 24, 32, 42, 58};
-    const int32_t type = colourType_;
-    return (type >= 0 && type < 6) ? kReported[type] : -1;
-}
+int CQuorin::GetColorMode() const { return ColorModeResultOf(colourType_); }
 
 int CQuorin::SetSubSample(int mode) {
     if (mode != 0) return 0;
