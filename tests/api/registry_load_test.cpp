@@ -46,6 +46,7 @@ DWORD WINAPI Churn(void* arg) {
             if (Quorin_SetWaitTime(h, waitTime) != 1) ++*w->failures;
             mine.push_back({h, waitTime});
         }
+        if (mine.empty()) continue;
         for (const Open& o : mine)
             if (Quorin_GetWaitTime(o.handle) != o.waitTime) ++*w->failures;
         const int mode = 8 << (round % 4);  // 8, 16, 32, 64
