@@ -13,6 +13,8 @@ quorin_wine_vars() {
     export WINEDEBUG=${QUORIN_WINEDEBUG:--all}
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export QUORIN_WIN_BIN=$build/win/bin
+    # Programs built elsewhere find the SDK DLL too: Wine searches WINEPATH for DLLs.
+    export WINEPATH="Z:${QUORIN_WIN_BIN//\//\\}"
 }
 
 quorin_wine() { "$WINELOADER" "$@"; }
