@@ -36,6 +36,10 @@ CDibImage* NewImage() {
     return image;
 }
 
+int32_t ReadLe32(const uint8_t* p) {
+    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
 void FreeImage(CDibImage*& image) {
     if (!image) return;
     image->Release();
@@ -237,21 +241,24 @@ int CQuorin::EnumDeviceW(wchar_t* names) {
     return found;
 }
 
-int CQuorin::GetDeviceName(int index, char* name, int size) {
-    if (!RequireDevice()) return 0;
-    // The name with its number and terminator takes 19 bytes: a smaller buffer would overrun.
+bool CQuorin::CheckDeviceNameRequest(int index, const void* name, int size) {
+    if (!RequireDevice()) return false;
+    // The name with its number and terminator takes 19 bytes (characters): a smaller buffer would
+    // overrun.
     if (!name || size < kDeviceNameChars || index < 0 || index >= CQRNSdkLib::MaxDeviceCount())
-        return ReportError(QUORIN_ERR_PARAMETER), 0;
-    if (!device_->IsDevicePresent(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+        return ReportError(QUORIN_ERR_PARAMETER), false;
+    if (!device_->IsDevicePresent(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), false;
+    return true;
+}
+
+int CQuorin::GetDeviceName(int index, char* name, int size) {
+    if (!CheckDeviceNameRequest(index, name, size)) return 0;
     wsprintfA(name, "%s_%02d", kDisplayName, index + 1);
     return 1;
 }
 
 int CQuorin::GetDeviceNameW(int index, wchar_t* name, int size) {
-    if (!RequireDevice()) return 0;
-    if (!name || size < kDeviceNameChars || index < 0 || index >= CQRNSdkLib::MaxDeviceCount())
-        return ReportError(QUORIN_ERR_PARAMETER), 0;
-    if (!device_->IsDevicePresent(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+    if (!CheckDeviceNameRequest(index, name, size)) return 0;
     wchar_t display[kNameEntryChars];
     if (!MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, kDisplayName, -1, display, kNameEntryChars))
         return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
@@ -304,9 +311,7 @@ int CQuorin::LoadConfigFile(const char* path) {
     configList_.reserve(records);
     for (uint32_t i = 0; i < records; ++i) {
         const uint8_t* r = data + i * 8;
-        const int32_t first = static_cast<int32_t>(r[0] | (r[1] << 8) | (r[2] << 16) | (uint32_t(r[3]) << 24));
-        const int32_t second = static_cast<int32_t>(r[4] | (r[5] << 8) | (r[6] << 16) | (uint32_t(r[7]) << 24));
-        configList_.emplace_back(first, second);
+        configList_.emplace_back(ReadLe32(r), ReadLe32(r + 4));
     }
     return 1;
 }
@@ -326,22 +331,17 @@ std::vector<std::pair<int32_t, int32_t>> CQuorin::ConfigList() {
 // The acquisition modes, workers and the preview window come with the acquisition control; until
 // then every start fails as a start without a device does, after its own checks.
 
-int CQuorin::Preview() {
-    callbackWindow_ = nullptr;
-    callerBuffer_ = nullptr;
-    callerBufferSize_ = 0;
-    callerTopDown_ = 0;
-    if (StartPreview()) return 1;
-    Close();
-    ReportError(QUORIN_ERR_FRAME_READ);
-    return 0;
-}
-
-int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
+void CQuorin::SetFrameDestination(HWND window, BYTE* buffer, int size, int topDown) {
     callbackWindow_ = window;
     callerBuffer_ = buffer;
     callerBufferSize_ = size;
     callerTopDown_ = topDown;
+}
+
+int CQuorin::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
+
+int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
+    SetFrameDestination(window, buffer, size, topDown);
     if (StartPreview()) return 1;
     Close();
     ReportError(QUORIN_ERR_FRAME_READ);
@@ -535,10 +535,8 @@ int CQuorin::SetRealExposureTime(int microseconds) {
 
 int CQuorin::Record(const char* path, int durationMs, int showWindow) {
     if (!path || !*path) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    callbackWindow_ = nullptr;
-    callerBuffer_ = nullptr;
-    callerBufferSize_ = 0;
-    callerTopDown_ = 0;
+    // A recording delivers no frame messages or copies.
+    SetFrameDestination(nullptr, nullptr, 0, 0);
     if (!StartPreview()) {
         Close();
         ReportError(QUORIN_ERR_FILE);
@@ -572,18 +570,10 @@ int CQuorin::SaveImage(const char* path, int fileType) {
 int CQuorin::SaveImageW(const wchar_t* path, int fileType) {
     if (!RequireDevice()) return 0;
     char ansi[kAnsiPathBytes];
-    frameLock_.Enter();
-    if (!path) {
-        frameLock_.Leave();
-        return ReportError(QUORIN_ERR_PARAMETER), 0;
-    }
-    if (!WideToAnsi(path, ansi, sizeof ansi)) {
-        frameLock_.Leave();
-        return ReportError(QUORIN_ERR_NO_DEVICE), 0;
-    }
-    const int result = SaveLocked(ansi, fileType);
-    frameLock_.Leave();
-    return result;
+    CriticalSectionLock hold(frameLock_);
+    if (!path) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    if (!WideToAnsi(path, ansi, sizeof ansi)) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    return SaveLocked(ansi, fileType);
 }
 
 // ---- Adjustable values --------------------------------------------------------------------------

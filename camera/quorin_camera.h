@@ -117,6 +117,10 @@ private:
     // Reports 1 and returns false when no device object exists.
     bool RequireDevice();
     bool NotifyUnlessDevice();
+    // Where each frame goes: the window told about it, and the caller's buffer it is copied into.
+    void SetFrameDestination(HWND window, BYTE* buffer, int size, int topDown);
+    // Reports 1, 9 or 2 and returns false unless a device name can be written for index.
+    bool CheckDeviceNameRequest(int index, const void* name, int size);
     // The owner value this camera writes into the device table: its notify window, or when that is
     // null a non-zero value unique to this object (0 would read as free to every other client).
     uint64_t OwnerToken() const;
