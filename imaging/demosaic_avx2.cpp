@@ -130,14 +130,7 @@ void Row8(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* 
                 _mm256_storeu_si256(o + 1, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(o + 1), keepFourth), second));
             }
         }
-        for (; x < w - 2; ++x, out += bpp) {
-            const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
-            const int h1 = (3 * V[x] + V[x - 2]) >> 3;
-            const int h2 = (3 * V[x - 1] + V[x + 1]) >> 3;
-            out[0] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 255));
-            out[1] = static_cast<uint8_t>((M[x - 1] + M[x]) >> 1);
-            out[2] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 255));
-        }
+        FinishRow8FromColumnSums(job, V, M, 3, redOnEvenColumns, x, w - 2, out);
         }
 }
 
@@ -265,17 +258,7 @@ void Row16(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t*
                     _mm256_storeu_si256(o + k, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(o + k), keepFourth), pixels[k]));
             }
         }
-        for (; x < w - 2; ++x, out += bpp) {
-            const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
-            const int h1 = 3 * V[x] + V[x - 2];
-            const int h2 = 3 * V[x - 1] + V[x + 1];
-            int green = (M[x - 1] + M[x]) >> 1;
-            if (green > 1023) green = 1023;
-            const int blueOut = ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 1023);
-            const int redOut = ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 1023);
-            const uint16_t samples[3] = {uint16_t(blueOut), uint16_t(green), uint16_t(redOut)};
-            std::memcpy(out, samples, sizeof(samples));
-        }
+        FinishRow16FromColumnSums(job, V, M, redOnEvenColumns, x, w - 2, out);
         }
 }
 

@@ -154,14 +154,7 @@ bool DemosaicInner8Sse2(const DemosaicJob& job) {
                 _mm_storeu_si128(o + 1, _mm_or_si128(oldHi, pixHi));
             }
         }
-        for (; x < w - 2; ++x, out += bpp) {
-            const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
-            const int h1 = 3 * V[x] + V[x - 2];
-            const int h2 = 3 * V[x - 1] + V[x + 1];
-            out[0] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 255));
-            out[1] = static_cast<uint8_t>((M[x - 1] + M[x]) >> 1);
-            out[2] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 255));
-        }
+        FinishRow8FromColumnSums(job, V, M, 0, redOnEvenColumns, x, w - 2, out);
     }
     return true;
 }
@@ -267,16 +260,7 @@ bool DemosaicInner16Sse2(const DemosaicJob& job) {
                     _mm_storeu_si128(o + k, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(o + k), keepFourth), pix[k]));
             }
         }
-        for (; x < w - 2; ++x, out += bpp) {
-            const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
-            const int h1 = 3 * V[x] + V[x - 2];
-            const int h2 = 3 * V[x - 1] + V[x + 1];
-            int green = (M[x - 1] + M[x]) >> 1;
-            if (green > 1023) green = 1023;
-            StoreSample16(out, static_cast<uint16_t>(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 1023)));
-            StoreSample16(out + 2, static_cast<uint16_t>(green));
-            StoreSample16(out + 4, static_cast<uint16_t>(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 1023)));
-        }
+        FinishRow16FromColumnSums(job, V, M, redOnEvenColumns, x, w - 2, out);
     }
     return true;
 }
