@@ -104,3 +104,13 @@ DibBox CDibImage::FullBox(const DibRect* rect, int32_t width, int32_t height) {
     DibBox box = {r.left, r.top, r.right - r.left, r.bottom - r.top};
     return box;
 }
+
+int CDibImage::AllocatePlainPixels() {
+    const size_t blockBytes = static_cast<size_t>(height) * static_cast<size_t>(stride);
+    bits = static_cast<uint8_t*>(std::calloc(blockBytes != 0 ? blockBytes : 1, 1));
+    if (bits == nullptr) {
+        Release();
+        return 0;
+    }
+    return 1;
+}

@@ -126,4 +126,7 @@ private:
     // Platform part: deselects and deletes the bitmap and DC, forgetting bits if they were the
     // section's.
     void ReleaseGdiObjects();
+    // Zeroed heap pixels for the depths (or builds) without a DIB section: 1, or 0 after releasing
+    // the image when memory runs out.
+    int AllocatePlainPixels();
 };

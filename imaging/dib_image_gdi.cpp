@@ -46,13 +46,7 @@ int CDibImage::MakeBitmap(void* referenceDc) {
         return 1;
     }
 
-    const size_t blockBytes = static_cast<size_t>(height) * static_cast<size_t>(stride);
-    bits = static_cast<uint8_t*>(std::calloc(blockBytes != 0 ? blockBytes : 1, 1));
-    if (bits == nullptr) {
-        Release();
-        return 0;
-    }
-    return 1;
+    return AllocatePlainPixels();
 }
 
 int CDibImage::Draw(const CDibImage* source, const DibRect* sourceRect, int x, int y) const {
