@@ -1,0 +1,86 @@
+// Image filter and measurement kernels: gray-mode gains and offsets and their measurement, the
+// white-balance measurement that feeds the demosaic gains, brightness, contrast, gamma, hue and
+// saturation, sharpness, and the mean level used by the automatic exposure. All are PixelKernels
+// run in place (source and destination the same image) except sharpness, whose source is a copy
+// of the image taken just before. Colour kernels touch only the first three samples of a pixel
+// (blue, green, red); 16-bit samples hold `bits`-wide values.
+//
+// Each kernel's parameter block is a run of 32-bit signed integers in the order declared below;
+// the kernels reach it through the parameter slot (*params points at the block).
+#pragma once
+
+#include <cstdint>
+
+#include "imaging/pixel_runner.h"
+
+// Gray-mode gains (1/128, 128 = unity) and offsets (sample units) per mosaic site class.
+struct GrayParams {
+    int32_t phase;  // Bayer phase of the rectangle's first pixel, 0..3
+    int32_t gainR;
+    int32_t gainG1;
+    int32_t gainG2;
+    int32_t gainB;
+    int32_t offsetR;
+    int32_t offsetG1;
+    int32_t offsetG2;
+    int32_t offsetB;
+    int32_t bits;  // 8 for 8-bit mosaics, 10 for 16-bit ones
+};
+
+// White-balance measurement: the kernel writes the three results (percent, green is 100).
+struct WbMeasure {
+    int32_t blue;
+    int32_t green;
+    int32_t red;
+    int32_t phase;
+};
+
+// Brightness, contrast, gamma and sharpness.
+struct FilterParams {
+    int32_t value;
+    int32_t bits;  // always 10
+};
+
+struct HueSatParams {
+    int32_t hue;         // degrees, -360..360
+    int32_t lightness;   // always 0
+    int32_t saturation;  // -255..255
+    int32_t bits;        // always 10
+};
+
+// Gray gains and offsets: out = offset + gain * v / 128, limited to the sample range.
+int ApplyGrayGains8(PIXEL_KERNEL_ARGS);
+int ApplyGrayGains16(PIXEL_KERNEL_ARGS);
+// Measures gains that bring every site class to the brightest class's mean (8 or 16 bit by bits).
+int MeasureGrayGains(PIXEL_KERNEL_ARGS);
+
+int MeasureWb8(PIXEL_KERNEL_ARGS);
+int MeasureWb16(PIXEL_KERNEL_ARGS);
+
+int Brightness8(PIXEL_KERNEL_ARGS);
+int Brightness16(PIXEL_KERNEL_ARGS);
+int BrightnessRgb8(PIXEL_KERNEL_ARGS);
+int BrightnessRgb16(PIXEL_KERNEL_ARGS);
+
+int Contrast8(PIXEL_KERNEL_ARGS);
+int Contrast16(PIXEL_KERNEL_ARGS);
+int ContrastRgb8(PIXEL_KERNEL_ARGS);
+int ContrastRgb16(PIXEL_KERNEL_ARGS);
+
+int Gamma8(PIXEL_KERNEL_ARGS);
+int Gamma16(PIXEL_KERNEL_ARGS);
+int GammaRgb8(PIXEL_KERNEL_ARGS);
+int GammaRgb16(PIXEL_KERNEL_ARGS);
+
+int HueSatRgb8(PIXEL_KERNEL_ARGS);
+int HueSatRgb16(PIXEL_KERNEL_ARGS);
+
+int Sharpen8(PIXEL_KERNEL_ARGS);
+int Sharpen16(PIXEL_KERNEL_ARGS);
+int SharpenRgb8(PIXEL_KERNEL_ARGS);
+int SharpenRgb16(PIXEL_KERNEL_ARGS);
+
+// Mean of the samples of the rectangle (16-bit: of (sample >> 2) & 0xFF); 0 for an empty one.
+// Returned as the kernel's result.
+int MeanLevel8(PIXEL_KERNEL_ARGS);
+int MeanLevel16(PIXEL_KERNEL_ARGS);
