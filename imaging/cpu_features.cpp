@@ -1,5 +1,7 @@
 #include "imaging/cpu_features.h"
 
+#include <atomic>
+
 #if defined(_MSC_VER)
 #include <immintrin.h>
 #include <intrin.h>
@@ -38,7 +40,32 @@ bool DetectAvx2() {
 
 }  // namespace
 
+// The cap of CpuLimitKernelLevel; no cap by default.
+static std::atomic<int> g_levelLimit(static_cast<int>(CpuVectorLevel::Avx2));
+
 bool CpuHasAvx2() {
     static const bool hasAvx2 = DetectAvx2();
     return hasAvx2;
+}
+
+CpuVectorLevel CpuKernelLevel() {
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+    CpuVectorLevel supported = CpuHasAvx2() ? CpuVectorLevel::Avx2 : CpuVectorLevel::Sse2;
+#else
+    CpuVectorLevel supported = CpuVectorLevel::Scalar;
+#endif
+    const int limit = g_levelLimit.load(std::memory_order_relaxed);
+    return static_cast<int>(supported) < limit ? supported : static_cast<CpuVectorLevel>(limit);
+}
+
+CpuVectorLevel CpuLimitKernelLevel(CpuVectorLevel maximum) {
+    return static_cast<CpuVectorLevel>(g_levelLimit.exchange(static_cast<int>(maximum)));
+}
+
+const char* CpuVectorLevelName(CpuVectorLevel level) {
+    switch (level) {
+    case CpuVectorLevel::Avx2: return "AVX2";
+    case CpuVectorLevel::Sse2: return "SSE2";
+    default: return "scalar";
+    }
 }

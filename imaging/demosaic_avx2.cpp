@@ -7,34 +7,30 @@
 //  pass 2, per pixel x:  H1 = 3 V8[x] + V8[x-2], H2 = 3 V8[x-1] + V8[x+1] (already x 8, <= 32640);
 //          mulhi(H, 4 f) == (H/8 x f) >> 11; red = H1 on red columns else H2, blue the other;
 //          packus clamps to 0..255; green = (M[x-1] + M[x]) >> 1.
-// Built with AVX2 enabled for this file only; the dispatcher checks the CPU first.
+// Built with AVX2 enabled for this file only; the dispatcher checks the CPU first. Nothing here may
+// have vague linkage (inline or template functions of headers, std containers): the linker keeps
+// one copy of such a function for the whole program and could keep this file's AVX2 one. Helpers
+// are internal to this file; shared pieces are called out of line.
 #include "imaging/demosaic_avx2.h"
 
 #if defined(__AVX2__) || (defined(_MSC_VER) && defined(_M_X64))
 
 #include <immintrin.h>
 
-#include <cstring>
-#include <vector>
+#include <cstdlib>
 
 namespace {
 
-inline __m256i Lanes16(bool evenLanes) {
+__m256i Lanes16(bool evenLanes) {
     return evenLanes ? _mm256_set1_epi32(0x0000FFFF) : _mm256_set1_epi32(static_cast<int>(0xFFFF0000));
 }
 
-inline __m256i LoadBytesAs16(const uint8_t* p) {
+__m256i LoadBytesAs16(const uint8_t* p) {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
-inline __m256i Load16(const int16_t* p) {
+__m256i Load16(const int16_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-bool Supported8(const DemosaicJob& job) {
-    if (job.dstBytesPerPixel != 3 && job.dstBytesPerPixel != 4) return false;
-    return job.redFactor >= -8192 && job.redFactor <= 8191 && job.blueFactor >= -8192 &&
-           job.blueFactor <= 8191;
 }
 
 // Pixels 2 .. w - 3 of memory row y from the rows at offsets -2 .. +1.
@@ -130,18 +126,13 @@ void Row8(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* 
                 _mm256_storeu_si256(o + 1, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(o + 1), keepFourth), second));
             }
         }
-        FinishRow8FromColumnSums(job, V, M, 3, redOnEvenColumns, x, w - 2, out);
+        DemosaicFinishRow8(job, V, M, 3, redOnEvenColumns, x, w - 2, out);
         }
 }
 
 // 16-bit samples: the same passes without the x 8 pre-scaling; H = 3 V[x] + V[x-2] <= 32752
 // while samples stay below 2048, and mulhi(H, 32 f) == (H f) >> 11. A row with larger samples is
 // redone by the scalar twin.
-bool Supported16(const DemosaicJob& job) {
-    if (job.dstBytesPerPixel != 6 && job.dstBytesPerPixel != 8) return false;
-    return job.redFactor >= -1024 && job.redFactor <= 1023 && job.blueFactor >= -1024 &&
-           job.blueFactor <= 1023;
-}
 
 // Pixels 2 .. w - 3 of memory row y from the rows at offsets -2 .. +1.
 void Row16(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* V, int16_t* M) {
@@ -258,58 +249,63 @@ void Row16(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t*
                     _mm256_storeu_si256(o + k, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(o + k), keepFourth), pixels[k]));
             }
         }
-        FinishRow16FromColumnSums(job, V, M, redOnEvenColumns, x, w - 2, out);
+        DemosaicFinishRow16(job, V, M, redOnEvenColumns, x, w - 2, out);
         }
 }
 
+typedef void (*RowFunction)(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* V,
+                            int16_t* M);
+
 // Runs rowFunction over the interior rows, or over the four frame rows with substituted
-// neighbours (pixels 2 .. w - 3 only; the frame's columns are left to the scalar kernel).
-template <typename RowFunction>
-void ForRows(const DemosaicJob& job, bool frameRows, RowFunction rowFunction) {
-    std::vector<int16_t> vBuffer(size_t(job.width) + 32), mBuffer(size_t(job.width) + 32);
+// neighbours (pixels 2 .. w - 3 only; the frame's columns are left to the scalar kernel). False,
+// having written nothing, when the column buffers cannot be had.
+bool ForRows(const DemosaicJob& job, bool frameRows, RowFunction rowFunction) {
+    const size_t columns = size_t(job.width) + 32;
+    int16_t* V = static_cast<int16_t*>(std::malloc(2 * columns * sizeof(int16_t)));
+    if (V == nullptr) return false;
+    int16_t* M = V + columns;
     const uint8_t* rows[4];
     if (frameRows) {
         const int frame[4] = {0, 1, job.height - 2, job.height - 1};
         for (int k = 0; k < 4; ++k) {
             if (frame[k] < 0 || frame[k] >= job.height || (k > 0 && frame[k] <= frame[k - 1])) continue;
             DemosaicNeighbourRows(job, frame[k], rows);
-            rowFunction(job, rows, frame[k], vBuffer.data(), mBuffer.data());
+            rowFunction(job, rows, frame[k], V, M);
         }
     } else {
         for (int y = 2; y <= job.height - 3; ++y) {
             DemosaicNeighbourRows(job, y, rows);
-            rowFunction(job, rows, y, vBuffer.data(), mBuffer.data());
+            rowFunction(job, rows, y, V, M);
         }
     }
     _mm256_zeroupper();
+    std::free(V);
+    return true;
 }
 
 }  // namespace
 
 bool DemosaicInner8Avx2(const DemosaicJob& job) {
-    if (!Supported8(job)) return false;
-    if (job.width > 4 && job.height > 4) ForRows(job, false, Row8);
-    return true;
+    if (!DemosaicVectorAccepts8(job)) return false;
+    if (job.width <= 4 || job.height <= 4) return true;
+    return ForRows(job, false, Row8);
 }
 
 bool DemosaicBorderRows8Avx2(const DemosaicJob& job) {
-    if (!Supported8(job) || job.width <= 4) return false;
-    ForRows(job, true, Row8);
-    return true;
+    if (!DemosaicVectorAccepts8(job) || job.width <= 4) return false;
+    return ForRows(job, true, Row8);
 }
 
 bool DemosaicInner16Avx2(const DemosaicJob& job) {
-    if (!Supported16(job)) return false;
-    if (job.width > 4 && job.height > 4) ForRows(job, false, Row16);
-    return true;
+    if (!DemosaicVectorAccepts16(job)) return false;
+    if (job.width <= 4 || job.height <= 4) return true;
+    return ForRows(job, false, Row16);
 }
 
 bool DemosaicBorderRows16Avx2(const DemosaicJob& job) {
-    if (!Supported16(job) || job.width <= 4) return false;
-    ForRows(job, true, Row16);
-    return true;
+    if (!DemosaicVectorAccepts16(job) || job.width <= 4) return false;
+    return ForRows(job, true, Row16);
 }
-
 
 #else
 

@@ -18,13 +18,16 @@ int32_t BayerGainFactor(int32_t gainPercent) {
 
 namespace {
 
-// Fills job from the kernel arguments; false when the call cannot be served safely (no parameter
-// block, or destination pixels too small for three samples).
+// Fills job from the kernel arguments; false when the call cannot be served safely: no parameter
+// block, a source that is not one sample of the kernel's depth per pixel (reading a 1-byte image
+// as 2-byte samples would run past its block), or a destination pixel other than three or four
+// samples of that depth.
 bool PrepareJob(DemosaicJob* job, uint8_t* dstBits, const uint8_t* srcBits, const DibRect* rect,
-                int dstX, int dstRow, uint16_t dstBytesPerPixel, int dstStride, int srcStride,
-                KernelParamSlot* params, int sampleBytes) {
+                int dstX, int dstRow, uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                int dstStride, int srcStride, KernelParamSlot* params, int sampleBytes) {
     if (params == nullptr || *params == nullptr || rect == nullptr) return false;
-    if (dstBytesPerPixel < 3 * sampleBytes) return false;
+    if (srcBytesPerPixel != sampleBytes) return false;
+    if (dstBytesPerPixel != 3 * sampleBytes && dstBytesPerPixel != 4 * sampleBytes) return false;
     const BayerParams* bayer = static_cast<const BayerParams*>(*params);
     job->src = srcBits + ptrdiff_t(rect->top) * srcStride + ptrdiff_t(rect->left) * sampleBytes;
     job->srcStride = srcStride;
@@ -40,25 +43,50 @@ bool PrepareJob(DemosaicJob* job, uint8_t* dstBits, const uint8_t* srcBits, cons
     return true;
 }
 
+// The widest interior that reproduces the scalar result for the job on this processor.
+CpuVectorLevel InteriorLevel(const DemosaicJob& job, int sampleBytes) {
+    const CpuVectorLevel level = CpuKernelLevel();
+    if (level == CpuVectorLevel::Scalar) return level;
+    const bool accepted = sampleBytes == 1 ? DemosaicVectorAccepts8(job) : DemosaicVectorAccepts16(job);
+    return accepted ? level : CpuVectorLevel::Scalar;
+}
+
 }  // namespace
+
+CpuVectorLevel DemosaicInteriorLevel(uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                                     const BayerParams& params) {
+    const int sampleBytes = srcBytesPerPixel == 2 ? 2 : 1;
+    DemosaicJob job = {};
+    const DibRect rect = {0, 0, 0, 0};
+    uint8_t noPixels[1] = {0};
+    KernelParamSlot slot = const_cast<BayerParams*>(&params);
+    if (!PrepareJob(&job, noPixels, noPixels, &rect, 0, 0, dstBytesPerPixel, srcBytesPerPixel, 0, 0,
+                    &slot, sampleBytes))
+        return CpuVectorLevel::Scalar;
+    return InteriorLevel(job, sampleBytes);
+}
 
 #define PREPARE_JOB(sampleBytes)                                                             \
     DemosaicJob job;                                                                         \
-    (void)srcBytesPerPixel, (void)spare;                                                     \
-    if (!PrepareJob(&job, dstBits, srcBits, rect, dstX, dstRow, dstBytesPerPixel, dstStride, \
-                    srcStride, params, sampleBytes))                                         \
+    (void)spare;                                                                             \
+    if (!PrepareJob(&job, dstBits, srcBits, rect, dstX, dstRow, dstBytesPerPixel,            \
+                    srcBytesPerPixel, dstStride, srcStride, params, sampleBytes))            \
         return 0;
 
+// A vector variant that declines (it cannot get its scratch memory) leaves the job to the next
+// narrower one.
 int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
-    if (CpuHasAvx2() && DemosaicInner8Avx2(job)) return 1;
-    if (!DemosaicInner8Sse2(job)) DemosaicInner8Scalar(job);
+    const CpuVectorLevel level = InteriorLevel(job, 1);
+    if (level == CpuVectorLevel::Avx2 && DemosaicInner8Avx2(job)) return 1;
+    if (level >= CpuVectorLevel::Sse2 && DemosaicInner8Sse2(job)) return 1;
+    DemosaicInner8Scalar(job);
     return 1;
 }
 
 int Demosaic8Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
-    if (CpuHasAvx2() && DemosaicBorderRows8Avx2(job))
+    if (InteriorLevel(job, 1) == CpuVectorLevel::Avx2 && DemosaicBorderRows8Avx2(job))
         DemosaicBorderColumns8Scalar(job);
     else
         DemosaicBorder8Scalar(job);
@@ -67,14 +95,16 @@ int Demosaic8Border(PIXEL_KERNEL_ARGS) {
 
 int Demosaic16Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
-    if (CpuHasAvx2() && DemosaicInner16Avx2(job)) return 1;
-    if (!DemosaicInner16Sse2(job)) DemosaicInner16Scalar(job);
+    const CpuVectorLevel level = InteriorLevel(job, 2);
+    if (level == CpuVectorLevel::Avx2 && DemosaicInner16Avx2(job)) return 1;
+    if (level >= CpuVectorLevel::Sse2 && DemosaicInner16Sse2(job)) return 1;
+    DemosaicInner16Scalar(job);
     return 1;
 }
 
 int Demosaic16Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
-    if (CpuHasAvx2() && DemosaicBorderRows16Avx2(job))
+    if (InteriorLevel(job, 2) == CpuVectorLevel::Avx2 && DemosaicBorderRows16Avx2(job))
         DemosaicBorderColumns16Scalar(job);
     else
         DemosaicBorder16Scalar(job);

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "imaging/cpu_features.h"
 #include "imaging/pixel_runner.h"
 
 // Parameter block of the demosaic kernels.
@@ -22,6 +23,9 @@ struct BayerParams {
     int32_t blueGain;   // percent, 100 = unity
 };
 
+// Each kernel returns 0 and writes nothing when the parameter slot is empty, the source pixel is
+// not one sample of its depth (1 byte for Demosaic8*, 2 for Demosaic16*) or the destination pixel
+// is not three or four such samples (3 or 4 bytes, resp. 6 or 8).
 int Demosaic8Inner(PIXEL_KERNEL_ARGS);
 int Demosaic8Border(PIXEL_KERNEL_ARGS);
 int Demosaic16Inner(PIXEL_KERNEL_ARGS);
@@ -30,3 +34,9 @@ int Demosaic16Border(PIXEL_KERNEL_ARGS);
 // Gain factor applied before the >> 11: trunc(gain x 1.28) in double precision, saturated to
 // the 32-bit range.
 int32_t BayerGainFactor(int32_t gainPercent);
+
+// The instruction set the Inner kernel uses for these pixel sizes and parameters on this processor
+// under the current limit (scalar for calls the kernels refuse). The Border kernel uses AVX2 for
+// its rows when the interior does, else scalar code.
+CpuVectorLevel DemosaicInteriorLevel(uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
+                                     const BayerParams& params);

@@ -6,6 +6,25 @@
 
 namespace {
 
+// (weighted sum x factor) >> 11 clamped to 0..maxValue; 64-bit so no gain can overflow it.
+int32_t ScaleWeightedSum(int32_t sum, int32_t factor, int32_t maxValue) {
+    const int64_t scaled = (int64_t(sum) * factor) >> 11;
+    return scaled < 0 ? 0 : scaled > maxValue ? maxValue : int32_t(scaled);
+}
+
+template <typename GreenSample>
+void FinishRow8(const DemosaicJob& job, const int16_t* V, const GreenSample* M, int vShift,
+                bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out) {
+    for (int x = xBegin; x < xEnd; ++x, out += job.dstBytesPerPixel) {
+        const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
+        const int h1 = (3 * V[x] + V[x - 2]) >> vShift;
+        const int h2 = (3 * V[x - 1] + V[x + 1]) >> vShift;
+        out[0] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 255));
+        out[1] = static_cast<uint8_t>((M[x - 1] + M[x]) >> 1);
+        out[2] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 255));
+    }
+}
+
 template <typename Sample>
 struct SampleTraits;
 
@@ -159,6 +178,42 @@ void Border(const DemosaicJob& job) {
 }
 
 }  // namespace
+
+void DemosaicFinishRow8(const DemosaicJob& job, const int16_t* V, const uint8_t* M, int vShift,
+                        bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out) {
+    FinishRow8(job, V, M, vShift, redOnEvenColumns, xBegin, xEnd, out);
+}
+
+void DemosaicFinishRow8(const DemosaicJob& job, const int16_t* V, const int16_t* M, int vShift,
+                        bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out) {
+    FinishRow8(job, V, M, vShift, redOnEvenColumns, xBegin, xEnd, out);
+}
+
+void DemosaicFinishRow16(const DemosaicJob& job, const int16_t* V, const int16_t* M,
+                         bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out) {
+    for (int x = xBegin; x < xEnd; ++x, out += job.dstBytesPerPixel) {
+        const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
+        const int h1 = 3 * V[x] + V[x - 2];
+        const int h2 = 3 * V[x - 1] + V[x + 1];
+        int green = (M[x - 1] + M[x]) >> 1;
+        if (green > 1023) green = 1023;
+        StoreSample16(out, uint16_t(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 1023)));
+        StoreSample16(out + 2, uint16_t(green));
+        StoreSample16(out + 4, uint16_t(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 1023)));
+    }
+}
+
+bool DemosaicVectorAccepts8(const DemosaicJob& job) {
+    if (job.dstBytesPerPixel != 3 && job.dstBytesPerPixel != 4) return false;
+    return job.redFactor >= -8192 && job.redFactor <= 8191 && job.blueFactor >= -8192 &&
+           job.blueFactor <= 8191;
+}
+
+bool DemosaicVectorAccepts16(const DemosaicJob& job) {
+    if (job.dstBytesPerPixel != 6 && job.dstBytesPerPixel != 8) return false;
+    return job.redFactor >= -1024 && job.redFactor <= 1023 && job.blueFactor >= -1024 &&
+           job.blueFactor <= 1023;
+}
 
 void DemosaicNeighbourRows(const DemosaicJob& job, int y, const uint8_t* rows[4]) {
     int index[4];

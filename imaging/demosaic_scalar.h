@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 // One demosaic call with everything resolved: src and dst point at the rectangle's first pixel
 // and at its destination pixel.
@@ -21,42 +20,21 @@ struct DemosaicJob {
     int32_t blueFactor;
 };
 
-// (weighted sum x factor) >> 11 clamped to 0..maxValue; 64-bit so no gain can overflow it.
-inline int32_t ScaleWeightedSum(int32_t sum, int32_t factor, int32_t maxValue) {
-    const int64_t scaled = (int64_t(sum) * factor) >> 11;
-    return scaled < 0 ? 0 : scaled > maxValue ? maxValue : int32_t(scaled);
-}
-
 // Pixels x in [xBegin, xEnd) of an interior row finished in scalar code from the per-column sums a
 // vector pass left behind: V holds the red/blue column sums (scaled up by 1 << vShift), M the green
-// column sums. out is the destination pixel of xBegin.
-template <typename GreenSum>
-inline void FinishRow8FromColumnSums(const DemosaicJob& job, const int16_t* V, const GreenSum* M, int vShift,
-                                     bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out) {
-    for (int x = xBegin; x < xEnd; ++x, out += job.dstBytesPerPixel) {
-        const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
-        const int h1 = (3 * V[x] + V[x - 2]) >> vShift;
-        const int h2 = (3 * V[x - 1] + V[x + 1]) >> vShift;
-        out[0] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 255));
-        out[1] = static_cast<uint8_t>((M[x - 1] + M[x]) >> 1);
-        out[2] = static_cast<uint8_t>(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 255));
-    }
-}
+// samples. out is the destination pixel of xBegin. Out of line on purpose: the vector files call
+// these, and an inline copy compiled there with wider instructions could be the one the linker keeps.
+void DemosaicFinishRow8(const DemosaicJob& job, const int16_t* V, const uint8_t* M, int vShift,
+                        bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out);
+void DemosaicFinishRow8(const DemosaicJob& job, const int16_t* V, const int16_t* M, int vShift,
+                        bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out);
+void DemosaicFinishRow16(const DemosaicJob& job, const int16_t* V, const int16_t* M,
+                         bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out);
 
-inline void FinishRow16FromColumnSums(const DemosaicJob& job, const int16_t* V, const int16_t* M,
-                                      bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out) {
-    for (int x = xBegin; x < xEnd; ++x, out += job.dstBytesPerPixel) {
-        const bool redColumn = ((x & 1) == 0) == redOnEvenColumns;
-        const int h1 = 3 * V[x] + V[x - 2];
-        const int h2 = 3 * V[x - 1] + V[x + 1];
-        int green = (M[x - 1] + M[x]) >> 1;
-        if (green > 1023) green = 1023;
-        const uint16_t samples[3] = {uint16_t(ScaleWeightedSum(redColumn ? h2 : h1, job.blueFactor, 1023)),
-                                     uint16_t(green),
-                                     uint16_t(ScaleWeightedSum(redColumn ? h1 : h2, job.redFactor, 1023))};
-        std::memcpy(out, samples, sizeof(samples));
-    }
-}
+// Whether the vector interiors (SSE2 and AVX2 alike) reproduce the scalar result for the job: the
+// destination pixel size of their depth, and gain factors within their 16-bit multiply range.
+bool DemosaicVectorAccepts8(const DemosaicJob& job);
+bool DemosaicVectorAccepts16(const DemosaicJob& job);
 
 // Source rows at offsets -2 .. +1 from memory row y; rows off the image are replaced by the
 // same-colour row four further in (stepping back by two on images under five rows).

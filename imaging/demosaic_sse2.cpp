@@ -58,10 +58,7 @@ inline void StoreBgr24x4(uint8_t* out, __m128i pixels) {
 
 bool DemosaicInner8Sse2(const DemosaicJob& job) {
     const int w = job.width, h = job.height;
-    if (job.dstBytesPerPixel != 3 && job.dstBytesPerPixel != 4) return false;
-    if (job.redFactor < -8192 || job.redFactor > 8191 || job.blueFactor < -8192 ||
-        job.blueFactor > 8191)
-        return false;
+    if (!DemosaicVectorAccepts8(job)) return false;
     if (w <= 4 || h <= 4) return true;
 
     std::vector<int16_t> vBuffer(size_t(w) + 16);
@@ -154,17 +151,14 @@ bool DemosaicInner8Sse2(const DemosaicJob& job) {
                 _mm_storeu_si128(o + 1, _mm_or_si128(oldHi, pixHi));
             }
         }
-        FinishRow8FromColumnSums(job, V, M, 0, redOnEvenColumns, x, w - 2, out);
+        DemosaicFinishRow8(job, V, M, 0, redOnEvenColumns, x, w - 2, out);
     }
     return true;
 }
 
 bool DemosaicInner16Sse2(const DemosaicJob& job) {
     const int w = job.width, h = job.height;
-    if (job.dstBytesPerPixel != 6 && job.dstBytesPerPixel != 8) return false;
-    if (job.redFactor < -1024 || job.redFactor > 1023 || job.blueFactor < -1024 ||
-        job.blueFactor > 1023)
-        return false;
+    if (!DemosaicVectorAccepts16(job)) return false;
     if (w <= 4 || h <= 4) return true;
 
     std::vector<int16_t> vBuffer(size_t(w) + 16);
@@ -260,7 +254,7 @@ bool DemosaicInner16Sse2(const DemosaicJob& job) {
                     _mm_storeu_si128(o + k, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(o + k), keepFourth), pix[k]));
             }
         }
-        FinishRow16FromColumnSums(job, V, M, redOnEvenColumns, x, w - 2, out);
+        DemosaicFinishRow16(job, V, M, redOnEvenColumns, x, w - 2, out);
     }
     return true;
 }

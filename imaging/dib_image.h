@@ -95,6 +95,10 @@ public:
     // modes do nothing. Always returns 1.
     int SetPalette(int mode, const DibColour* table, int first, int count);
 
+    // The 256 entries of the colour table in effect: the DIB section's (which SetPalette with
+    // kDibPaletteCaller changes), or the header's when the image has no DIB section.
+    void ReadColourTable(DibColour table[256]) const;
+
     // BitBlt of source's rectangle (whole source when null; GDI coordinates) to (x, y) of this
     // image. Returns the blit's result; 0 when either image has no DC.
     int Draw(const CDibImage* source, const DibRect* sourceRect, int x, int y) const;

@@ -64,6 +64,14 @@ void CDibImage::PushColourTable(int first, int count, const DibColour* table) {
                      reinterpret_cast<const RGBQUAD*>(table));
 }
 
+void CDibImage::ReadColourTable(DibColour table[256]) const {
+    const UINT read = dc != nullptr && bitmap != nullptr
+                          ? GetDIBColorTable(static_cast<HDC>(dc), 0, 256, reinterpret_cast<RGBQUAD*>(table))
+                          : 0;
+    // Sections deeper than 8 bits have no table; the header's stands in for them.
+    for (UINT i = read; i < 256; ++i) table[i] = colours[i];
+}
+
 void CDibImage::ReleaseGdiObjects() {
     if (bitmap != nullptr) {
         if (dc != nullptr && oldBitmap != nullptr)

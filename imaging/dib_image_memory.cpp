@@ -14,4 +14,8 @@ int CDibImage::Draw(const CDibImage* /*source*/, const DibRect* /*sourceRect*/, 
 
 void CDibImage::PushColourTable(int /*first*/, int /*count*/, const DibColour* /*table*/) {}
 
+void CDibImage::ReadColourTable(DibColour table[256]) const {
+    for (int i = 0; i < 256; ++i) table[i] = colours[i];
+}
+
 void CDibImage::ReleaseGdiObjects() {}

@@ -4,6 +4,7 @@
 // centre 3 each and the diagonal one 1, times trunc(gain x 1.28), >> 11, clamped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -353,20 +354,137 @@ TEST(DemosaicWrites, InnerAndBorderKeepToTheirPixelsAndThreeSamples) {
     }
 }
 
-TEST(DemosaicWrites, MissingParametersOrSmallPixelsDoNothing) {
-    CDibImage src, dst24, dst16;
+TEST(DemosaicWrites, MissingParametersDoNothing) {
+    CDibImage src, dst24;
     src.Create(8, 8, 8);
     dst24.Create(8, 8, 24);
-    dst16.Create(8, 8, 16);
-    std::memset(dst16.bits, 0x5A, size_t(dst16.stride) * 8);
+    std::memset(dst24.bits, 0x5A, size_t(dst24.stride) * 8);
     EXPECT_EQ(0, RunPixelKernel(dst24, Demosaic8Inner, src, nullptr, 0, 0, nullptr, nullptr));
     KernelParamSlot empty = nullptr;
     EXPECT_EQ(0, RunPixelKernel(dst24, Demosaic8Border, src, nullptr, 0, 0, &empty, nullptr));
+    for (int i = 0; i < dst24.stride * 8; ++i) ASSERT_EQ(0x5A, dst24.bits[i]);
+}
+
+// Every source and destination pixel size a runner can pass (1 to 8 bytes) except the kernel's
+// own: nothing is written and nothing read past the source, which is sized exactly for the pixel
+// size given (the sanitizers see any over-read).
+TEST(DemosaicWrites, MismatchedSampleOrPixelSizesWriteNothing) {
+    struct Family {
+        const char* name;
+        PixelKernel kernel;
+        int sampleBytes;
+    };
+    const Family families[] = {{"Demosaic8Inner", Demosaic8Inner, 1}, {"Demosaic8Border", Demosaic8Border, 1},
+                               {"Demosaic16Inner", Demosaic16Inner, 2}, {"Demosaic16Border", Demosaic16Border, 2}};
+    const int w = 24, h = 9;
+    BayerParams p = {1, 100, 100, 100};
+    KernelParamSlot slot = &p;
+    const DibRect rect = {0, 0, w, h};
+    int accepted = 0;
+    for (const Family& f : families)
+        for (int srcBpp = 1; srcBpp <= 8; ++srcBpp)
+            for (int dstBpp = 1; dstBpp <= 8; ++dstBpp) {
+                const bool fits = srcBpp == f.sampleBytes &&
+                                  (dstBpp == 3 * f.sampleBytes || dstBpp == 4 * f.sampleBytes);
+                std::vector<uint8_t> src(size_t(w) * h * srcBpp, 0x40);
+                std::vector<uint8_t> dst(size_t(w) * h * dstBpp, 0xA5);
+                const int result = f.kernel(dst.data(), src.data(), &rect, 0, 0, uint16_t(dstBpp),
+                                            uint16_t(srcBpp), w * dstBpp, w * srcBpp, &slot, nullptr);
+                const bool untouched = std::all_of(dst.begin(), dst.end(), [](uint8_t b) { return b == 0xA5; });
+                if (fits) {
+                    ++accepted;
+                    EXPECT_EQ(1, result) << f.name << " " << srcBpp << " -> " << dstBpp;
+                    EXPECT_FALSE(untouched) << f.name << " " << srcBpp << " -> " << dstBpp;
+                } else {
+                    EXPECT_EQ(0, result) << f.name << " " << srcBpp << " -> " << dstBpp;
+                    EXPECT_TRUE(untouched) << f.name << " " << srcBpp << " -> " << dstBpp;
+                }
+            }
+    EXPECT_EQ(8, accepted);
+}
+
+// The images the camera could pair wrongly: an 8-bit raw frame given to the 16-bit kernels and
+// the other way round, through the runner.
+TEST(DemosaicWrites, KernelOfTheOtherDepthLeavesTheImageAlone) {
+    CDibImage raw8, raw16, rgb48, rgb24;
+    raw8.Create(64, 32, 8);
+    raw16.Create(64, 32, 16);
+    rgb48.Create(64, 32, 48);
+    rgb24.Create(64, 32, 24);
+    std::memset(rgb48.bits, 0x77, size_t(rgb48.stride) * 32);
+    std::memset(rgb24.bits, 0x77, size_t(rgb24.stride) * 32);
     BayerParams p = {0, 100, 100, 100};
     KernelParamSlot slot = &p;
-    // Two bytes per pixel cannot hold three samples.
-    EXPECT_EQ(0, RunPixelKernel(dst16, Demosaic8Inner, src, nullptr, 0, 0, &slot, nullptr));
-    for (int i = 0; i < dst16.stride * 8; ++i) ASSERT_EQ(0x5A, dst16.bits[i]);
+    EXPECT_EQ(0, RunPixelKernel(rgb48, Demosaic16Inner, raw8, nullptr, 0, 0, &slot, nullptr));
+    EXPECT_EQ(0, RunPixelKernel(rgb48, Demosaic16Border, raw8, nullptr, 0, 0, &slot, nullptr));
+    EXPECT_EQ(0, RunPixelKernel(rgb24, Demosaic8Inner, raw16, nullptr, 0, 0, &slot, nullptr));
+    EXPECT_EQ(0, RunPixelKernel(rgb24, Demosaic8Border, raw16, nullptr, 0, 0, &slot, nullptr));
+    EXPECT_EQ(0, RunPixelKernel(rgb24, Demosaic16Inner, raw16, nullptr, 0, 0, &slot, nullptr));
+    for (int i = 0; i < rgb48.stride * 32; ++i) ASSERT_EQ(0x77, rgb48.bits[i]);
+    for (int i = 0; i < rgb24.stride * 32; ++i) ASSERT_EQ(0x77, rgb24.bits[i]);
+}
+
+// Restores the kernels' instruction-set cap when a test ends.
+class KernelLevelCap {
+public:
+    explicit KernelLevelCap(CpuVectorLevel level) : previous_(CpuLimitKernelLevel(level)) {}
+    ~KernelLevelCap() { CpuLimitKernelLevel(previous_); }
+
+private:
+    CpuVectorLevel previous_;
+};
+
+// Inner then Border through the runner under an instruction-set cap; the level the kernels
+// report for the call must be the one asked for.
+std::vector<uint8_t> DemosaicUnderCap(CpuVectorLevel cap, const Mosaic& m, const BayerParams& p,
+                                      uint16_t dstBits) {
+    KernelLevelCap limit(cap);
+    CDibImage src, dst;
+    FillImage(src, m);
+    dst.Create(m.width, m.height, dstBits);
+    std::memset(dst.bits, 0xC3, size_t(dst.stride) * dst.height);
+    EXPECT_EQ(cap, DemosaicInteriorLevel(uint16_t(dstBits / 8), uint16_t(m.bytes), p))
+        << CpuVectorLevelName(cap);
+    RunDemosaic(dst, src, p);
+    return std::vector<uint8_t>(dst.bits, dst.bits + size_t(dst.stride) * dst.height);
+}
+
+// The kernels with the wider variant switched off through the CPU check give the same bytes as
+// with it: AVX2 against SSE2 (AVX2 processors only), SSE2 against scalar. Phase, odd sizes, both
+// destination sizes per depth, the full sensor frame and samples beyond ten bits.
+void CompareCappedRuns(CpuVectorLevel wide, CpuVectorLevel narrow) {
+    const Size sizes[] = {{5, 5}, {37, 29}, {50, 7}, {1360, 1024}};
+    unsigned seed = 300;
+    for (const Size& s : sizes)
+        for (int bytes = 1; bytes <= 2; ++bytes)
+            for (int phase = 0; phase < 4; ++phase) {
+                const bool full = s.w * s.h > 100000;
+                if (full && phase != 1) continue;
+                const int maxValue = bytes == 1 ? 255 : phase == 3 ? 4095 : 1023;
+                const Mosaic m = RandomMosaic(s.w, s.h, bytes, maxValue, seed++);
+                const BayerParams p = {phase, 130 + 20 * phase, 100, 170 - 10 * phase};
+                for (int pixelSamples = 3; pixelSamples <= 4; ++pixelSamples) {
+                    const uint16_t dstBits = uint16_t(pixelSamples * 8 * bytes);
+                    const std::vector<uint8_t> a = DemosaicUnderCap(wide, m, p, dstBits);
+                    const std::vector<uint8_t> b = DemosaicUnderCap(narrow, m, p, dstBits);
+                    ASSERT_EQ(a.size(), b.size());
+                    const auto diff = std::mismatch(a.begin(), a.end(), b.begin());
+                    EXPECT_TRUE(diff.first == a.end())
+                        << CpuVectorLevelName(wide) << " and " << CpuVectorLevelName(narrow) << " differ, "
+                        << s.w << "x" << s.h << " to " << dstBits << " bpp, phase " << phase
+                        << ", first at byte " << (diff.first - a.begin());
+                }
+            }
+}
+
+TEST(DemosaicCpuLevel, Avx2SwitchedOffGivesTheSameBytes) {
+    if (!CpuHasAvx2()) GTEST_SKIP() << "this processor has no AVX2";
+    CompareCappedRuns(CpuVectorLevel::Avx2, CpuVectorLevel::Sse2);
+}
+
+TEST(DemosaicCpuLevel, Sse2SwitchedOffGivesTheSameBytes) {
+    if (CpuKernelLevel() < CpuVectorLevel::Sse2) GTEST_SKIP() << "no SSE2 kernels in this build";
+    CompareCappedRuns(CpuVectorLevel::Sse2, CpuVectorLevel::Scalar);
 }
 
 // Every interior variant on its own (the kernels pick one per CPU, so on a given machine the
