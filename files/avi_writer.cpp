@@ -104,7 +104,7 @@ int CAviWriter::Open(const char* path, int width, int height, int bitCount, int 
     // A rate of 0 would divide by zero below; the nominal rate stands in for it.
     FillHeaders(framesPerSecond > 0 ? static_cast<uint32_t>(framesPerSecond) : kDefaultFramesPerSecond);
 
-    if (!file_.Create(path, true)) {
+    if (!file_.Create(path)) {
         Reset();
         return 0;
     }

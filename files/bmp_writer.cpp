@@ -64,11 +64,16 @@ int WriteBmpFile(const char* path, const CDibImage& image)
     PutU32(infoHeader + 36, h.biClrImportant);
 
     COutputFile file;
-    if (!file.Create(path, true))
+    if (!file.Create(path))
         return 0;
     bool ok = file.Write(fileHeader, sizeof fileHeader) && file.Write(infoHeader, sizeof infoHeader);
-    if (hasTable)
-        ok = ok && file.Write(image.colours, kColourTableBytes);
+    if (hasTable) {
+        // The palette the image shows with: its DIB section's table, which a caller's palette
+        // changes without touching the header's copy.
+        DibColour table[256];
+        image.ReadColourTable(table);
+        ok = ok && file.Write(table, kColourTableBytes);
+    }
     ok = ok && file.Write(work.bits, static_cast<size_t>(pixelBytes));
     if (!ok) {
         file.Discard();

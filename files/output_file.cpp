@@ -7,30 +7,101 @@
 #include <sys/types.h>
 
 #ifdef _WIN32
+#include <windows.h>
+#include <fcntl.h>
 #include <io.h>
-#include <share.h>
 #else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
+
+namespace {
+
+#ifdef _WIN32
+
+// An existing file is opened and cut to length 0, whatever its hidden or system attributes
+// (TRUNCATE_EXISTING and CREATE_ALWAYS refuse those unless the caller repeats the attributes);
+// a missing one is created. No sharing: nobody else opens the file until it is closed.
+HANDLE OpenTruncatedOrNew(const char* path)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            // Devices (NUL, a pipe) have no length to cut.
+            if (GetFileType(file) == FILE_TYPE_DISK && !SetEndOfFile(file)) {
+                CloseHandle(file);
+                return INVALID_HANDLE_VALUE;
+            }
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            return INVALID_HANDLE_VALUE;  // in use, read-only, a folder, no such folder...
+        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return INVALID_HANDLE_VALUE;
+        // Someone created it between the two calls: open that one.
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+std::FILE* OpenStream(const char* path)
+{
+    HANDLE file = OpenTruncatedOrNew(path);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(fd, "r+b");
+    if (stream == nullptr)
+        _close(fd);  // closes the handle too
+    return stream;
+}
+
+#else
+
+// The same rule with an advisory lock standing in for the missing share modes: the lock is taken
+// before the file is cut, so a second writer never truncates a file that is being written.
+std::FILE* OpenStream(const char* path)
+{
+    const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular && (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0)) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* stream = fdopen(fd, "r+b");
+    if (stream == nullptr)
+        close(fd);
+    return stream;
+}
+
+#endif
+
+}  // namespace
 
 COutputFile::~COutputFile()
 {
     Close();
 }
 
-bool COutputFile::Create(const char* path, bool exclusive)
+bool COutputFile::Create(const char* path)
 {
     Close();
     if (path == nullptr || path[0] == '\0')
         return false;
-    // "wb" truncates an existing file and creates a missing one, which is exactly the
-    // truncate-existing-else-create-new rule of the camera's file writers.
-#ifdef _WIN32
-    file_ = exclusive ? _fsopen(path, "wb", _SH_DENYRW) : std::fopen(path, "wb");
-#else
-    (void)exclusive;  // POSIX has no share modes
-    file_ = std::fopen(path, "wb");
-#endif
+    file_ = OpenStream(path);
     if (file_ == nullptr)
         return false;
     path_ = path;

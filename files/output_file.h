@@ -1,5 +1,6 @@
 // Binary output file for the still and AVI writers: created when missing, truncated when
-// present, every write checked, and removable again when a write fails part way.
+// present (hidden and system files too), held exclusively while it is written, every write
+// checked, and removable again when a write fails part way.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +15,11 @@ public:
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
 
-    // Opens path for writing: an existing file is cut to length 0, a missing one is created.
-    // exclusive: no other handle may open the file while it is written (Windows). Returns false
-    // (and holds nothing) when the file cannot be opened.
-    bool Create(const char* path, bool exclusive = false);
+    // Opens path for writing (and reading back): an existing file is cut to length 0, a missing
+    // one is created. No other handle may open the file until Close (on POSIX: no other writer of
+    // this library). Returns false (and holds nothing) when the file cannot be opened, also when
+    // another writer holds it.
+    bool Create(const char* path);
 
     // Each call returns false once any write, seek or flush has failed; the failure sticks
     // until Close or Discard.

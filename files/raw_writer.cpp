@@ -10,7 +10,7 @@ int WriteRawFile(const char* path, const CDibImage& image)
     if (!HasPixelData(image))
         return 0;
     COutputFile file;
-    if (!file.Create(path, true))
+    if (!file.Create(path))
         return 0;
     const size_t size = static_cast<size_t>(image.height) * static_cast<size_t>(image.stride);
     if (!file.Write(image.bits, size)) {

@@ -44,14 +44,71 @@ int TiffMessage(TIFF*, void* kind, const char* module, const char* format, va_li
 char kErrorKind[] = "error";
 char kWarningKind[] = "warning";
 
-TIFF* OpenForWriting(const char* path)
+// libtiff writes through the writer's own file, so the file is opened like every other still file
+// (existing one truncated, hidden or not; held exclusively) rather than by libtiff's own open.
+int64_t StreamSeek(std::FILE* stream, int64_t offset, int whence)
+{
+#ifdef _WIN32
+    if (_fseeki64(stream, offset, whence) != 0)
+        return -1;
+    return _ftelli64(stream);
+#else
+    if (fseeko(stream, static_cast<off_t>(offset), whence) != 0)
+        return -1;
+    return static_cast<int64_t>(ftello(stream));
+#endif
+}
+
+std::FILE* StreamOf(thandle_t handle)
+{
+    return static_cast<COutputFile*>(handle)->Stream();
+}
+
+tmsize_t TiffRead(thandle_t handle, void* data, tmsize_t size)
+{
+    return static_cast<tmsize_t>(std::fread(data, 1, static_cast<size_t>(size), StreamOf(handle)));
+}
+
+tmsize_t TiffWrite(thandle_t handle, void* data, tmsize_t size)
+{
+    return static_cast<tmsize_t>(std::fwrite(data, 1, static_cast<size_t>(size), StreamOf(handle)));
+}
+
+toff_t TiffSeek(thandle_t handle, toff_t offset, int whence)
+{
+    return static_cast<toff_t>(StreamSeek(StreamOf(handle), static_cast<int64_t>(offset), whence));
+}
+
+int TiffClose(thandle_t)
+{
+    return 0;  // the writer closes its file itself
+}
+
+toff_t TiffSize(thandle_t handle)
+{
+    std::FILE* stream = StreamOf(handle);
+    const int64_t at = StreamSeek(stream, 0, SEEK_CUR);
+    const int64_t end = StreamSeek(stream, 0, SEEK_END);
+    StreamSeek(stream, at, SEEK_SET);
+    return static_cast<toff_t>(end);
+}
+
+int TiffMap(thandle_t, void**, toff_t*)
+{
+    return 0;  // no mapping
+}
+
+void TiffUnmap(thandle_t, void*, toff_t) {}
+
+TIFF* OpenForWriting(const char* path, COutputFile* file)
 {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (options == nullptr)
         return nullptr;
     TIFFOpenOptionsSetErrorHandlerExtR(options, TiffMessage, kErrorKind);
     TIFFOpenOptionsSetWarningHandlerExtR(options, TiffMessage, kWarningKind);
-    TIFF* tif = TIFFOpenExt(path, "w", options);
+    TIFF* tif = TIFFClientOpenExt(path, "w", file, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize,
+                                  TiffMap, TiffUnmap, options);
     TIFFOpenOptionsFree(options);
     return tif;
 }
@@ -109,9 +166,15 @@ int WriteTiffFile(const char* path, const CDibImage& image, int sampleBits)
         }
     }
 
-    TIFF* tif = OpenForWriting(path);
+    COutputFile file;
+    if (!file.Create(path)) {
+        std::free(strip);
+        return 0;
+    }
+    TIFF* tif = OpenForWriting(path, &file);
     if (tif == nullptr) {
         std::free(strip);
+        file.Discard();
         return 0;
     }
     bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(data->width)) == 1 &&
@@ -133,8 +196,8 @@ int WriteTiffFile(const char* path, const CDibImage& image, int sampleBits)
     TIFFClose(tif);
     std::free(strip);
     if (!ok) {
-        COutputFile::RemoveRegularFile(path);
+        file.Discard();
         return 0;
     }
-    return 1;
+    return file.CloseOrDiscard() ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 // image libraries' own decoders (no code of the writers involved in reading).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <atomic>
@@ -311,6 +312,101 @@ TEST(StillImageJpeg, SizeLibjpegRefusesGivesZeroAndNoFile)
     const std::string path = dir.File("wide.jpg");
     EXPECT_EQ(0, SaveStillImage(path.c_str(), src.image, kStillFileJpeg70, 10));
     EXPECT_FALSE(FileExists(path));
+}
+
+// The quality is read from the file itself: the quantisation tables of its DQT segments (bytes
+// parsed here, no decoder involved) must be the standard's example tables scaled for 100, 70 and
+// 20 (factor 5000 / q below 50, else 200 - 2q, in percent, rounded, held to 1..255), luminance for
+// the first component and chrominance for the others.
+const int kLuminanceTable[64] = {
+    16, 11, 10, 16, 24, 40, 51, 61,      12, 12, 14, 19, 26, 58, 60, 55,
+    14, 13, 16, 24, 40, 57, 69, 56,      14, 17, 22, 29, 51, 87, 80, 62,
+    18, 22, 37, 56, 68, 109, 103, 77,    24, 35, 55, 64, 81, 104, 113, 92,
+    49, 64, 78, 87, 103, 121, 120, 101,  72, 92, 95, 98, 112, 100, 103, 99};
+const int kChrominanceTable[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99,  18, 21, 26, 66, 99, 99, 99, 99,
+    24, 26, 56, 99, 99, 99, 99, 99,  47, 66, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99,  99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99,  99, 99, 99, 99, 99, 99, 99, 99};
+// Position in the 8 x 8 block (row-major) of the k-th value stored, in zig-zag order.
+const int kZigZag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                         12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                         35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                         58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+std::vector<int> ScaledTable(const int* base, int quality)
+{
+    const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
+    std::vector<int> table(64);
+    for (int i = 0; i < 64; ++i)
+        table[i] = std::min(255, std::max(1, (base[i] * scale + 50) / 100));
+    return table;
+}
+
+struct JpegTables {
+    std::vector<int> byId[4];      // natural order; empty when not defined
+    std::vector<int> componentTable;  // table id of each component of the frame header
+};
+
+// Walks the markers up to the first scan.
+bool ReadJpegTables(const std::vector<uint8_t>& f, JpegTables* out)
+{
+    if (f.size() < 4 || f[0] != 0xFF || f[1] != 0xD8)
+        return false;
+    size_t at = 2;
+    while (at + 4 <= f.size()) {
+        if (f[at] != 0xFF)
+            return false;
+        const uint8_t marker = f[at + 1];
+        const size_t length = size_t(f[at + 2]) << 8 | f[at + 3];
+        const size_t end = at + 2 + length;
+        if (length < 2 || end > f.size())
+            return false;
+        if (marker == 0xDA)
+            return true;
+        if (marker == 0xDB) {
+            for (size_t p = at + 4; p < end;) {
+                const int precision = f[p] >> 4, id = f[p] & 15;
+                if (precision != 0 || id > 3 || p + 65 > end)
+                    return false;  // baseline tables are 8-bit
+                out->byId[id].assign(64, 0);
+                for (int k = 0; k < 64; ++k)
+                    out->byId[id][kZigZag[k]] = f[p + 1 + k];
+                p += 65;
+            }
+        } else if (marker >= 0xC0 && marker <= 0xC2) {
+            const int components = f[at + 9];
+            for (int c = 0; c < components && at + 12 + 3 * c < end; ++c)
+                out->componentTable.push_back(f[at + 12 + 3 * c]);
+        }
+        at = end;
+    }
+    return false;
+}
+
+TEST(StillImageJpeg, QualityShowsInTheQuantisationTables)
+{
+    ScratchDir dir;
+    const struct {
+        int type, quality;
+    } kQualities[] = {{kStillFileJpeg100, 100}, {kStillFileJpeg70, 70}, {kStillFileJpeg20, 20}};
+    for (uint16_t depth : {uint16_t(8), uint16_t(24), uint16_t(64)}) {
+        Source src(24, 16, depth, Pattern::Smooth, 3);
+        for (const auto& q : kQualities) {
+            SCOPED_TRACE("depth " + std::to_string(depth) + " quality " + std::to_string(q.quality));
+            const std::string path = dir.File("q" + std::to_string(depth) + "-" + std::to_string(q.quality) + ".jpg");
+            ASSERT_EQ(1, SaveStillImage(path.c_str(), src.image, q.type, 10));
+            JpegTables tables;
+            ASSERT_TRUE(ReadJpegTables(ReadFileBytes(path), &tables));
+            const size_t components = depth == 8 ? 1 : 3;
+            ASSERT_EQ(components, tables.componentTable.size());
+            for (size_t c = 0; c < components; ++c) {
+                const int id = tables.componentTable[c] & 3;
+                EXPECT_EQ(ScaledTable(c == 0 ? kLuminanceTable : kChrominanceTable, q.quality), tables.byId[id])
+                    << "component " << c;
+            }
+        }
+    }
 }
 
 // ---- Several cameras at once -----------------------------------------------------------------
