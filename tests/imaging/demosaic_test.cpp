@@ -403,27 +403,6 @@ TEST(DemosaicWrites, MismatchedSampleOrPixelSizesWriteNothing) {
     EXPECT_EQ(8, accepted);
 }
 
-// The images the camera could pair wrongly: an 8-bit raw frame given to the 16-bit kernels and
-// the other way round, through the runner.
-TEST(DemosaicWrites, KernelOfTheOtherDepthLeavesTheImageAlone) {
-    CDibImage raw8, raw16, rgb48, rgb24;
-    raw8.Create(64, 32, 8);
-    raw16.Create(64, 32, 16);
-    rgb48.Create(64, 32, 48);
-    rgb24.Create(64, 32, 24);
-    std::memset(rgb48.bits, 0x77, size_t(rgb48.stride) * 32);
-    std::memset(rgb24.bits, 0x77, size_t(rgb24.stride) * 32);
-    BayerParams p = {0, 100, 100, 100};
-    KernelParamSlot slot = &p;
-    EXPECT_EQ(0, RunPixelKernel(rgb48, Demosaic16Inner, raw8, nullptr, 0, 0, &slot, nullptr));
-    EXPECT_EQ(0, RunPixelKernel(rgb48, Demosaic16Border, raw8, nullptr, 0, 0, &slot, nullptr));
-    EXPECT_EQ(0, RunPixelKernel(rgb24, Demosaic8Inner, raw16, nullptr, 0, 0, &slot, nullptr));
-    EXPECT_EQ(0, RunPixelKernel(rgb24, Demosaic8Border, raw16, nullptr, 0, 0, &slot, nullptr));
-    EXPECT_EQ(0, RunPixelKernel(rgb24, Demosaic16Inner, raw16, nullptr, 0, 0, &slot, nullptr));
-    for (int i = 0; i < rgb48.stride * 32; ++i) ASSERT_EQ(0x77, rgb48.bits[i]);
-    for (int i = 0; i < rgb24.stride * 32; ++i) ASSERT_EQ(0x77, rgb24.bits[i]);
-}
-
 // Restores the kernels' instruction-set cap when a test ends.
 class KernelLevelCap {
 public:
