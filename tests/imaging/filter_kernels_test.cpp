@@ -232,6 +232,7 @@ TEST(FilterKernels, ToneCurvesMatchTheirFormulasSampleBySample) {
         for (int bits : sixteen ? std::vector<int>{10, 16, 3} : std::vector<int>{10})
             for (size_t i = 0; i < count; ++i)
                 for (const auto& size : kSizes) {
+                    if (bits != 10 && (&size - kSizes) % 4 != 3) continue;  // other widths: a few sizes
                     FilterParams block = {values[i], bits};
                     const int top = sixteen ? (1 << std::min(std::max(bits, 8), 16)) - 1 : 255;
                     auto ref = [&](int x, int y, int c, const CDibImage& o) {
