@@ -1,6 +1,8 @@
 // Per-call tables and per-sample rules of the filter kernels. Any faster variant of a filter (vector
 // rows, several filters fused over a strip) builds its tables with these same functions, so every
-// path produces the same samples.
+// path produces the same samples. The builders stay out of line in a file compiled with the
+// default flags: a copy inlined into a file built for AVX2/FMA could fuse the brightness factor's
+// multiply-add and round differently.
 #pragma once
 
 #include <cstddef>
