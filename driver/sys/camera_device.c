@@ -263,8 +263,10 @@ static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, CAMERA_FILE *file, ULONG c
     if ((effects & M52_EFFECT_TRIGGER_FIRED) && m52_model_trigger_mode(&camera->model) &&
         camera->latched_triggers < MAX_LATCHED_TRIGGERS)
         camera->latched_triggers++;
-    /* Requests belong to the handle that sent them: a PREPARE forgets only its own. */
-    if (copy[0] == M52_CMD_PREPARE && result == M52_COMMAND_DONE) {
+    /* Requests belong to the handle that sent them: a PREPARE forgets only its own. A handle
+     * that died while the command was on its way counts none. */
+    if (file->generation != camera->generation) effects &= ~M52_EFFECT_FRAME_REQUESTED;
+    if (copy[0] == M52_CMD_PREPARE && result == M52_COMMAND_DONE && file->generation == camera->generation) {
         camera->pending_requests -= file->pending_requests;
         file->pending_requests = 0;
     }

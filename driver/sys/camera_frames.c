@@ -56,6 +56,10 @@ NTSTATUS FrameQueueRead(CAMERA_EXTENSION *camera, CAMERA_FILE *file, PIRP irp)
     KIRQL irql;
 
     KeAcquireSpinLock(&camera->lock, &irql);
+    if (!camera->attached || file->generation != camera->generation) { /* unplugged on the way in */
+        KeReleaseSpinLock(&camera->lock, irql);
+        return STATUS_DEVICE_NOT_CONNECTED;
+    }
     if (length != m52_model_frame_bytes(&camera->model)) {
         KeReleaseSpinLock(&camera->lock, irql);
         return STATUS_INVALID_PARAMETER;
