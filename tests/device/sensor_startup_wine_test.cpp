@@ -2,6 +2,8 @@
 // against the sequence written out here word for word.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tests/device/device_fixture.h"
 
 using namespace simtest;
@@ -131,9 +133,11 @@ struct SerialMemory {
 
 const SerialMemory kFactoryUnit0 = {{'R', 'O', 'R', 'U', '5', '2', 0xFF}, {4, 29, 7, 3, 2, 1, 0, 5, 12}};
 
-// The whole start-up for a camera whose clock port reads 0, with the
-// requests and response reads in order.
-Blocks StartUp(const SerialMemory& srom) {
+// Step 7 for a clock port that reads 0 (or anything but 1 and 3).
+const Blocks kFullClockWrites = {Reg(25, 32), Reg(26, 1)};
+
+// The whole start-up with the requests and response reads in order.
+Blocks StartUp(const SerialMemory& srom, const Blocks& clockWrites) {
     Blocks b = {Port(6, 0x11), Port(6, 0)};
     AppendRun(&b, 35, kBiasWords);
     AppendRun(&b, 384, kTimingWordsA);
@@ -148,8 +152,7 @@ Blocks StartUp(const SerialMemory& srom) {
     b.push_back(Reg(159, 1));
     AppendZeros(&b, 76, 123);
     AppendAnswered(&b, ReadPortOf(15));
-    b.push_back(Reg(25, 32));
-    b.push_back(Reg(26, 1));
+    b.insert(b.end(), clockWrites.begin(), clockWrites.end());
     for (uint32_t i = 0; i < 7; ++i) AppendAnswered(&b, SromRead(0x1810 + i), srom.tag[i] < 0);
     const char tag[] = "RORU52";
     bool tagged = true;
@@ -166,9 +169,9 @@ Blocks StartUp(const SerialMemory& srom) {
 }
 
 // What the constructor sends around the start-up.
-Blocks Construction(const SerialMemory& srom) {
+Blocks Construction(const SerialMemory& srom, const Blocks& clockWrites = kFullClockWrites) {
     Blocks b = {WordMode(1), Port(14, 0)};
-    const Blocks startUp = StartUp(srom);
+    const Blocks startUp = StartUp(srom, clockWrites);
     b.insert(b.end(), startUp.begin(), startUp.end());
     const Blocks tail = {Reg(54, 0), TransferSize(1360 * 1024), Port(0, 0), Port(1, 0x40), Port(2, 0x15),
                          Port(3, 0),
@@ -254,6 +257,27 @@ TEST_F(SensorStartUp, PerUnitBytesAreAppliedOnlyWhenTaggedReadableAndBelow64) {
             EXPECT_EQ(c.registers16To24[i], value) << "register " << 16 + i;
         }
     }
+}
+
+TEST_F(SensorStartUp, ClockDependentRegistersFollowTheClockPort) {
+    const struct {
+        uint8_t port;
+        Blocks writes;
+    } kCases[] = {
+        {1, {Reg(25, 24), Reg(26, 1)}},
+        {3, {Reg(25, 42), Reg(26, 1), Reg(17, 24), Reg(19, 15)}},  // port value 3 is half clock 2
+        {2, {Reg(25, 42), Reg(26, 1), Reg(17, 24), Reg(19, 15)}},
+        {5, {Reg(25, 32), Reg(26, 1)}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE("clock port " + std::to_string(c.port));
+        ASSERT_EQ(1, device_->WritePort(15, c.port));
+        device_.reset();
+        sim_.ClearLog(0);
+        device_.reset(new CQuorinM52DXLTXSdk());
+        EXPECT_TRUE(SameSequence(Construction(kFactoryUnit0, c.writes), TakeLogWithResponses()));
+    }
+    ASSERT_EQ(1, device_->WritePort(15, 0));
 }
 
 TEST_F(SensorStartUp, ReselectingTheSameDeviceDoesNotReprogram) {
