@@ -37,7 +37,14 @@
 #define M52SIM_IOCTL_FAULT M52SIM_CTL(0x908, M52SIM_METHOD_BUFFERED)        /* value: M52SIM_FAULT_* */
 #define M52SIM_IOCTL_LOG M52SIM_CTL(0x909, M52SIM_METHOD_BUFFERED)          /* out: M52SimLog */
 #define M52SIM_IOCTL_LOG_CLEAR M52SIM_CTL(0x90A, M52SIM_METHOD_BUFFERED)
-#define M52SIM_IOCTL_RESET M52SIM_CTL(0x90B, M52SIM_METHOD_BUFFERED)        /* default sim settings */
+#define M52SIM_IOCTL_RESET M52SIM_CTL(0x90B, M52SIM_METHOD_BUFFERED)        /* default sim settings, factory serial memory */
+#define M52SIM_IOCTL_SROM M52SIM_CTL(0x910, M52SIM_METHOD_BUFFERED)         /* value: M52SIM_SROM_VALUE */
+
+/* One serial-memory byte of a camera: address in the high 16 bits, the byte in the low 8, and
+ * M52SIM_SROM_UNREADABLE to make reads of that address fail (the memory does not answer). The
+ * byte stays until it is set again or the camera is reset; a re-plug keeps it. */
+#define M52SIM_SROM_UNREADABLE 0x100u
+#define M52SIM_SROM_VALUE(address, byte) ((((uint32_t)(address) & 0xFFFFu) << 16) | ((uint32_t)(byte) & 0xFFu))
 
 #define M52SIM_PACE_REALTIME 0u
 #define M52SIM_PACE_FAST 1u
@@ -83,14 +90,18 @@ typedef struct M52SimStatus {
     uint32_t pending_requests;
     uint32_t open_handles;
     uint32_t sensor_resets;
-    uint32_t reserved;
+    uint32_t wrong_code_requests; /* pipe requests with a control code the pipe does not take */
     uint64_t frame_period_us;    /* realtime period the camera model predicts */
 } M52SimStatus;
 
+/* The log holds every command block sent on the command pipe and every read of the response
+ * pipe, with the control code it came with. */
 typedef struct M52SimLogEntry {
-    uint32_t sequence;           /* counts every block the camera received */
-    uint32_t refused;            /* 1 when the block was refused */
-    uint8_t block[64];
+    uint32_t sequence;           /* counts every entry */
+    uint32_t refused;            /* 1 when the request failed */
+    uint8_t block[64];           /* pipe 0: the command block; pipe 1: what the read returned */
+    uint32_t control_code;       /* the I/O control code of the request */
+    uint32_t pipe;               /* 0 (command) or 1 (response read) */
 } M52SimLogEntry;
 
 typedef struct M52SimLog {

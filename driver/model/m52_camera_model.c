@@ -18,7 +18,8 @@ static void reset_electronics(M52CameraModel *model)
     memset(model->registers, 0, sizeof model->registers);
     memset(model->ports, 0, sizeof model->ports);
     memset(model->response, 0, sizeof model->response);
-    model->has_response = 0;
+    model->response_state = M52_RESPONSE_NONE;
+    model->response_fails = 0;
     model->transfer_size = 0;
     model->word_mode_command = 0;
     memset(model->command_counts, 0, sizeof model->command_counts);
@@ -27,14 +28,31 @@ static void reset_electronics(M52CameraModel *model)
     model->sensor_resets = 0;
 }
 
-void m52_model_power_on(M52CameraModel *model, unsigned unit)
+void m52_model_factory_srom(M52CameraModel *model, unsigned unit)
 {
     unsigned i;
-    reset_electronics(model);
     memset(model->srom, 0xFF, sizeof model->srom);
+    memset(model->srom_unreadable, 0, sizeof model->srom_unreadable);
     for (i = 0; i < 9; ++i) model->srom[M52_SROM_UNIT_BASE + i] = m52_model_unit_byte(unit, i);
     memcpy(&model->srom[M52_SROM_TAG_ADDRESS], kModelTag, sizeof kModelTag);
     model->srom[M52_SROM_CONFIG_ADDRESS] = 1;
+}
+
+void m52_model_power_on(M52CameraModel *model, unsigned unit)
+{
+    reset_electronics(model);
+    m52_model_factory_srom(model, unit);
+}
+
+void m52_model_set_srom(M52CameraModel *model, unsigned address, uint8_t value, int readable)
+{
+    const uint8_t bit = (uint8_t)(1u << (address & 7u));
+    address &= 0xFFFFu;
+    model->srom[address] = value;
+    if (readable)
+        model->srom_unreadable[address >> 3] &= (uint8_t)~bit;
+    else
+        model->srom_unreadable[address >> 3] |= bit;
 }
 
 void m52_model_replug(M52CameraModel *model)
@@ -93,11 +111,17 @@ static uint8_t port_value(const M52CameraModel *model, unsigned port)
     return model->ports[port];
 }
 
-static void set_response(M52CameraModel *model, uint8_t value)
+static void set_response(M52CameraModel *model, uint8_t value, int fails)
 {
     memset(model->response, 0, sizeof model->response);
     model->response[0] = value;
-    model->has_response = 1;
+    model->response_state = M52_RESPONSE_FIRST;
+    model->response_fails = fails;
+}
+
+static int srom_readable(const M52CameraModel *model, unsigned address)
+{
+    return !(model->srom_unreadable[address >> 3] & (1u << (address & 7u)));
 }
 
 static M52CommandResult write_register(M52CameraModel *model, const uint8_t *block)
@@ -182,7 +206,7 @@ M52CommandResult m52_model_command(M52CameraModel *model, const uint8_t block[M5
         break;
     case M52_CMD_READ_PORT:
         if (block[1] < M52_PORT_COUNT && tail_is_zero(block, 2)) {
-            set_response(model, port_value(model, block[1]));
+            set_response(model, port_value(model, block[1]), 0);
             result = M52_COMMAND_DONE;
         }
         break;
@@ -194,7 +218,9 @@ M52CommandResult m52_model_command(M52CameraModel *model, const uint8_t block[M5
         break;
     case M52_CMD_SROM_READ:
         if (block[1] == M52_SROM_TARGET && block[2] == 2 && block[3] == 1 && tail_is_zero(block, 6)) {
-            set_response(model, model->srom[((unsigned)block[4] << 8) | block[5]]);
+            const unsigned address = ((unsigned)block[4] << 8) | block[5];
+            /* The memory does not acknowledge an unreadable address: the answer read fails. */
+            set_response(model, model->srom[address], !srom_readable(model, address));
             result = M52_COMMAND_DONE;
         }
         break;
@@ -208,11 +234,22 @@ M52CommandResult m52_model_command(M52CameraModel *model, const uint8_t block[M5
     return result;
 }
 
-int m52_model_response(const M52CameraModel *model, uint8_t out[M52_BLOCK_SIZE])
+int m52_model_response(M52CameraModel *model, uint8_t out[M52_BLOCK_SIZE])
 {
-    if (!model->has_response) return 0;
-    memcpy(out, model->response, M52_BLOCK_SIZE);
-    return 1;
+    unsigned i;
+    switch (model->response_state) {
+    case M52_RESPONSE_FIRST:
+        for (i = 0; i < M52_BLOCK_SIZE; ++i) out[i] = (uint8_t)~model->response[i];
+        model->response_state = M52_RESPONSE_SECOND;
+        return 1;
+    case M52_RESPONSE_SECOND:
+        model->response_state = M52_RESPONSE_NONE;
+        if (model->response_fails) return 0;
+        memcpy(out, model->response, M52_BLOCK_SIZE);
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 int m52_model_word_mode(const M52CameraModel *model)

@@ -72,12 +72,23 @@ enum {
     M52_EFFECT_SENSOR_RESET = 1u << 3
 };
 
+/* Where the answer of the last command with one stands. The controller answers on the response
+ * pipe in two reads: the first delivers what the pipe still held (never usable), the second the
+ * answer, which is then gone. */
+typedef enum {
+    M52_RESPONSE_NONE = 0,    /* nothing to read: a read fails */
+    M52_RESPONSE_FIRST = 1,   /* an answer waits; the next read is the first of the two */
+    M52_RESPONSE_SECOND = 2,  /* the next read delivers the answer */
+} M52ResponseState;
+
 typedef struct M52CameraModel {
     uint32_t registers[M52_REGISTER_COUNT];
     uint8_t ports[M52_PORT_COUNT];
     uint8_t srom[M52_SROM_SIZE];
+    uint8_t srom_unreadable[M52_SROM_SIZE / 8]; /* addresses whose read is not acknowledged */
     uint8_t response[M52_BLOCK_SIZE];
-    int has_response;
+    M52ResponseState response_state;
+    int response_fails;            /* the second read of this answer fails */
     uint32_t transfer_size;        /* samples per frame; bytes in 8-bit mode */
     uint8_t word_mode_command;     /* last byte 1 of the word-mode command */
     uint32_t command_counts[M52_CMDSLOT_COUNT];
@@ -91,14 +102,21 @@ typedef struct M52CameraModel {
 void m52_model_power_on(M52CameraModel *model, unsigned unit);
 /* Power cycle that keeps the serial memory (a re-plugged camera keeps its EEPROM). */
 void m52_model_replug(M52CameraModel *model);
+/* Serial memory of unit `unit` as it leaves the factory; every address readable. */
+void m52_model_factory_srom(M52CameraModel *model, unsigned unit);
+/* Sets one serial-memory byte (address 0 to 0xFFFF); `readable` 0 makes its reads fail. */
+void m52_model_set_srom(M52CameraModel *model, unsigned address, uint8_t value, int readable);
 /* Per-unit byte i (0 to 8) preloaded at 0x1800 + i: below 64, differs between units. */
 uint8_t m52_model_unit_byte(unsigned unit, unsigned i);
 
 /* Decodes one 64-byte command block. `effects` (may be null) receives M52_EFFECT_* bits. */
 M52CommandResult m52_model_command(M52CameraModel *model, const uint8_t block[M52_BLOCK_SIZE],
                                    unsigned *effects);
-/* Copies the response of the last command that had one; 0 when there never was one. */
-int m52_model_response(const M52CameraModel *model, uint8_t out[M52_BLOCK_SIZE]);
+/* One read of the response pipe. The first read after an answering command gives a block that
+ * must not be used (the bitwise complement of the answer, so it never passes for it); the second
+ * gives the answer and clears it. Returns 0 (out untouched) when there is nothing to read or the
+ * answer failed. */
+int m52_model_response(M52CameraModel *model, uint8_t out[M52_BLOCK_SIZE]);
 
 /* Data width in bits of sensor register `reg`, or 0 where the register cannot be written. */
 unsigned m52_register_width(unsigned reg);

@@ -116,7 +116,12 @@ static void Unplug(CAMERA_EXTENSION *camera)
 {
     WCHAR link_buffer[64];
     UNICODE_STRING link;
+    KIRQL irql;
+    /* Every handle open now is dead for good, even if the camera comes back. */
+    KeAcquireSpinLock(&camera->lock, &irql);
+    camera->generation++;
     InterlockedExchange(&camera->attached, 0);
+    KeReleaseSpinLock(&camera->lock, irql);
     if (camera->link_created) {
         LinkName(camera->index, link_buffer, &link);
         IoDeleteSymbolicLink(&link);
@@ -145,20 +150,53 @@ void CameraDestroy(CAMERA_EXTENSION *camera)
     IoDeleteDevice(camera->device);
 }
 
+/* The handle state of a request, or NULL when the handle belongs to an earlier plug-in. */
+static CAMERA_FILE *LiveFile(CAMERA_EXTENSION *camera, PIO_STACK_LOCATION stack)
+{
+    CAMERA_FILE *file = stack->FileObject ? (CAMERA_FILE *)stack->FileObject->FsContext : NULL;
+    if (!file || !camera->attached || file->generation != camera->generation) return NULL;
+    return file;
+}
+
+static NTSTATUS OpenFile(CAMERA_EXTENSION *camera, PIO_STACK_LOCATION stack)
+{
+    CAMERA_FILE *file;
+    KIRQL irql;
+    if (!camera->attached || !stack->FileObject) return STATUS_NO_SUCH_DEVICE;
+    file = (CAMERA_FILE *)ExAllocatePoolWithTag(NonPagedPool, sizeof *file, M52SIM_POOL_TAG);
+    if (!file) return STATUS_INSUFFICIENT_RESOURCES;
+    KeAcquireSpinLock(&camera->lock, &irql);
+    file->generation = camera->attached ? camera->generation : camera->generation - 1; /* unplugged meanwhile: dead */
+    file->pending_requests = 0;
+    KeReleaseSpinLock(&camera->lock, irql);
+    stack->FileObject->FsContext = file;
+    InterlockedIncrement((LONG *)&camera->open_handles);
+    return STATUS_SUCCESS;
+}
+
+static void CloseFile(CAMERA_EXTENSION *camera, PIO_STACK_LOCATION stack)
+{
+    CAMERA_FILE *file = stack->FileObject ? (CAMERA_FILE *)stack->FileObject->FsContext : NULL;
+    KIRQL irql;
+    /* Wine's driver host sends the close, and no cleanup, as soon as the last handle goes,
+     * even while reads of the file are still pending; end them here as cleanup would. */
+    FrameCancelForFile(camera, stack->FileObject);
+    if (!file) return;
+    KeAcquireSpinLock(&camera->lock, &irql);
+    if (file->generation == camera->generation) camera->pending_requests -= file->pending_requests;
+    KeReleaseSpinLock(&camera->lock, irql);
+    stack->FileObject->FsContext = NULL;
+    ExFreePoolWithTag(file, M52SIM_POOL_TAG);
+    InterlockedDecrement((LONG *)&camera->open_handles);
+}
+
 NTSTATUS CameraCreateClose(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATION stack)
 {
     NTSTATUS status = STATUS_SUCCESS;
-    if (stack->MajorFunction == IRP_MJ_CREATE) {
-        if (camera->attached)
-            InterlockedIncrement((LONG *)&camera->open_handles);
-        else
-            status = STATUS_NO_SUCH_DEVICE;
-    } else {
-        /* Wine's driver host sends the close, and no cleanup, as soon as the last handle goes,
-         * even while reads of the file are still pending; end them here as cleanup would. */
-        FrameCancelForFile(camera, stack->FileObject);
-        InterlockedDecrement((LONG *)&camera->open_handles);
-    }
+    if (stack->MajorFunction == IRP_MJ_CREATE)
+        status = OpenFile(camera, stack);
+    else
+        CloseFile(camera, stack);
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = 0;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
@@ -175,12 +213,18 @@ NTSTATUS CameraCleanup(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATION st
     return STATUS_SUCCESS;
 }
 
-static void AppendLog(CAMERA_EXTENSION *camera, const UCHAR *block, BOOLEAN refused)
+/* Logs one request on the command or response pipe (lock held). */
+static void AppendLog(CAMERA_EXTENSION *camera, ULONG pipe, ULONG code, const UCHAR *block, BOOLEAN refused)
 {
     M52SimLogEntry *entry = &camera->log[camera->log_next];
     entry->sequence = camera->log_sequence++;
     entry->refused = refused ? 1u : 0u;
-    RtlCopyMemory(entry->block, block, sizeof entry->block);
+    if (block)
+        RtlCopyMemory(entry->block, block, sizeof entry->block);
+    else
+        RtlZeroMemory(entry->block, sizeof entry->block);
+    entry->control_code = code;
+    entry->pipe = pipe;
     camera->log_next = (camera->log_next + 1) % M52SIM_LOG_CAPACITY;
     if (camera->log_count < M52SIM_LOG_CAPACITY)
         camera->log_count++;
@@ -188,7 +232,18 @@ static void AppendLog(CAMERA_EXTENSION *camera, const UCHAR *block, BOOLEAN refu
         camera->log_dropped++;
 }
 
-static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, const UCHAR *block)
+/* A pipe request whose control code does not belong with the pipe: logged, counted, refused. */
+static NTSTATUS WrongCode(CAMERA_EXTENSION *camera, ULONG pipe, ULONG code, const UCHAR *block)
+{
+    KIRQL irql;
+    KeAcquireSpinLock(&camera->lock, &irql);
+    camera->wrong_code_requests++;
+    if (pipe != PIPE_IMAGE) AppendLog(camera, pipe, code, block, TRUE);
+    KeReleaseSpinLock(&camera->lock, irql);
+    return STATUS_INVALID_DEVICE_REQUEST;
+}
+
+static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, CAMERA_FILE *file, ULONG code, const UCHAR *block)
 {
     UCHAR copy[M52_BLOCK_SIZE];
     unsigned effects = 0;
@@ -197,28 +252,42 @@ static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, const UCHAR *block)
 
     /* The buffer belongs to the caller: decode a private copy. */
     RtlCopyMemory(copy, block, sizeof copy);
+    /* Commands go out with IOCTL_PIPE_IN_DIRECT; IOCTL_PIPE_OUT_DIRECT carries only the
+     * streaming frame request. */
+    if (code != IOCTL_PIPE_IN_DIRECT && !(code == IOCTL_PIPE_OUT_DIRECT && copy[0] == M52_CMD_REQUEST_FRAME))
+        return WrongCode(camera, PIPE_COMMAND, code, copy);
     KeAcquireSpinLock(&camera->lock, &irql);
     result = m52_model_command(&camera->model, copy, &effects);
-    AppendLog(camera, copy, result != M52_COMMAND_DONE);
+    AppendLog(camera, PIPE_COMMAND, code, copy, result != M52_COMMAND_DONE);
     if (effects & M52_EFFECT_TRIGGER_ARMED) camera->latched_triggers = 0;
     if ((effects & M52_EFFECT_TRIGGER_FIRED) && m52_model_trigger_mode(&camera->model) &&
         camera->latched_triggers < MAX_LATCHED_TRIGGERS)
         camera->latched_triggers++;
-    if (copy[0] == M52_CMD_PREPARE && result == M52_COMMAND_DONE) camera->pending_requests = 0;
-    if ((effects & M52_EFFECT_FRAME_REQUESTED) && camera->pending_requests < MAX_PENDING_REQUESTS)
+    /* Requests belong to the handle that sent them: a PREPARE forgets only its own. A handle
+     * that died while the command was on its way counts none. */
+    if (file->generation != camera->generation) effects &= ~M52_EFFECT_FRAME_REQUESTED;
+    if (copy[0] == M52_CMD_PREPARE && result == M52_COMMAND_DONE && file->generation == camera->generation) {
+        camera->pending_requests -= file->pending_requests;
+        file->pending_requests = 0;
+    }
+    if ((effects & M52_EFFECT_FRAME_REQUESTED) && file->pending_requests < MAX_PENDING_REQUESTS) {
+        file->pending_requests++;
         camera->pending_requests++;
+    }
     KeReleaseSpinLock(&camera->lock, irql);
     if (effects & (M52_EFFECT_TRIGGER_FIRED | M52_EFFECT_FRAME_REQUESTED)) KeSetEvent(&camera->wake, 0, FALSE);
     return result == M52_COMMAND_DONE ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER;
 }
 
-static NTSTATUS ReadResponse(CAMERA_EXTENSION *camera, UCHAR *out)
+static NTSTATUS ReadResponse(CAMERA_EXTENSION *camera, ULONG code, UCHAR *out)
 {
     UCHAR response[M52_BLOCK_SIZE];
     int ok;
     KIRQL irql;
+    if (code != IOCTL_PIPE_OUT_DIRECT) return WrongCode(camera, PIPE_RESPONSE, code, NULL);
     KeAcquireSpinLock(&camera->lock, &irql);
     ok = m52_model_response(&camera->model, response);
+    AppendLog(camera, PIPE_RESPONSE, code, ok ? response : NULL, !ok);
     KeReleaseSpinLock(&camera->lock, irql);
     if (!ok) return STATUS_DEVICE_NOT_READY;
     RtlCopyMemory(out, response, sizeof response);
@@ -257,10 +326,11 @@ NTSTATUS CameraDeviceControl(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCAT
     ULONG in_length = stack->Parameters.DeviceIoControl.InputBufferLength;
     ULONG out_length = stack->Parameters.DeviceIoControl.OutputBufferLength;
     const UCHAR *input = (const UCHAR *)irp->AssociatedIrp.SystemBuffer;
+    CAMERA_FILE *file = LiveFile(camera, stack);
     UCHAR *data;
     ULONG pipe;
 
-    if (!camera->attached) return CompleteRequest(camera, irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+    if (!file) return CompleteRequest(camera, irp, STATUS_DEVICE_NOT_CONNECTED, 0);
     if (code == IOCTL_SET_PARAMETER)
         return CompleteRequest(camera, irp, SetParameter(camera, input, in_length, out_length), 0);
     if (code != IOCTL_PIPE_OUT_DIRECT && code != IOCTL_PIPE_IN_DIRECT && code != IOCTL_PIPE_OUT_DIRECT_ALT &&
@@ -272,17 +342,21 @@ NTSTATUS CameraDeviceControl(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCAT
     data = (UCHAR *)MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority);
     if (!data) return CompleteRequest(camera, irp, STATUS_INSUFFICIENT_RESOURCES, 0);
 
+    /* Exactly the combinations of the protocol: commands in 64-byte blocks on pipe 0, response
+     * reads of 64 bytes on pipe 1 with IOCTL_PIPE_OUT_DIRECT, frames on pipe 2 with
+     * IOCTL_PIPE_IN_DIRECT or its alternate. */
     switch (pipe) {
     case PIPE_COMMAND:
-        if ((code != IOCTL_PIPE_IN_DIRECT && code != IOCTL_PIPE_OUT_DIRECT) || out_length != M52_BLOCK_SIZE) break;
-        return CompleteRequest(camera, irp, SendCommand(camera, data), M52_BLOCK_SIZE);
+        if (out_length != M52_BLOCK_SIZE) break;
+        return CompleteRequest(camera, irp, SendCommand(camera, file, code, data), M52_BLOCK_SIZE);
     case PIPE_RESPONSE:
-        if (code != IOCTL_PIPE_OUT_DIRECT || out_length != M52_BLOCK_SIZE) break;
-        return CompleteRequest(camera, irp, ReadResponse(camera, data), M52_BLOCK_SIZE);
+        if (out_length != M52_BLOCK_SIZE) break;
+        return CompleteRequest(camera, irp, ReadResponse(camera, code, data), M52_BLOCK_SIZE);
     case PIPE_IMAGE: {
         NTSTATUS status;
-        if (code != IOCTL_PIPE_IN_DIRECT && code != IOCTL_PIPE_IN_DIRECT_ALT) break;
-        status = FrameQueueRead(camera, irp);
+        if (code != IOCTL_PIPE_IN_DIRECT && code != IOCTL_PIPE_IN_DIRECT_ALT)
+            return CompleteRequest(camera, irp, WrongCode(camera, PIPE_IMAGE, code, NULL), 0);
+        status = FrameQueueRead(camera, file, irp);
         if (status == STATUS_PENDING) return status;
         return CompleteRequest(camera, irp, status, 0);
     }

@@ -49,21 +49,26 @@ static VOID NTAPI CancelRead(PDEVICE_OBJECT device, PIRP irp)
     CompleteRead(irp, STATUS_CANCELLED, 0);
 }
 
-NTSTATUS FrameQueueRead(CAMERA_EXTENSION *camera, PIRP irp)
+NTSTATUS FrameQueueRead(CAMERA_EXTENSION *camera, CAMERA_FILE *file, PIRP irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     ULONG length = stack->Parameters.DeviceIoControl.OutputBufferLength;
     KIRQL irql;
 
     KeAcquireSpinLock(&camera->lock, &irql);
+    if (!camera->attached || file->generation != camera->generation) { /* unplugged on the way in */
+        KeReleaseSpinLock(&camera->lock, irql);
+        return STATUS_DEVICE_NOT_CONNECTED;
+    }
     if (length != m52_model_frame_bytes(&camera->model)) {
         KeReleaseSpinLock(&camera->lock, irql);
         return STATUS_INVALID_PARAMETER;
     }
-    if (camera->pending_requests == 0) { /* a frame is only sent after a frame request */
+    if (file->pending_requests == 0) { /* a frame is only sent after a frame request of this handle */
         KeReleaseSpinLock(&camera->lock, irql);
         return STATUS_INVALID_DEVICE_STATE;
     }
+    file->pending_requests--;
     camera->pending_requests--;
     READ_ARRIVAL(irp) = (PVOID)(ULONG_PTR)FrameNow();
     READ_DUE(irp) = NULL;

@@ -1,5 +1,5 @@
 /* The control device behind m52sim.exe: plugging cameras, pacing, scenes, faults, triggers,
- * status and the command log. */
+ * serial memory, status and the command log. */
 #include "driver/sys/m52sim_driver.h"
 
 /* The camera of an attached index, or NULL. */
@@ -44,6 +44,7 @@ static void FillStatus(CAMERA_EXTENSION *camera, M52SimStatus *status)
     status->pending_requests = camera->pending_requests;
     status->open_handles = camera->open_handles;
     status->sensor_resets = model->sensor_resets;
+    status->wrong_code_requests = camera->wrong_code_requests;
     status->frame_period_us = m52_model_frame_period_us(model);
     KeReleaseSpinLock(&camera->lock, irql);
 }
@@ -116,7 +117,12 @@ static NTSTATUS Configure(CAMERA_EXTENSION *camera, ULONG code, ULONG value)
         camera->log_next = 0;
         camera->log_dropped = 0;
         break;
+    case M52SIM_IOCTL_SROM:
+        if (value & 0xFE00u) status = STATUS_INVALID_PARAMETER;
+        else m52_model_set_srom(&camera->model, value >> 16, (uint8_t)value, !(value & M52SIM_SROM_UNREADABLE));
+        break;
     case M52SIM_IOCTL_RESET:
+        m52_model_factory_srom(&camera->model, camera->index);
         camera->pace = M52SIM_PACE_REALTIME;
         camera->scene = M52_SCENE_COMPOSITE;
         camera->fault = M52SIM_FAULT_NONE;

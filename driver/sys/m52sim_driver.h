@@ -16,6 +16,14 @@ typedef struct CONTROL_EXTENSION {
     DEVICE_KIND kind;
 } CONTROL_EXTENSION;
 
+/* What the camera knows of one open handle (the file object's FsContext). A handle belongs to
+ * the plug-in it was opened in: after an unplug it stays dead even when the camera comes back,
+ * as a handle does after a surprise removal. Frame requests count per handle. */
+typedef struct CAMERA_FILE {
+    ULONG generation;            /* the camera's unplug count when the handle was opened */
+    ULONG pending_requests;      /* this handle's frame requests not yet matched by a read */
+} CAMERA_FILE;
+
 /* One simulated camera; the extension of its device object. The spin lock guards everything
  * below it except the picture, which the picture mutex guards while a frame is rendered. */
 typedef struct CAMERA_EXTENSION {
@@ -26,17 +34,18 @@ typedef struct CAMERA_EXTENSION {
 
     KSPIN_LOCK lock;
     volatile LONG attached;
+    ULONG generation;            /* counts unplugs; handles opened before one are dead */
     M52CameraModel model;
     LIST_ENTRY reads;            /* pended frame reads, oldest first */
     ULONG pending_reads;
-    ULONG pending_requests;      /* frame requests not yet matched by a read */
+    ULONG pending_requests;      /* frame requests of all live handles not yet matched by a read */
     ULONG latched_triggers;
     ULONG pace, scene, fault;
     ULONG frame_timeout_ms;
     ULONG trigger_every_ms;
     LONGLONG next_periodic_trigger;
     LONGLONG last_delivery;      /* interrupt time of the last frame, 100 ns units */
-    ULONG frames_delivered, frames_failed, refused_requests, open_handles;
+    ULONG frames_delivered, frames_failed, refused_requests, open_handles, wrong_code_requests;
     ULONG log_next, log_count, log_sequence, log_dropped;
     M52SimLogEntry log[M52SIM_LOG_CAPACITY];
 
@@ -67,7 +76,7 @@ NTSTATUS CameraCleanup(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATION st
 NTSTATUS CameraDeviceControl(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATION stack);
 
 /* camera_frames.c: the pended frame reads and the per-camera thread that completes them */
-NTSTATUS FrameQueueRead(CAMERA_EXTENSION *camera, PIRP irp);
+NTSTATUS FrameQueueRead(CAMERA_EXTENSION *camera, CAMERA_FILE *file, PIRP irp);
 void FrameFailAll(CAMERA_EXTENSION *camera, NTSTATUS status);
 void FrameCancelForFile(CAMERA_EXTENSION *camera, PFILE_OBJECT file);
 NTSTATUS FrameThreadStart(CAMERA_EXTENSION *camera);

@@ -53,9 +53,15 @@ std::string Command(uint32_t code) {
     return Describe(b);
 }
 
+std::string ResponseRead() { return "response read"; }
+
 std::vector<std::string> Describe(const std::vector<LoggedBlock>& log) {
     std::vector<std::string> out;
     for (const LoggedBlock& b : log) {
+        if (b.IsResponse()) {
+            out.push_back(ResponseRead() + (b.refused ? " (refused)" : ""));
+            continue;
+        }
         std::string text = Describe(b.bytes);
         // Bytes a command does not define must be zero: show any that are not.
         size_t used = 1;
@@ -112,6 +118,14 @@ void DeviceTest::TearDown() {
 std::vector<std::string> DeviceTest::TakeLog(uint32_t camera) {
     uint32_t dropped = 0;
     std::vector<std::string> log = Describe(sim_.Log(camera, &dropped));
+    EXPECT_EQ(0u, dropped) << "the simulator's log overflowed";
+    sim_.ClearLog(camera);
+    return log;
+}
+
+std::vector<std::string> DeviceTest::TakeLogWithResponses(uint32_t camera) {
+    uint32_t dropped = 0;
+    std::vector<std::string> log = Describe(sim_.Log(camera, &dropped, true));
     EXPECT_EQ(0u, dropped) << "the simulator's log overflowed";
     sim_.ClearLog(camera);
     return log;

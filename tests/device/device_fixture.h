@@ -23,6 +23,8 @@ std::string SromWrite(uint32_t address, uint32_t value);
 std::string TransferSize(uint32_t bytes);
 std::string WordMode(uint32_t mode);
 std::string Command(uint32_t code);
+// A read of the response pipe, as TakeLogWithResponses() shows it.
+std::string ResponseRead();
 
 std::vector<std::string> Describe(const std::vector<LoggedBlock>& log);
 
@@ -36,6 +38,8 @@ protected:
     void TearDown() override;
     // The blocks camera 0 received since the last call (the log is cleared).
     std::vector<std::string> TakeLog(uint32_t camera = 0);
+    // The same with every read of the response pipe in its place.
+    std::vector<std::string> TakeLogWithResponses(uint32_t camera = 0);
 
     SimControl sim_;
     std::unique_ptr<CQuorinM52DXLTXSdk> device_;

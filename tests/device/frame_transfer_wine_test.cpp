@@ -228,29 +228,68 @@ TEST_F(FrameTransfer, FetchMovesTheReadIndexOnAndRefusesMissingBuffers) {
 TEST_F(FrameTransfer, StalledCameraTimesOutAfterSixSeconds) {
     ASSERT_TRUE(sim_.Fault(0, M52SIM_FAULT_STALL));
     ASSERT_EQ(0, device_->StartTransfer());
-    const DWORD begin = GetTickCount();
+    LARGE_INTEGER frequency, begin, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begin);
     EXPECT_EQ(WAIT_FRAME_FAILED, device_->WaitFrame());
-    EXPECT_GE(GetTickCount() - begin, 5900u);
+    QueryPerformanceCounter(&end);
+    const double seconds = double(end.QuadPart - begin.QuadPart) / double(frequency.QuadPart);
+    EXPECT_GE(seconds, 5.999) << "the lost camera is reported only after six seconds";
+    EXPECT_LT(seconds, 7.0) << "and not much later";
     ASSERT_TRUE(sim_.Fault(0, M52SIM_FAULT_NONE));  // the pending read completes
     EXPECT_EQ(0, device_->StopTransfer());
     EXPECT_EQ(0u, sim_.Status(0).open_handles);
 }
 
-TEST_F(FrameTransfer, OneShortFrameIsForgivenASecondEndsTheRun) {
+TEST_F(FrameTransfer, OneShortFrameIsDroppedASecondEndsTheRun) {
+    // Frames come one per trigger pulse, so each step is seen on its own.
+    device_->SetDriverParameter(20000);  // a read waits this long for its pulse
+    ASSERT_EQ(1, device_->SetTriggerMode(1));
     ASSERT_TRUE(sim_.Fault(0, M52SIM_FAULT_SHORT));
+    const M52SimStatus start = sim_.Status(0);
     ASSERT_EQ(0, device_->StartTransfer());
-    std::vector<uint8_t> frame(device_->WindowBytes());
-    ASSERT_EQ(WAIT_FRAME_READY, WaitFor(*device_, WAIT_FRAME_READY));
-    ASSERT_EQ(0, device_->FetchFrame(frame.data(), frame.size()));
-    EXPECT_EQ(0u, sim_.Status(0).fault);  // the short frame went by
+    ASSERT_TRUE(sim_.Trigger(0, 1));
+    // The short frame went by and the thread asked for the same slot again.
+    M52SimStatus now = sim_.Status(0);
+    for (int i = 0; i < 500 && !(now.frames_failed == start.frames_failed + 1 && now.pending_reads == 1); ++i) {
+        Sleep(10);
+        now = sim_.Status(0);
+    }
+    ASSERT_EQ(start.frames_failed + 1, now.frames_failed);
+    ASSERT_EQ(1u, now.pending_reads);
+    ASSERT_EQ(0u, now.fault);
+    EXPECT_EQ(0, device_->ReadIndex());
 
+    // No frame event came with it: the consumer wakes only for the good frame
+    // that a later pulse brings.
+    std::thread pulse([this] {
+        Sleep(200);
+        sim_.Trigger(0, 1);
+    });
+    const int first = device_->WaitFrame();
+    const uint32_t deliveredAtWake = sim_.Status(0).frames_delivered;
+    pulse.join();
+    EXPECT_EQ(WAIT_FRAME_AGAIN, first);
+    EXPECT_EQ(start.frames_delivered + 1, deliveredAtWake) << "the consumer woke before the good frame";
+
+    ASSERT_EQ(WAIT_FRAME_READY, device_->WaitFrame());
+    EXPECT_EQ(0, device_->ReadIndex()) << "the short frame's slot holds the good frame";
+    std::vector<uint8_t> frame(device_->WindowBytes());
+    ASSERT_EQ(0, device_->FetchFrame(frame.data(), frame.size()));
+    EXPECT_TRUE(frame == RenderTransfer(start, start.frames_delivered, 0));
+
+    // A second short frame in the same run ends it with 19.
     ASSERT_TRUE(sim_.Fault(0, M52SIM_FAULT_SHORT));
-    EXPECT_EQ(WAIT_FRAME_FAILED, DrainUntilFailure(*device_));
+    ASSERT_TRUE(sim_.Trigger(0, 1));
+    EXPECT_EQ(WAIT_FRAME_FAILED, WaitFor(*device_, WAIT_FRAME_FAILED));
+    EXPECT_EQ(start.frames_delivered + 1, sim_.Status(0).frames_delivered);
     EXPECT_EQ(DEV_FRAME_FAILED, device_->StopTransfer());
     EXPECT_EQ(0, device_->StopTransfer());
     EXPECT_EQ(WAIT_FRAME_NOT_STREAMING, device_->WaitFrame());
 
     // A new run has its own allowance and streams again.
+    ASSERT_EQ(1, device_->SetTriggerMode(0));
+    ASSERT_TRUE(sim_.Fault(0, M52SIM_FAULT_SHORT));
     ASSERT_EQ(0, device_->StartTransfer());
     EXPECT_EQ(WAIT_FRAME_READY, WaitFor(*device_, WAIT_FRAME_READY));
     EXPECT_EQ(0, device_->StopTransfer());

@@ -49,6 +49,12 @@ bool SimControl::Pace(uint32_t camera, uint32_t pace) { return Send(M52SIM_IOCTL
 bool SimControl::Fault(uint32_t camera, uint32_t fault) { return Send(M52SIM_IOCTL_FAULT, camera, fault); }
 bool SimControl::Scene(uint32_t camera, uint32_t scene) { return Send(M52SIM_IOCTL_SCENE, camera, scene); }
 bool SimControl::ClearLog(uint32_t camera) { return Send(M52SIM_IOCTL_LOG_CLEAR, camera, 0); }
+bool SimControl::Trigger(uint32_t camera, uint32_t pulses) { return Send(M52SIM_IOCTL_TRIGGER, camera, pulses); }
+
+bool SimControl::Srom(uint32_t camera, uint32_t address, uint8_t value, bool readable) {
+    return Send(M52SIM_IOCTL_SROM, camera,
+                M52SIM_SROM_VALUE(address, value) | (readable ? 0u : M52SIM_SROM_UNREADABLE));
+}
 
 bool SimControl::Status(uint32_t camera, M52SimStatus* status) {
     return Send(M52SIM_IOCTL_STATUS, camera, 0, status, sizeof *status);
@@ -60,15 +66,18 @@ M52SimStatus SimControl::Status(uint32_t camera) {
     return status;
 }
 
-std::vector<LoggedBlock> SimControl::Log(uint32_t camera, uint32_t* dropped) {
+std::vector<LoggedBlock> SimControl::Log(uint32_t camera, uint32_t* dropped, bool withResponses) {
     std::unique_ptr<M52SimLog> log(new M52SimLog());
     std::vector<LoggedBlock> blocks;
     if (!Send(M52SIM_IOCTL_LOG, camera, 0, log.get(), sizeof *log)) return blocks;
     if (dropped != nullptr) *dropped = log->dropped;
     for (uint32_t i = 0; i < log->count && i < M52SIM_LOG_CAPACITY; ++i) {
+        if (log->entries[i].pipe != 0 && !withResponses) continue;
         LoggedBlock b;
         std::memcpy(b.bytes, log->entries[i].block, 64);
         b.refused = log->entries[i].refused != 0;
+        b.controlCode = log->entries[i].control_code;
+        b.pipe = log->entries[i].pipe;
         blocks.push_back(b);
     }
     return blocks;

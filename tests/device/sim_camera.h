@@ -13,10 +13,14 @@
 
 namespace simtest {
 
-// One logged command block, decoded where it is a register write.
+// One logged command block (pipe 0) or response read (pipe 1), decoded where
+// it is a register write.
 struct LoggedBlock {
     uint8_t bytes[64];
     bool refused;
+    uint32_t controlCode;
+    uint32_t pipe;
+    bool IsResponse() const { return pipe == 1; }
     uint8_t code() const { return bytes[0]; }
     bool IsRegister() const { return bytes[0] == 4; }
     uint32_t Word() const {
@@ -44,8 +48,12 @@ public:
     bool Scene(uint32_t camera, uint32_t scene);
     bool Status(uint32_t camera, M52SimStatus* status);
     M52SimStatus Status(uint32_t camera);
+    bool Trigger(uint32_t camera, uint32_t pulses);
+    // One serial-memory byte; `readable` false makes reads of it fail.
+    bool Srom(uint32_t camera, uint32_t address, uint8_t value, bool readable = true);
     bool ClearLog(uint32_t camera);
-    std::vector<LoggedBlock> Log(uint32_t camera, uint32_t* dropped = nullptr);
+    // Command blocks, oldest first; with `withResponses` the response reads too.
+    std::vector<LoggedBlock> Log(uint32_t camera, uint32_t* dropped = nullptr, bool withResponses = false);
 
 private:
     bool Send(uint32_t code, uint32_t camera, uint32_t value, void* out = nullptr, DWORD outBytes = 0);

@@ -51,6 +51,12 @@ TransferResult CameraChannel::Response(uint8_t *value)
     return r;
 }
 
+TransferResult CameraChannel::Answer(uint8_t *value)
+{
+    Response(nullptr);
+    return Response(value);
+}
+
 TransferResult CameraChannel::Snap(std::vector<uint8_t> *frame, DWORD length)
 {
     frame->assign(length, 0xEE);

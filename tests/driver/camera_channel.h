@@ -41,8 +41,10 @@ public:
     TransferResult RawIoctl(DWORD code, const void *input, DWORD inputLength, void *output, DWORD outputLength);
     // A command block on pipe 0 (the code a command operation uses).
     TransferResult Send(const Block &block, DWORD code = kPipeInDirect);
-    // Reads the 64-byte response block; returns its byte 0 through `value`.
+    // Reads the 64-byte response block once; returns its byte 0 through `value`.
     TransferResult Response(uint8_t *value);
+    // Reads an answer as the SDK does: twice, the second read decides and carries it.
+    TransferResult Answer(uint8_t *value);
     // Frame request followed by a frame read of `length` bytes into `frame`.
     TransferResult Snap(std::vector<uint8_t> *frame, DWORD length);
     TransferResult SetParameter(int32_t value, uint32_t first = 1, DWORD blockSize = 44);

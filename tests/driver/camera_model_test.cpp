@@ -15,9 +15,11 @@ class CameraModelTest : public ::testing::Test {
 protected:
     void SetUp() override { m52_model_power_on(model.get(), 0); }
     M52CommandResult Send(const Block &b, unsigned *effects = nullptr) { return m52_model_command(model.get(), b.data(), effects); }
+    // Reads an answer as the SDK does: the first read is thrown away, the second carries it.
     uint8_t Response()
     {
-        Block out{};
+        Block first{}, out{};
+        EXPECT_TRUE(m52_model_response(model.get(), first.data()));
         EXPECT_TRUE(m52_model_response(model.get(), out.data()));
         return out[0];
     }
@@ -86,15 +88,48 @@ TEST_F(CameraModelTest, PortsReadBackAndTheTransferSizeIsVisibleThroughPortsZero
     EXPECT_EQ(M52_COMMAND_REFUSED, Send(PortRead(16)));
 }
 
-TEST_F(CameraModelTest, ResponseStaysUntilTheNextCommandWithAResponse)
+TEST_F(CameraModelTest, AnAnswerIsReadTwiceAndThenGone)
 {
     Block out{};
     EXPECT_FALSE(m52_model_response(model.get(), out.data()));
     Send(PortWrite(7, 9));
     Send(PortRead(7));
-    Send(Register(5, 1)); // no response of its own: the last one stays
-    EXPECT_EQ(9, Response());
-    EXPECT_EQ(9, Response());
+    Send(Register(5, 1)); // no answer of its own: the port's answer still waits
+    Block first{}, second{};
+    ASSERT_TRUE(m52_model_response(model.get(), first.data()));
+    ASSERT_TRUE(m52_model_response(model.get(), second.data()));
+    EXPECT_EQ(9, second[0]);
+    for (size_t i = 0; i < first.size(); ++i) EXPECT_NE(first[i], second[i]) << "the first read passes for the answer at byte " << i;
+    out.fill(0xCD);
+    EXPECT_FALSE(m52_model_response(model.get(), out.data()));
+    EXPECT_EQ(0xCD, out[0]);
+    // A new command's answer replaces one that was only half read.
+    Send(PortRead(7));
+    ASSERT_TRUE(m52_model_response(model.get(), first.data()));
+    Send(PortWrite(7, 4));
+    Send(PortRead(7));
+    EXPECT_EQ(4, Response());
+}
+
+TEST_F(CameraModelTest, SerialMemoryBytesCanBeSetOrMadeUnreadable)
+{
+    m52_model_set_srom(model.get(), 0x1803, 0x77, 1);
+    Send(SromRead(0x1803));
+    EXPECT_EQ(0x77, Response());
+    m52_model_set_srom(model.get(), 0x1803, 0x12, 0);
+    EXPECT_EQ(M52_COMMAND_DONE, Send(SromRead(0x1803)));
+    Block out{};
+    EXPECT_TRUE(m52_model_response(model.get(), out.data()));   // the first read is taken
+    EXPECT_FALSE(m52_model_response(model.get(), out.data()));  // the answer never comes
+    Send(SromRead(0x1804)); // neighbours stay readable
+    EXPECT_EQ(m52_model_unit_byte(0, 4), Response());
+    m52_model_replug(model.get());
+    Send(SromRead(0x1803));
+    EXPECT_TRUE(m52_model_response(model.get(), out.data()));
+    EXPECT_FALSE(m52_model_response(model.get(), out.data())) << "a re-plug keeps the serial memory";
+    m52_model_factory_srom(model.get(), 0);
+    Send(SromRead(0x1803));
+    EXPECT_EQ(m52_model_unit_byte(0, 3), Response());
 }
 
 TEST_F(CameraModelTest, SerialMemoryHoldsTagUnitBytesAndConfigurationAndKeepsWrites)

@@ -42,6 +42,18 @@ bool WaitForPendingReads(uint32_t camera, uint32_t count)
     return false;
 }
 
+// Waits (bounded) until camera 0's status satisfies `done`: a closed handle reaches the driver
+// a little after CloseHandle returns.
+template <typename Done>
+bool WaitForStatus(Done done)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (done(Status(0))) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
 // A frame read running on its own thread, as the SDK's transfer thread issues it.
 class BackgroundRead {
 public:
@@ -171,40 +183,42 @@ TEST_F(DriverProtocolTest, AttachedCamerasOpenAndDetachedOnesDoNot)
     EXPECT_FALSE(Sim(M52SIM_IOCTL_ATTACH, 32));
 }
 
-TEST_F(DriverProtocolTest, EachCommandIsCarriedOutAndResponsesCanBeReadTwice)
+TEST_F(DriverProtocolTest, EachCommandIsCarriedOutAndItsAnswerIsReadTwice)
 {
     ASSERT_TRUE(Sim(M52SIM_IOCTL_LOG_CLEAR, 0));
-    const uint32_t refusedBefore = Status(0).refused_requests;
+    const M52SimStatus before = Status(0);
     uint8_t value = 0;
 
     EXPECT_TRUE(camera_->Send(MakeBlock(1)).ok);                     // prepare
     EXPECT_TRUE(camera_->Send(PortWrite(7, 0x5A)).ok);
     EXPECT_TRUE(camera_->Send(PortRead(7)).ok);
+    // The first read gives what the pipe still held, never the answer; the second the answer,
+    // which is then gone.
     EXPECT_TRUE(camera_->Response(&value).ok);
-    EXPECT_EQ(0x5A, value);
+    EXPECT_NE(0x5A, value);
     value = 0;
-    TransferResult second = camera_->Response(&value);                 // the SDK reads it twice
+    TransferResult second = camera_->Response(&value);
     EXPECT_TRUE(second.ok);
     EXPECT_EQ(64u, second.moved);
     EXPECT_EQ(0x5A, value);
+    EXPECT_FALSE(camera_->Response(&value).ok);
 
     const char tag[] = "RORU52";
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(camera_->Send(SromRead(static_cast<uint16_t>(0x1810 + i))).ok);
-        camera_->Response(nullptr);
-        ASSERT_TRUE(camera_->Response(&value).ok);
+        ASSERT_TRUE(camera_->Answer(&value).ok);
         EXPECT_EQ(static_cast<uint8_t>(tag[i]), value) << "tag byte " << i;
     }
     EXPECT_TRUE(camera_->Send(SromWrite(0x18F0, 0x33)).ok);
     EXPECT_TRUE(camera_->Send(SromRead(0x18F0)).ok);
-    EXPECT_TRUE(camera_->Response(&value).ok);
+    EXPECT_TRUE(camera_->Answer(&value).ok);
     EXPECT_EQ(0x33, value);
 
     EXPECT_TRUE(camera_->Send(TransferSize(1360 * 256)).ok);
     const uint8_t sizeBytes[4] = {0x00, 0x50, 0x05, 0x00};
     for (uint8_t p = 0; p < 4; ++p) {
         EXPECT_TRUE(camera_->Send(PortRead(p)).ok);
-        EXPECT_TRUE(camera_->Response(&value).ok);
+        EXPECT_TRUE(camera_->Answer(&value).ok);
         EXPECT_EQ(sizeBytes[p], value) << "port " << int(p);
     }
     EXPECT_TRUE(camera_->Send(Register(384, 0x35001)).ok);
@@ -213,27 +227,40 @@ TEST_F(DriverProtocolTest, EachCommandIsCarriedOutAndResponsesCanBeReadTwice)
     EXPECT_TRUE(camera_->Send(Register(7, 3)).ok);
     EXPECT_TRUE(camera_->Send(PortWrite(14, 1)).ok);
     EXPECT_TRUE(camera_->Send(PortWrite(15, 1)).ok);
-    // Commands also go out with the code the transfer thread uses for its frame requests.
-    EXPECT_TRUE(camera_->Send(MakeBlock(1), kPipeOutDirect).ok);
+    // The streaming frame request goes out with IOCTL_PIPE_OUT_DIRECT.
+    EXPECT_TRUE(camera_->Send(MakeBlock(2), kPipeOutDirect).ok);
 
     const M52SimStatus s = Status(0);
-    EXPECT_EQ(refusedBefore, s.refused_requests);
+    EXPECT_EQ(before.refused_requests + 1, s.refused_requests); // the third read of the port's answer
+    EXPECT_EQ(before.wrong_code_requests, s.wrong_code_requests);
     EXPECT_EQ(1360u * 256u, s.transfer_size);
     EXPECT_EQ(2u * 1360u * 256u, s.frame_bytes);
     EXPECT_EQ(16u, s.pixel_bits);
     EXPECT_EQ(12000000u, s.clock_hz);
     EXPECT_EQ(20u + (3u << 6), s.gain);
 
-    // The log holds exactly these blocks, oldest first.
+    // The log holds exactly these requests with their codes, oldest first.
     std::unique_ptr<M52SimLog> log(new M52SimLog());
     ASSERT_TRUE(m52sim::ControlOnce(M52SIM_IOCTL_LOG, 0, 0, log.get(), sizeof *log));
-    ASSERT_EQ(23u, log->count);
-    EXPECT_EQ(1, log->entries[0].block[0]);
-    EXPECT_EQ(0x25, log->entries[1].block[0]);
+    ASSERT_EQ(23u + 3u + 2u * 11u, log->count);
+    const struct {
+        uint32_t pipe, code, refused;
+        uint8_t byte0;
+    } kFirst[] = {{0, kPipeInDirect, 0, 1},    {0, kPipeInDirect, 0, 0x25}, {0, kPipeInDirect, 0, 0x26},
+                  {1, kPipeOutDirect, 0, 0xA5}, {1, kPipeOutDirect, 0, 0x5A}, {1, kPipeOutDirect, 1, 0},
+                  {0, kPipeInDirect, 0, 0x41}, {1, kPipeOutDirect, 0, 0xAD}, {1, kPipeOutDirect, 0, 'R'}};
+    for (uint32_t i = 0; i < sizeof kFirst / sizeof kFirst[0]; ++i) {
+        const M52SimLogEntry &e = log->entries[i];
+        EXPECT_EQ(kFirst[i].pipe, e.pipe) << "entry " << i;
+        EXPECT_EQ(kFirst[i].code, e.control_code) << "entry " << i;
+        EXPECT_EQ(kFirst[i].refused, e.refused) << "entry " << i;
+        EXPECT_EQ(kFirst[i].byte0, e.block[0]) << "entry " << i;
+    }
     EXPECT_EQ(7, log->entries[1].block[1]);
     EXPECT_EQ(0x5A, log->entries[1].block[2]);
     const Block reg = Register(384, 0x35001);
-    EXPECT_EQ(0, std::memcmp(reg.data(), log->entries[16].block, 64));
+    EXPECT_EQ(0, std::memcmp(reg.data(), log->entries[log->count - 7].block, 64));
+    EXPECT_EQ(kPipeOutDirect, log->entries[log->count - 1].control_code);
     for (uint32_t i = 1; i < log->count; ++i) EXPECT_EQ(log->entries[i - 1].sequence + 1, log->entries[i].sequence);
     ASSERT_TRUE(Sim(M52SIM_IOCTL_LOG_CLEAR, 0));
     ASSERT_TRUE(m52sim::ControlOnce(M52SIM_IOCTL_LOG, 0, 0, log.get(), sizeof *log));
@@ -242,43 +269,116 @@ TEST_F(DriverProtocolTest, EachCommandIsCarriedOutAndResponsesCanBeReadTwice)
 
 TEST_F(DriverProtocolTest, EveryWrongCombinationIsRefusedAndCounted)
 {
-    const uint32_t before = Status(0).refused_requests;
+    while (camera_->Response(nullptr).ok) {
+    } // no answer left waiting
+    const M52SimStatus before = Status(0);
     uint8_t buffer[64] = {0};
     std::vector<uint8_t> frame(kFullFrame);
     uint32_t pipe = 0;
     uint64_t widePipe = 0;
-    struct Case { const char *what; TransferResult result; };
+    struct Case { const char *what; bool wrongCode; TransferResult result; };
     std::vector<Case> cases;
-    cases.push_back({"response on the command code", camera_->Transfer(kPipeInDirect, kPipeResponse, buffer, 64)});
-    cases.push_back({"command on the alternate code", camera_->Transfer(kPipeInDirectAlt, kPipeCommand, buffer, 64)});
-    cases.push_back({"command on the alternate out code", camera_->Transfer(kPipeOutDirectAlt, kPipeCommand, buffer, 64)});
-    cases.push_back({"63-byte command block", camera_->Transfer(kPipeInDirect, kPipeCommand, buffer, 63)});
-    cases.push_back({"65-byte command block", camera_->Transfer(kPipeInDirect, kPipeCommand, buffer, 65)});
-    cases.push_back({"63-byte response", camera_->Transfer(kPipeOutDirect, kPipeResponse, buffer, 63)});
-    cases.push_back({"pipe 3", camera_->Transfer(kPipeInDirect, 3, buffer, 64)});
-    cases.push_back({"frame on the out code", camera_->Transfer(kPipeOutDirect, kPipeImage, frame.data(), kFullFrame)});
-    cases.push_back({"frame one byte short", camera_->Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame - 1)});
-    cases.push_back({"frame without a request", camera_->Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame)});
-    cases.push_back({"2-byte pipe number", camera_->RawIoctl(kPipeInDirect, &pipe, 2, buffer, 64)});
-    cases.push_back({"8-byte pipe number", camera_->RawIoctl(kPipeInDirect, &widePipe, 8, buffer, 64)});
-    cases.push_back({"no data buffer", camera_->RawIoctl(kPipeInDirect, &pipe, 4, nullptr, 0)});
-    cases.push_back({"unknown control code", camera_->RawIoctl(0x222000, &pipe, 4, buffer, 64)});
-    cases.push_back({"40-byte parameter block", camera_->SetParameter(1000, 1, 40)});
-    cases.push_back({"parameter block not starting with 1", camera_->SetParameter(1000, 2)});
-    cases.push_back({"register write with a 26-bit word for a 6-bit register", camera_->Send(RegisterWrite(5, 1, 26, 0x3F))});
-    cases.push_back({"register 200", camera_->Send(RegisterWrite(200, 1, 16, 0x3F))});
-    cases.push_back({"unknown command", camera_->Send(MakeBlock(0x77))});
+    cases.push_back({"response on the command code", true, camera_->Transfer(kPipeInDirect, kPipeResponse, buffer, 64)});
+    cases.push_back({"response on the alternate code", true, camera_->Transfer(kPipeOutDirectAlt, kPipeResponse, buffer, 64)});
+    cases.push_back({"command on the alternate code", true, camera_->Transfer(kPipeInDirectAlt, kPipeCommand, buffer, 64)});
+    cases.push_back({"command on the alternate out code", true, camera_->Transfer(kPipeOutDirectAlt, kPipeCommand, buffer, 64)});
+    cases.push_back({"prepare on the frame request's code", true, camera_->Send(MakeBlock(1), kPipeOutDirect)});
+    cases.push_back({"register write on the frame request's code", true, camera_->Send(Register(6, 1), kPipeOutDirect)});
+    cases.push_back({"frame on the out code", true, camera_->Transfer(kPipeOutDirect, kPipeImage, frame.data(), kFullFrame)});
+    cases.push_back({"frame on the alternate out code", true, camera_->Transfer(kPipeOutDirectAlt, kPipeImage, frame.data(), kFullFrame)});
+    cases.push_back({"63-byte command block", false, camera_->Transfer(kPipeInDirect, kPipeCommand, buffer, 63)});
+    cases.push_back({"65-byte command block", false, camera_->Transfer(kPipeInDirect, kPipeCommand, buffer, 65)});
+    cases.push_back({"63-byte response", false, camera_->Transfer(kPipeOutDirect, kPipeResponse, buffer, 63)});
+    cases.push_back({"response with no answer waiting", false, camera_->Transfer(kPipeOutDirect, kPipeResponse, buffer, 64)});
+    cases.push_back({"pipe 3", false, camera_->Transfer(kPipeInDirect, 3, buffer, 64)});
+    cases.push_back({"frame one byte short", false, camera_->Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame - 1)});
+    cases.push_back({"frame without a request", false, camera_->Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame)});
+    cases.push_back({"2-byte pipe number", false, camera_->RawIoctl(kPipeInDirect, &pipe, 2, buffer, 64)});
+    cases.push_back({"8-byte pipe number", false, camera_->RawIoctl(kPipeInDirect, &widePipe, 8, buffer, 64)});
+    cases.push_back({"no data buffer", false, camera_->RawIoctl(kPipeInDirect, &pipe, 4, nullptr, 0)});
+    cases.push_back({"unknown control code", false, camera_->RawIoctl(0x222000, &pipe, 4, buffer, 64)});
+    cases.push_back({"40-byte parameter block", false, camera_->SetParameter(1000, 1, 40)});
+    cases.push_back({"parameter block not starting with 1", false, camera_->SetParameter(1000, 2)});
+    cases.push_back({"register write with a 26-bit word for a 6-bit register", false, camera_->Send(RegisterWrite(5, 1, 26, 0x3F))});
+    cases.push_back({"register 200", false, camera_->Send(RegisterWrite(200, 1, 16, 0x3F))});
+    cases.push_back({"unknown command", false, camera_->Send(MakeBlock(0x77))});
+    uint32_t wrongCodes = 0;
     for (const Case &c : cases) {
         EXPECT_FALSE(c.result.ok) << c.what;
         EXPECT_NE(0u, c.result.error) << c.what;
+        wrongCodes += c.wrongCode ? 1u : 0u;
     }
     const M52SimStatus s = Status(0);
-    EXPECT_EQ(before + cases.size(), s.refused_requests);
+    EXPECT_EQ(before.refused_requests + cases.size(), s.refused_requests);
+    EXPECT_EQ(before.wrong_code_requests + wrongCodes, s.wrong_code_requests);
     EXPECT_EQ(2u, s.register_errors);
+    EXPECT_EQ(before.command_counts[M52_CMDSLOT_PREPARE], s.command_counts[M52_CMDSLOT_PREPARE])
+        << "a command with a wrong code is not carried out";
+    EXPECT_EQ(0u, s.gain & 0x3F);
     // The camera still answers afterwards.
     uint8_t value = 0;
     EXPECT_TRUE(camera_->Send(PortRead(0)).ok);
+    EXPECT_TRUE(camera_->Answer(&value).ok);
+}
+
+TEST_F(DriverProtocolTest, SerialMemoryBytesCanBeSetAndMadeUnreadable)
+{
+    uint8_t value = 0;
+    ASSERT_TRUE(Sim(M52SIM_IOCTL_SROM, 0, M52SIM_SROM_VALUE(0x1802, 70)));
+    ASSERT_TRUE(camera_->Send(SromRead(0x1802)).ok);
+    ASSERT_TRUE(camera_->Answer(&value).ok);
+    EXPECT_EQ(70, value);
+
+    // An unreadable address: the command is taken, the first read too, the second fails.
+    ASSERT_TRUE(Sim(M52SIM_IOCTL_SROM, 0, M52SIM_SROM_VALUE(0x1805, 9) | M52SIM_SROM_UNREADABLE));
+    ASSERT_TRUE(camera_->Send(SromRead(0x1805)).ok);
     EXPECT_TRUE(camera_->Response(&value).ok);
+    EXPECT_FALSE(camera_->Response(&value).ok);
+
+    EXPECT_FALSE(Sim(M52SIM_IOCTL_SROM, 0, M52SIM_SROM_VALUE(0x1805, 9) | 0x200)); // undefined bits
+    // A re-plug keeps the serial memory; a reset restores it as it left the factory.
+    ASSERT_TRUE(Sim(M52SIM_IOCTL_DETACH, 0));
+    ASSERT_TRUE(Sim(M52SIM_IOCTL_ATTACH, 0));
+    camera_.reset(new CameraChannel(0));
+    ASSERT_TRUE(camera_->Send(SromRead(0x1802)).ok);
+    ASSERT_TRUE(camera_->Answer(&value).ok);
+    EXPECT_EQ(70, value);
+    ASSERT_TRUE(Sim(M52SIM_IOCTL_RESET, 0));
+    for (uint16_t address : {uint16_t(0x1802), uint16_t(0x1805)}) {
+        ASSERT_TRUE(camera_->Send(SromRead(address)).ok);
+        ASSERT_TRUE(camera_->Answer(&value).ok) << address;
+        EXPECT_EQ(m52_model_unit_byte(0, address - 0x1800u), value) << address;
+    }
+}
+
+TEST_F(DriverProtocolTest, FrameRequestsBelongToTheHandleThatSentThem)
+{
+    CameraChannel other(0);
+    ASSERT_TRUE(other.IsOpen());
+    std::vector<uint8_t> frame(kFullFrame);
+    // A request of one handle does not let another read a frame.
+    ASSERT_TRUE(other.Send(MakeBlock(2)).ok);
+    EXPECT_FALSE(camera_->Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame).ok);
+    // PREPARE on one handle leaves another's pending request alone.
+    ASSERT_TRUE(camera_->Send(MakeBlock(1)).ok);
+    EXPECT_EQ(1u, Status(0).pending_requests);
+    TransferResult r = other.Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame);
+    EXPECT_TRUE(r.ok) << r.error;
+    // PREPARE on the handle itself forgets its requests.
+    ASSERT_TRUE(other.Send(MakeBlock(2)).ok);
+    ASSERT_TRUE(other.Send(MakeBlock(2)).ok);
+    ASSERT_TRUE(camera_->Send(MakeBlock(2)).ok);
+    EXPECT_EQ(3u, Status(0).pending_requests);
+    ASSERT_TRUE(other.Send(MakeBlock(1)).ok);
+    EXPECT_EQ(1u, Status(0).pending_requests);
+    EXPECT_FALSE(other.Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame).ok);
+    // Closing a handle drops its requests.
+    ASSERT_TRUE(other.Send(MakeBlock(2)).ok);
+    other.Close();
+    EXPECT_TRUE(WaitForStatus([](const M52SimStatus &st) { return st.pending_requests == 1; }));
+    r = camera_->Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame);
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(0u, Status(0).pending_requests);
 }
 
 TEST_F(DriverProtocolTest, EightBitFrameHasTheTransferSizeAndTheModelsContent)
@@ -337,9 +437,9 @@ TEST_F(DriverProtocolTest, UploadedPictureIsDelivered)
 TEST_F(DriverProtocolTest, CommandsAreAnsweredWhileAFrameReadIsPendingOnAnotherHandle)
 {
     ASSERT_TRUE(camera_->Send(PortWrite(11, 1)).ok); // trigger mode: the read waits
-    ASSERT_TRUE(camera_->Send(MakeBlock(2)).ok);
     CameraChannel reader(0);
     ASSERT_TRUE(reader.IsOpen());
+    ASSERT_TRUE(reader.Send(MakeBlock(2)).ok);
     BackgroundRead read(&reader, kFullFrame);
     ASSERT_TRUE(WaitForPendingReads(0, 1));
 
@@ -347,7 +447,7 @@ TEST_F(DriverProtocolTest, CommandsAreAnsweredWhileAFrameReadIsPendingOnAnotherH
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(camera_->Send(PortWrite(7, static_cast<uint8_t>(i))).ok);
         ASSERT_TRUE(camera_->Send(PortRead(7)).ok);
-        ASSERT_TRUE(camera_->Response(&value).ok);
+        ASSERT_TRUE(camera_->Answer(&value).ok);
         ASSERT_EQ(i, value);
     }
     EXPECT_EQ(1u, Status(0).pending_reads); // still waiting for its trigger
@@ -409,6 +509,23 @@ TEST_F(DriverProtocolTest, DetachFailsAPendingReadAndTheCameraCanComeBack)
     CameraChannel again(0);
     ASSERT_TRUE(again.IsOpen());
     EXPECT_TRUE(again.Send(PortRead(0)).ok);
+    // Plugged in again it is a new device: the handle from before the unplug stays dead, as
+    // after a surprise removal, for every request.
+    const uint32_t refused = Status(0).refused_requests;
+    std::vector<uint8_t> frame(kFullFrame);
+    TransferResult stale[] = {camera_->Send(PortRead(0)), camera_->Response(nullptr), camera_->Send(MakeBlock(2)),
+                              camera_->Transfer(kPipeInDirect, kPipeImage, frame.data(), kFullFrame),
+                              camera_->SetParameter(1000)};
+    for (const TransferResult &r : stale) {
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(0u, r.error);
+    }
+    EXPECT_EQ(refused + 5u, Status(0).refused_requests);
+    EXPECT_EQ(0u, Status(0).pending_requests);
+    uint8_t value = 0;
+    EXPECT_TRUE(again.Answer(&value).ok) << "the new handle's answer is untouched";
+    camera_->Close();
+    EXPECT_TRUE(WaitForStatus([](const M52SimStatus &st) { return st.open_handles == 1; }));
 }
 
 TEST_F(DriverProtocolTest, ClosingOrCancellingEndsAPendingRead)

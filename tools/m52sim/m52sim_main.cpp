@@ -29,8 +29,10 @@ const char kUsage[] =
     "  pace N realtime|fast         frame timing of camera N\n"
     "  scene N ID|FILE.bmp          built-in scene 0 to 4, or a 24-bit BMP picture\n"
     "  fault N stall|short|fail|clear\n"
-    "  log N [--clear]              command blocks received, oldest first\n"
-    "  reset N                      realtime pacing, scene 0, no fault, no periodic trigger\n";
+    "  srom N ADDR VALUE|fail       set serial-memory byte ADDR (0 to 0xFFFF), or make its reads fail\n"
+    "  log N [--clear]              command blocks and response reads, oldest first\n"
+    "  reset N                      realtime pacing, scene 0, no fault, no periodic trigger,\n"
+    "                               the serial memory as it left the factory\n";
 
 int Usage()
 {
@@ -64,6 +66,17 @@ bool ParseNumber(const char *text, unsigned long max, uint32_t *out)
     return true;
 }
 
+// A decimal or 0x-prefixed hexadecimal number of at most 16 bits.
+bool ParseAddress(const char *text, uint32_t *out)
+{
+    char *end = nullptr;
+    if (!text || !*text || *text == '-') return false;
+    unsigned long v = std::strtoul(text, &end, 0);
+    if (*end || v > 0xFFFF) return false;
+    *out = static_cast<uint32_t>(v);
+    return true;
+}
+
 bool ParseCamera(const char *text, uint32_t *camera)
 {
     return ParseNumber(text, M52SIM_MAX_CAMERAS - 1, camera);
@@ -88,6 +101,17 @@ const char *CommandName(uint8_t code)
     case 0x40: return "SROM_WRITE";
     case 0x41: return "SROM_READ";
     default: return "UNKNOWN";
+    }
+}
+
+const char *ControlCodeName(uint32_t code)
+{
+    switch (code) {
+    case 0x22204E: return "OUT_DIRECT";
+    case 0x222051: return "IN_DIRECT";
+    case 0x2220A6: return "OUT_DIRECT_ALT";
+    case 0x2220A9: return "IN_DIRECT_ALT";
+    default: return "UNKNOWN_CODE";
     }
 }
 
@@ -139,12 +163,12 @@ int Status()
             commands += std::string(c ? "," : "") + kSlots[c] + "=" + std::to_string(s.command_counts[c]);
         std::printf("camera %u %s frames=%u failed=%u commands=%s refused=%u register-errors=%u transfer=%u "
                     "pixel=%u-bit clock=%uMHz trigger=%s shutter=%u exposure-lines=%u gain=%u pace=%s scene=%u "
-                    "fault=%s timeout=%ums period=%lluus\n",
+                    "fault=%s timeout=%ums period=%lluus wrong-codes=%u\n",
                     i, m52sim::CameraPath(i).c_str(), s.frames_delivered, s.frames_failed, commands.c_str(),
                     s.refused_requests, s.register_errors, s.transfer_size, s.pixel_bits, s.clock_hz / 1000000,
                     s.trigger_mode ? "on" : "off", s.shutter, s.exposure_lines, s.gain,
                     s.pace == M52SIM_PACE_FAST ? "fast" : "realtime", s.scene, kFaults[s.fault & 3],
-                    s.frame_timeout_ms, static_cast<unsigned long long>(s.frame_period_us));
+                    s.frame_timeout_ms, static_cast<unsigned long long>(s.frame_period_us), s.wrong_code_requests);
         ++shown;
     }
     CloseHandle(control);
@@ -160,9 +184,17 @@ int Log(uint32_t camera, bool clear)
     if (log->dropped) std::printf("(%u older blocks dropped)\n", log->dropped);
     for (uint32_t i = 0; i < log->count; ++i) {
         const M52SimLogEntry &e = log->entries[i];
+        if (e.pipe == 1) {
+            if (e.refused)
+                std::printf("%u %s RESPONSE REFUSED\n", e.sequence, ControlCodeName(e.control_code));
+            else
+                std::printf("%u %s RESPONSE 0x%02X\n", e.sequence, ControlCodeName(e.control_code), e.block[0]);
+            continue;
+        }
         const std::string parameters = Parameters(e.block);
-        std::printf("%u 0x%02X %s%s%s%s\n", e.sequence, e.block[0], CommandName(e.block[0]), parameters.empty() ? "" : " ",
-                    parameters.c_str(), e.refused ? " REFUSED" : "");
+        std::printf("%u %s 0x%02X %s%s%s%s\n", e.sequence, ControlCodeName(e.control_code), e.block[0],
+                    CommandName(e.block[0]), parameters.empty() ? "" : " ", parameters.c_str(),
+                    e.refused ? " REFUSED" : "");
     }
     return 0;
 }
@@ -223,6 +255,16 @@ int Run(int argc, char **argv)
         for (uint32_t f = 0; f < 4; ++f)
             if (std::strcmp(arg, kNames[f]) == 0) return Simple(M52SIM_IOCTL_FAULT, camera, f, "fault");
         return Usage();
+    }
+    if (command == "srom" && argc == 5) {
+        uint32_t address = 0, value = 0;
+        if (!ParseAddress(arg, &address)) return Usage();
+        if (std::strcmp(argv[4], "fail") == 0)
+            value = M52SIM_SROM_UNREADABLE;
+        else if (!ParseAddress(argv[4], &value) || value > 0xFF)
+            return Usage();
+        return Simple(M52SIM_IOCTL_SROM, camera, M52SIM_SROM_VALUE(address, value) | (value & M52SIM_SROM_UNREADABLE),
+                      "srom");
     }
     if (command == "log" && (argc == 3 || (argc == 4 && std::strcmp(arg, "--clear") == 0))) return Log(camera, argc == 4);
     return Usage();
