@@ -1,0 +1,190 @@
+// AVX2 rows of the fused 8-bit colour path: eight pixels of the hexcone per step in 32-bit lanes
+// (the sextant's mask and multiplier picked by a lane permute, the inverse table by a gather), and
+// sharpening sixteen samples per step.
+//
+// Built for AVX2 alone and only called after the run-time CPU check. Plain C-style code with
+// static functions and intrinsics only: nothing here may be an inline or template function the
+// linker could pick for code that runs without AVX2.
+#include <immintrin.h>
+
+#include "imaging/pipeline_rows.h"
+
+static void TonePixelAvx2Tail(const ToneRowJob* job, int x) {
+    // The last pixels of a row go through the scalar routine, one pixel at a time.
+    ToneRowJob one = *job;
+    one.src = job->src + x * job->srcBytesPerPixel;
+    one.dst = job->dst + x * job->dstBytesPerPixel;
+    one.width = job->width - x;
+    ToneRow8Scalar(&one);
+}
+
+static __m256i HexconeAvx2(__m256i packed, const ToneRowJob* job) {
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    const __m256i b = _mm256_and_si256(packed, byteMask);
+    const __m256i g = _mm256_and_si256(_mm256_srli_epi32(packed, 8), byteMask);
+    const __m256i r = _mm256_and_si256(_mm256_srli_epi32(packed, 16), byteMask);
+    const __m256i greenAbove = _mm256_cmpgt_epi32(g, r);
+    __m256i hi = _mm256_blendv_epi8(r, g, greenAbove);
+    const __m256i lo = _mm256_blendv_epi8(g, r, greenAbove);
+    __m256i pos = _mm256_blendv_epi8(_mm256_sub_epi32(g, b), _mm256_sub_epi32(b, r), greenAbove);
+    __m256i sector = _mm256_blendv_epi8(_mm256_set1_epi32(1), _mm256_set1_epi32(3), greenAbove);
+    const __m256i blueAbove = _mm256_cmpgt_epi32(b, hi);
+    sector = _mm256_blendv_epi8(sector, _mm256_set1_epi32(5), blueAbove);
+    pos = _mm256_blendv_epi8(pos, _mm256_sub_epi32(r, g), blueAbove);
+    hi = _mm256_max_epi32(hi, b);
+    const __m256i mn = _mm256_min_epi32(lo, b);
+    const __m256i ch = _mm256_sub_epi32(hi, mn);
+    const __m256i sum = _mm256_add_epi32(hi, mn);
+    const __m256i negative = _mm256_cmpgt_epi32(_mm256_setzero_si256(), pos);
+    sector = _mm256_add_epi32(sector, negative);
+    pos = _mm256_add_epi32(pos, _mm256_and_si256(negative, ch));
+    const __m256i sat = _mm256_srli_epi32(
+        _mm256_add_epi32(_mm256_mullo_epi32(ch, _mm256_set1_epi32(job->satScale * 256)),
+                         _mm256_set1_epi32(32768)),
+        16);
+    const __m256i limit = _mm256_min_epi32(sum, _mm256_sub_epi32(_mm256_set1_epi32(511), sum));
+    const __m256i ch2 = _mm256_min_epi32(sat, limit);
+    const __m256i k = _mm256_srai_epi32(_mm256_sub_epi32(sum, ch2), 1);
+    const __m256i w = _mm256_sub_epi32(_mm256_srai_epi32(_mm256_add_epi32(sum, ch2), 1), k);
+    const __m256i inverse = _mm256_i32gather_epi32(reinterpret_cast<const int*>(job->inverse), ch, 4);
+    __m256i v = _mm256_srli_epi32(
+        _mm256_add_epi32(_mm256_mullo_epi32(inverse, pos), _mm256_set1_epi32(32768)), 16);
+    v = _mm256_add_epi32(v, _mm256_set1_epi32(job->hueRemainder));
+    __m256i idx = _mm256_add_epi32(sector, _mm256_set1_epi32(job->hueSector));
+    const __m256i wraps = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(254));
+    v = _mm256_sub_epi32(v, _mm256_and_si256(wraps, _mm256_set1_epi32(255)));
+    idx = _mm256_sub_epi32(idx, wraps);
+    idx = _mm256_sub_epi32(idx, _mm256_and_si256(_mm256_cmpgt_epi32(idx, _mm256_set1_epi32(5)),
+                                                 _mm256_set1_epi32(6)));
+    const __m256i t = _mm256_srli_epi32(
+        _mm256_add_epi32(_mm256_mullo_epi32(w, v), _mm256_set1_epi32(128)), 8);
+    const __m256i masks = _mm256_setr_epi32(0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0, 0);
+    const __m256i multipliers = _mm256_setr_epi32(-1, 256, -65536, 1, -256, 65536, 0, 0);
+    const __m256i mask = _mm256_permutevar8x32_epi32(masks, idx);
+    const __m256i multiplier = _mm256_permutevar8x32_epi32(multipliers, idx);
+    const __m256i gray = _mm256_set1_epi32(0x010101);
+    __m256i p = _mm256_mullo_epi32(k, gray);
+    p = _mm256_add_epi32(p, _mm256_and_si256(_mm256_mullo_epi32(w, gray), mask));
+    return _mm256_add_epi32(p, _mm256_mullo_epi32(t, multiplier));
+}
+
+static __m256i TableAvx2(__m256i packed, const int32_t* table) {
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    const int* t = reinterpret_cast<const int*>(table);
+    const __m256i b = _mm256_i32gather_epi32(t, _mm256_and_si256(packed, byteMask), 4);
+    const __m256i g = _mm256_i32gather_epi32(t, _mm256_and_si256(_mm256_srli_epi32(packed, 8), byteMask), 4);
+    const __m256i r = _mm256_i32gather_epi32(t, _mm256_and_si256(_mm256_srli_epi32(packed, 16), byteMask), 4);
+    return _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(b, byteMask),
+                                           _mm256_slli_epi32(_mm256_and_si256(g, byteMask), 8)),
+                           _mm256_slli_epi32(_mm256_and_si256(r, byteMask), 16));
+}
+
+void ToneRow8Avx2(const ToneRowJob* job) {
+    const int bpp = job->srcBytesPerPixel;
+    if (bpp != job->dstBytesPerPixel || (bpp != 3 && bpp != 4)) {
+        ToneRow8Scalar(job);
+        return;
+    }
+    // Three-byte pixels: two 16-byte loads (12 bytes of pixels each) spread to 32-bit lanes.
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
+                                            0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i gather = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+                                            0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i lowThree = _mm256_set1_epi32(0xFFFFFF);
+    int x = 0;
+    // 3 bytes per pixel: the loads reach 4 bytes past the eight pixels, so keep two pixels spare.
+    const int vectorEnd = bpp == 3 ? job->width - 10 : job->width - 8;
+    for (; x <= vectorEnd; x += 8) {
+        const uint8_t* s = job->src + x * bpp;
+        uint8_t* d = job->dst + x * bpp;
+        __m256i packed;
+        __m256i old = _mm256_setzero_si256();
+        if (bpp == 3) {
+            const __m256i raw = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 12)), 1);
+            packed = _mm256_shuffle_epi8(raw, spread);
+        } else {
+            old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+            packed = _mm256_and_si256(old, lowThree);
+        }
+        if (job->hueSat) packed = HexconeAvx2(packed, job);
+        if (job->table) packed = TableAvx2(packed, job->table);
+        if (bpp == 3) {
+            const __m256i tight = _mm256_shuffle_epi8(packed, gather);
+            const __m128i low = _mm256_castsi256_si128(tight);
+            const __m128i high = _mm256_extracti128_si256(tight, 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), low);
+            _mm_storeu_si32(d + 8, _mm_srli_si128(low, 8));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 12), high);
+            _mm_storeu_si32(d + 20, _mm_srli_si128(high, 8));
+        } else {
+            const __m256i fourth = _mm256_andnot_si256(lowThree, old);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_or_si256(packed, fourth));
+        }
+    }
+    if (x < job->width) TonePixelAvx2Tail(job, x);
+}
+
+static __m256i SharpenSixteenAvx2(const SharpenRowJob* job, int i, __m256i amount, __m256i tenth) {
+    const int bpp = job->bytesPerPixel;
+    __m256i sum = _mm256_setzero_si256();
+    for (int r = 0; r < 4; ++r) {
+        const uint8_t* row = job->rows[r] + i;
+        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row - 2 * bpp))));
+        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row - bpp))));
+        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))));
+        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + bpp))));
+    }
+    const __m256i centre = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(job->rows[2] + i)));
+    const __m256i diff = _mm256_sub_epi16(centre, _mm256_srli_epi16(sum, 4));
+    const __m256i x = _mm256_mullo_epi16(diff, amount);
+    const __m256i sign = _mm256_srai_epi16(x, 15);
+    const __m256i magnitude = _mm256_sub_epi16(_mm256_xor_si256(x, sign), sign);
+    const __m256i q = _mm256_mulhi_epu16(magnitude, tenth);
+    return _mm256_add_epi16(centre, _mm256_sub_epi16(_mm256_xor_si256(q, sign), sign));
+}
+
+void SharpenRow8Avx2(const SharpenRowJob* job) {
+    const int bpp = job->bytesPerPixel;
+    if (bpp != 3 && bpp != 4) {
+        SharpenRow8Scalar(job);
+        return;
+    }
+    const int begin = 2 * bpp, end = (job->width - 2) * bpp;  // interior bytes
+    const __m256i amount = _mm256_set1_epi16(int16_t(job->amount));
+    const __m256i tenth = _mm256_set1_epi16(int16_t(6554));  // (|x| * 6554) >> 16 == |x| / 10 below 16384
+    const __m128i keepFourth = _mm_set1_epi32(int(0xFF000000u));
+    const int computeFactor = job->table && job->tableIsFactor;
+    const __m256 factor = _mm256_set1_ps(job->factor);
+    int i = begin;
+    for (; i + 16 <= end; i += 16) {
+        const __m256i words = SharpenSixteenAvx2(job, i, amount, tenth);
+        __m128i out;
+        if (computeFactor) {
+            // Samples above 255 saturate first, as the clamp before the brightness does.
+            const __m256i clamped = _mm256_min_epi16(_mm256_max_epi16(words, _mm256_setzero_si256()),
+                                                     _mm256_set1_epi16(255));
+            const __m256i a = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(clamped));
+            const __m256i b = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(clamped, 1));
+            const __m256i ta = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(a), factor));
+            const __m256i tb = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(b), factor));
+            const __m256i packed = _mm256_packs_epi32(ta, tb);  // lanes: a0-3 b0-3 | a4-7 b4-7
+            const __m256i ordered = _mm256_permute4x64_epi64(packed, 0xD8);
+            out = _mm_packus_epi16(_mm256_castsi256_si128(ordered), _mm256_extracti128_si256(ordered, 1));
+        } else {
+            out = _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+        }
+        uint8_t* d = job->dst + i;
+        if (bpp == 4) {
+            const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+            out = _mm_or_si128(_mm_and_si128(keepFourth, old), _mm_andnot_si128(keepFourth, out));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), out);
+        if (job->table && !computeFactor) {
+            for (int j = 0; j < 16; ++j)
+                if (bpp == 3 || ((i + j) & 3) != 3) d[j] = uint8_t(job->table[d[j]]);
+        }
+    }
+    SharpenRow8Finish(job, i);
+}
