@@ -7,6 +7,11 @@
 //
 // Each kernel's parameter block is a run of 32-bit signed integers in the order declared below;
 // the kernels reach it through the parameter slot (*params points at the block).
+//
+// Results: 1 when the kernel ran. 0, with nothing written, when there is no parameter block, when
+// the pixel sizes are not the kernel's (8-bit kernels: 1-byte gray or 3/4-byte colour pixels;
+// 16-bit kernels: 2-byte gray or 6/8-byte colour pixels; source and destination alike), or when a
+// 16-bit table or working row cannot be allocated (the filter is skipped for that call).
 #pragma once
 
 #include <cstdint>
@@ -51,9 +56,15 @@ struct HueSatParams {
 // Gray gains and offsets: out = offset + gain * v / 128, limited to the sample range.
 int ApplyGrayGains8(PIXEL_KERNEL_ARGS);
 int ApplyGrayGains16(PIXEL_KERNEL_ARGS);
-// Measures gains that bring every site class to the brightest class's mean (8 or 16 bit by bits).
+// Measures gains that bring every site class to the brightest class's mean (8 or 16 bit by bits),
+// counting only samples that are neither 0 nor the top value. The gains are written as measured
+// (a class at a quarter of the brightest gets 512); a class without such samples leaves the block
+// unchanged.
 int MeasureGrayGains(PIXEL_KERNEL_ARGS);
 
+// Writes blue and red (percent of green) and green = 100, and returns 1. When a class has no
+// samples or averages zero (a black frame) it writes nothing and returns 0, so the caller keeps the
+// gains it had.
 int MeasureWb8(PIXEL_KERNEL_ARGS);
 int MeasureWb16(PIXEL_KERNEL_ARGS);
 
