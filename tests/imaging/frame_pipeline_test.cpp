@@ -291,7 +291,7 @@ TEST(FramePipeline, FusedVariantsMatchTheKernelPathBitForBit) {
     const int sizes[][2] = {{1, 1}, {4, 3}, {5, 5}, {17, 9}, {64, 33}, {301, 40}};
     for (const Setting& s : settings)
         for (const auto& size : sizes)
-            for (int type : {2, 3}) {
+            for (int type : {2, 3, 4, 5}) {
                 std::vector<uint8_t> reference;
                 for (PipelineVariant variant : Variants()) {
                     Camera cam;
