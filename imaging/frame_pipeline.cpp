@@ -74,6 +74,7 @@ bool BrightnessFactor(int brightness, const int32_t table[256], float* factor) {
 
 typedef void (*ToneRowFn)(const ToneRowJob*);
 typedef void (*SharpenRowFn)(const SharpenRowJob*);
+typedef void (*SumsRowFn)(const uint8_t*, uint16_t*, int, int);
 
 }  // namespace
 
@@ -361,8 +362,19 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
 
     ToneRowFn toneRow = ToneRow8Scalar;
     SharpenRowFn sharpenRow = SharpenRow8Scalar;
-    if (variant_ == PipelineVariant::Sse2) toneRow = ToneRow8Sse2, sharpenRow = SharpenRow8Sse2;
-    if (variant_ == PipelineVariant::Avx2) toneRow = ToneRow8Avx2, sharpenRow = SharpenRow8Avx2;
+    SumsRowFn sumsRow = HorizontalSums8Scalar;
+    if (variant_ == PipelineVariant::Sse2)
+        toneRow = ToneRow8Sse2, sharpenRow = SharpenRow8Sse2, sumsRow = HorizontalSums8Sse2;
+    if (variant_ == PipelineVariant::Avx2)
+        toneRow = ToneRow8Avx2, sharpenRow = SharpenRow8Avx2, sumsRow = HorizontalSums8Avx2;
+
+    // Four rows of horizontal sums, one per row of the copy the sharpening window covers.
+    const size_t rowSamples = size_t(result.width) * size_t(bpp);
+    uint16_t* sums = nullptr;
+    if (sharpen) {
+        sums = static_cast<uint16_t*>(AllocateTable(4 * rowSamples * sizeof(uint16_t)));
+        if (sums == nullptr) return false;  // the kernels need no memory of their own
+    }
 
     ToneRowJob tone = {};
     tone.width = result.width;
@@ -391,7 +403,8 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
     // border rows, then the brightness.
     auto sharpenRowAt = [&](int y) {
         if (y >= 2 && y <= h - 3) {
-            for (int r = 0; r < 4; ++r) sharp.rows[r] = workRow(y - 2 + r);
+            for (int r = 0; r < 4; ++r) sharp.sums[r] = sums + size_t(r) * rowSamples;
+            sharp.row = workRow(y);
             sharp.dst = resultRow(y);
             sharpenRow(&sharp);
             return;
@@ -410,6 +423,7 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
             } else {
                 std::memcpy(workRow(y), resultRow(y), size_t(stride));
             }
+            sumsRow(workRow(y), sums + size_t(y & 3) * rowSamples, result.width, bpp);
             if (y >= 1) sharpenRowAt(y - 1);
         } else {
             tone.src = tone.dst = resultRow(y);
@@ -417,6 +431,7 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
         }
     }
     if (sharpen && h > 0) sharpenRowAt(h - 1);
+    if (sums) FreeTable(sums);
     return true;
 }
 
