@@ -137,7 +137,7 @@ void FramePipeline::Run(const FrameBuffers& buffers, int colourType) {
     CDibImage* const results[6] = {buffers.image8,  buffers.image16, buffers.image24,
                                    buffers.image32, buffers.image48, buffers.image64};
     CDibImage* result = results[colourType];
-    if (!Usable(raw) || !Usable(result)) return;  // buffers not made for this type
+    if (!Usable(raw)) return;  // no frame for this type
 
     const int mirrorV = analog_.mirrorV.load(), mirrorH = analog_.mirrorH.load();
     MirrorRaw(*raw, mirrorV, mirrorH);
@@ -149,15 +149,16 @@ void FramePipeline::Run(const FrameBuffers& buffers, int colourType) {
         const int grayMode = filters_.grayMode.load();
         if (grayMode == 1) {
             GrayGains(*raw, colourType, phase);
-        } else if (grayMode == 2 && colourType == 0 && Usable(buffers.image24)) {
+        } else if (grayMode == 2 && colourType == 0) {
             // Gray mode 2 of a 16-bit frame is gray mode 0: there is no 8-bit frame to convert.
-            ColourStep(*buffers.image24, *raw, phase);
-            RunWhole(*buffers.image8, ColourToGray8, *buffers.image24, nullptr);
+            ColourStep(buffers.image24, *raw, phase);
+            if (Usable(buffers.image24)) RunWhole(*buffers.image8, ColourToGray8, *buffers.image24, nullptr);
         }
     } else {
-        ColourStep(*result, *raw, phase);
+        ColourStep(result, *raw, phase);
     }
-    KernelFilters(*result, buffers.workImage, colourType);
+    // A result image not made for the type has nothing to filter.
+    if (Usable(result)) KernelFilters(*result, buffers.workImage, colourType);
 }
 
 void FramePipeline::MirrorRaw(CDibImage& raw, int mirrorV, int mirrorH) {
@@ -265,7 +266,7 @@ void FramePipeline::GrayGains(CDibImage& raw, int colourType, int phase) {
     RunWhole(raw, colourType == 0 ? ApplyGrayGains8 : ApplyGrayGains16, raw, &gray);
 }
 
-void FramePipeline::ColourStep(CDibImage& dst, CDibImage& src, int phase) {
+void FramePipeline::ColourStep(CDibImage* dst, CDibImage& src, int phase) {
     const bool wide = src.bitCount == 16;
     if (filters_.bayerGainAuto.load()) {
         WbMeasure wb = {0, 0, 0, phase};
@@ -286,8 +287,9 @@ void FramePipeline::ColourStep(CDibImage& dst, CDibImage& src, int phase) {
     }
     BayerParams bayer = {phase, filters_.bayerGainRed.load(), filters_.bayerGainGreen.load(),
                          filters_.bayerGainBlue.load()};
-    RunWhole(dst, wide ? Demosaic16Inner : Demosaic8Inner, src, &bayer);
-    RunWhole(dst, wide ? Demosaic16Border : Demosaic8Border, src, &bayer);
+    if (!Usable(dst)) return;
+    RunWhole(*dst, wide ? Demosaic16Inner : Demosaic8Inner, src, &bayer);
+    RunWhole(*dst, wide ? Demosaic16Border : Demosaic8Border, src, &bayer);
 }
 
 void FramePipeline::KernelFilters(CDibImage& result, CDibImage* work, int colourType) {

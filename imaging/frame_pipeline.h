@@ -86,7 +86,7 @@ private:
     void MirrorRaw(CDibImage& raw, int mirrorV, int mirrorH);
     void AutoIris(CDibImage& raw, int mode);
     void GrayGains(CDibImage& raw, int colourType, int phase);
-    void ColourStep(CDibImage& dst, CDibImage& src, int phase);
+    void ColourStep(CDibImage* dst, CDibImage& src, int phase);
     void KernelFilters(CDibImage& result, CDibImage* work, int colourType);
     bool FusedColourFilters8(CDibImage& result, CDibImage* work);
     bool FusedColourFilters16(CDibImage& result, CDibImage* work);
