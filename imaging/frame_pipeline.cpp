@@ -525,6 +525,9 @@ bool FramePipeline::FusedColourFilters16(CDibImage& result, CDibImage* work) {
     if (brightness != 0 && !sharpen) chain[count] = BrightnessRgb16, values[count++] = brightness;
     uint16_t* table = count ? SampleTable16(chain, values, count) : nullptr;
 
+    // A byte of the hexcone goes back as byte << 2 through the table.
+    uint16_t back[256];
+    for (int b = 0; b < 256; ++b) back[b] = table ? table[b << 2] : uint16_t(b << 2);
     ToneRowJob tone = {};
     if (hueSat) {
         tone.src = tone.dst = bytes;
@@ -550,19 +553,27 @@ bool FramePipeline::FusedColourFilters16(CDibImage& result, CDibImage* work) {
         uint8_t* p = resultRow(y);
         if (hueSat) {
             // Samples are taken to bytes by >> 2, a sample above ten bits counting as 255.
-            for (int x = 0; x < result.width; ++x)
-                for (int c = 0; c < 3; ++c) {
+            if (spp == 3) {
+                for (size_t j = 0; j < rowSamples; ++j) {
                     uint16_t v;
-                    std::memcpy(&v, p + size_t(x) * bpp + 2 * c, 2);
-                    bytes[3 * x + c] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
+                    std::memcpy(&v, p + 2 * j, 2);
+                    bytes[j] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
                 }
+            } else {
+                for (int x = 0; x < result.width; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        uint16_t v;
+                        std::memcpy(&v, p + size_t(x) * bpp + 2 * c, 2);
+                        bytes[3 * x + c] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
+                    }
+            }
             toneRow(&tone);
-            for (int x = 0; x < result.width; ++x)
-                for (int c = 0; c < 3; ++c) {
-                    uint16_t v = uint16_t(bytes[3 * x + c] << 2);
-                    if (table) v = table[v];
-                    std::memcpy(p + size_t(x) * bpp + 2 * c, &v, 2);
-                }
+            if (spp == 3) {
+                for (size_t j = 0; j < rowSamples; ++j) std::memcpy(p + 2 * j, &back[bytes[j]], 2);
+            } else {
+                for (int x = 0; x < result.width; ++x)
+                    for (int c = 0; c < 3; ++c) std::memcpy(p + size_t(x) * bpp + 2 * c, &back[bytes[3 * x + c]], 2);
+            }
         } else if (table) {
             for (int x = 0; x < result.width; ++x)
                 for (int c = 0; c < 3; ++c) {
