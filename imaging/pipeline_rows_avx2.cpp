@@ -1,5 +1,5 @@
 // AVX2 rows of the fused 8-bit colour path: eight pixels of the hexcone per step in 32-bit lanes
-// (the sextant's mask and multiplier picked by a lane permute, the inverse table by a gather), and
+// (the sextant's mask and multiplier picked by a lane permute, the inverse by a division), and
 // sharpening sixteen samples per step.
 //
 // Built for AVX2 alone and only called after the run-time CPU check. Plain C-style code with
@@ -46,7 +46,9 @@ static __m256i HexconeAvx2(__m256i packed, const ToneRowJob* job) {
     const __m256i ch2 = _mm256_min_epi32(sat, limit);
     const __m256i k = _mm256_srai_epi32(_mm256_sub_epi32(sum, ch2), 1);
     const __m256i w = _mm256_sub_epi32(_mm256_srai_epi32(_mm256_add_epi32(sum, ch2), 1), k);
-    const __m256i inverse = _mm256_i32gather_epi32(reinterpret_cast<const int*>(job->inverse), ch, 4);
+    // 0xFF0000 / ch: the single-precision quotient truncates to the integer one for every ch of
+    // 1..255 (checked over all of them); ch 0 has pos 0, so its value does not matter.
+    const __m256i inverse = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(ch)));
     __m256i v = _mm256_srli_epi32(
         _mm256_add_epi32(_mm256_mullo_epi32(inverse, pos), _mm256_set1_epi32(32768)), 16);
     v = _mm256_add_epi32(v, _mm256_set1_epi32(job->hueRemainder));
