@@ -2,7 +2,8 @@
 # weak symbols (ELF) or comdat sections (COFF, named .text$<symbol> and the like; .rdata$zzz is the
 # compiler's identification string). Such a copy may be the AVX2 one the scalar or SSE2 paths end
 # up calling.
-#   cmake -DNM=<nm> -DOBJECTS=<a.o;b.o> -P check_avx2_objects.cmake
+#   cmake -DNM=<nm> -DOBJECTS=<a.o;b.o> [-DMORE_OBJECTS=<c.o>] -P check_avx2_objects.cmake
+list(APPEND OBJECTS ${MORE_OBJECTS})
 if(NOT OBJECTS)
   message(FATAL_ERROR "no AVX2 object files given")
 endif()
