@@ -71,6 +71,7 @@ static NTSTATUS CreateCamera(ULONG index, CAMERA_EXTENSION **out)
     device->Flags &= ~DO_DEVICE_INITIALIZING;
     status = FrameThreadStart(camera);
     if (!NT_SUCCESS(status)) {
+        /* A failed start has already waited for any thread it made: nothing runs on the camera. */
         IoDeleteDevice(device);
         return status;
     }

@@ -5,6 +5,9 @@
 
 enum { TICKS_PER_MS = 10000, TICKS_PER_US = 10 };
 
+/* ntifs.h, which declares it, does not go with wdm.h. */
+NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable, PLARGE_INTEGER timeout);
+
 /* DriverContext slots of a pended read. */
 #define READ_ARRIVAL(irp) ((irp)->Tail.Overlay.DriverContext[0])
 #define READ_DUE(irp) ((irp)->Tail.Overlay.DriverContext[1])
@@ -275,13 +278,15 @@ NTSTATUS FrameThreadStart(CAMERA_EXTENSION *camera)
     NTSTATUS status = PsCreateSystemThread(&handle, THREAD_ALL_ACCESS, NULL, NULL, NULL, FrameThread, camera);
     if (!NT_SUCCESS(status)) return status;
     status = ObReferenceObjectByHandle(handle, THREAD_ALL_ACCESS, NULL, KernelMode, &camera->thread, NULL);
-    ZwClose(handle);
     if (!NT_SUCCESS(status)) {
-        /* Without a reference the thread cannot be waited for; stop it and give up. */
-        camera->stop = 1;
-        KeSetEvent(&camera->wake, 0, FALSE);
+        /* The caller deletes the camera on failure: the thread must be gone first, so wait for
+         * it through its handle. */
         camera->thread = NULL;
+        InterlockedExchange(&camera->stop, 1);
+        KeSetEvent(&camera->wake, 0, FALSE);
+        ZwWaitForSingleObject(handle, FALSE, NULL);
     }
+    ZwClose(handle);
     return status;
 }
 
