@@ -128,6 +128,7 @@ typedef struct FRAME_JOB {
     M52SceneParams scene;
     int word_mode;
     BOOLEAN short_frame;
+    ULONG stamp_bytes;
     LONGLONG due;
 } FRAME_JOB;
 
@@ -192,6 +193,7 @@ static LONGLONG PlanHead(CAMERA_EXTENSION *camera, LONGLONG now, FRAME_JOB *job)
             job->scene.exposure_lines = m52_model_exposure_lines(&camera->model);
             job->scene.gain = m52_model_gain(&camera->model);
             job->word_mode = m52_model_word_mode(&camera->model);
+            job->stamp_bytes = camera->stamp_bytes;
             job->short_frame = camera->fault == M52SIM_FAULT_SHORT;
             if (job->short_frame) camera->fault = M52SIM_FAULT_NONE;
         } else {
@@ -207,6 +209,15 @@ static LONGLONG PlanHead(CAMERA_EXTENSION *camera, LONGLONG now, FRAME_JOB *job)
     return job->action == ACTION_NONE ? wake_at : now;
 }
 
+/* Overwrites the first `bytes` of a frame with its number, little-endian, over and over, so a
+ * reader can tell a whole frame (one number throughout) from a mix of two. */
+static void StampFrame(UCHAR *data, ULONG length, ULONG bytes, uint32_t number)
+{
+    ULONG i;
+    if (bytes > length) bytes = length;
+    for (i = 0; i < bytes; ++i) data[i] = (UCHAR)(number >> (8 * (i & 3)));
+}
+
 static void Deliver(CAMERA_EXTENSION *camera, FRAME_JOB *job)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(job->irp);
@@ -219,10 +230,13 @@ static void Deliver(CAMERA_EXTENSION *camera, FRAME_JOB *job)
     if (!data) {
         status = STATUS_INSUFFICIENT_RESOURCES;
     } else {
-        KeWaitForSingleObject(&camera->picture_mutex, Executive, KernelMode, FALSE, NULL);
-        job->scene.picture_rgb = camera->picture;
-        m52_scene_render(&job->scene, data, job->word_mode ? length / 2 : length, job->word_mode);
-        KeReleaseMutex(&camera->picture_mutex, FALSE);
+        if (job->stamp_bytes < length) {
+            KeWaitForSingleObject(&camera->picture_mutex, Executive, KernelMode, FALSE, NULL);
+            job->scene.picture_rgb = camera->picture;
+            m52_scene_render(&job->scene, data, job->word_mode ? length / 2 : length, job->word_mode);
+            KeReleaseMutex(&camera->picture_mutex, FALSE);
+        }
+        StampFrame(data, length, job->stamp_bytes, job->scene.frame_number);
     }
     KeAcquireSpinLock(&camera->lock, &irql);
     if (!camera->attached) status = STATUS_DEVICE_NOT_CONNECTED;
