@@ -120,7 +120,11 @@ int CQRNSdkLib::ReadSrom(int address, uint8_t* out) {
     DeviceCommandGuard guard(&commandLock_);
     HANDLE device = OpenDevice(devicePath_);
     if (device == nullptr) return 0;
-    SendCommand(device, EncodeSromRead(static_cast<uint16_t>(address)));
+    // A refused command leaves the previous answer in the response pipe.
+    if (SendCommand(device, EncodeSromRead(static_cast<uint16_t>(address))) != DEV_OK) {
+        CloseDevice(&device);
+        return 0;
+    }
     Sleep(kSromReadSettleMs);
     uint8_t value = 0;
     const int rc = ReadResponse(device, &value);
