@@ -5,7 +5,6 @@
 
 #include "device/device_paths.h"
 #include "device/driver_channel.h"
-#include "device/ring_index.h"
 
 using namespace quorin;
 

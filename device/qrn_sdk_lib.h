@@ -4,9 +4,11 @@
 //
 // Every command opens the device path, does its transfers and closes the
 // handle again; the transfer thread and the snapshot keep handles of their
-// own. Composite command sequences are serialised by one lock per object
-// (recursive). Lock order: a caller's frame lock first, then this lock; this
-// class never calls out while holding it.
+// own. Composite command sequences, the transfer state (thread, events,
+// snapshot handle) and the frame buffers are guarded by one lock per object
+// (recursive); a snapshot reads its frame outside it and a stop holds it for
+// a bounded time. Lock order: a caller's frame lock first, then this lock;
+// this class never calls out while holding it.
 #pragma once
 
 #include <windows.h>
