@@ -45,6 +45,11 @@
  * byte stays until it is set again or the camera is reset; a re-plug keeps it. */
 #define M52SIM_SROM_UNREADABLE 0x100u
 #define M52SIM_SROM_VALUE(address, byte) ((((uint32_t)(address) & 0xFFFFu) << 16) | ((uint32_t)(byte) & 0xFFu))
+/* value: bytes at the start of every frame overwritten with its frame number (the
+ * frames_delivered count it was sent at, 32-bit little-endian, repeated); 0 stops, and so do
+ * reset and a new plug-in, so scenes stay exact unless asked. M52SIM_STAMP_WHOLE stamps it all. */
+#define M52SIM_IOCTL_STAMP M52SIM_CTL(0x920, M52SIM_METHOD_BUFFERED)
+#define M52SIM_STAMP_WHOLE 0xFFFFFFFFu
 
 #define M52SIM_PACE_REALTIME 0u
 #define M52SIM_PACE_FAST 1u
@@ -53,6 +58,7 @@
 #define M52SIM_FAULT_STALL 1u  /* frame reads stay pending until cleared, detached or closed */
 #define M52SIM_FAULT_SHORT 2u  /* the next frame carries half its bytes */
 #define M52SIM_FAULT_FAIL 3u   /* the next frame read fails */
+#define M52SIM_FAULT_REFUSE 4u /* the next command block is refused, as a malformed one */
 
 #define M52SIM_DEFAULT_FRAME_TIMEOUT_MS 3000u
 #define M52SIM_PICTURE_BYTES (1360u * 1024u * 3u)
