@@ -261,7 +261,7 @@ static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, CAMERA_FILE *file, ULONG c
     KeAcquireSpinLock(&camera->lock, &irql);
     if (camera->fault == M52SIM_FAULT_REFUSE) {
         camera->fault = M52SIM_FAULT_NONE;
-        AppendLog(camera, copy, TRUE);
+        AppendLog(camera, PIPE_COMMAND, code, copy, TRUE);
         KeReleaseSpinLock(&camera->lock, irql);
         return STATUS_INVALID_PARAMETER;
     }
