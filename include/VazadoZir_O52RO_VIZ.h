@@ -9,8 +9,9 @@
  * Failures inside a registered camera are recorded in its error history (read newest first with
  * Quorin_GetLastError; 20 entries) and posted to the notify window given to Quorin_Initialize as
  * QUORIN_WM_ERROR (wParam 0, lParam = code). "notify-only" failures are posted but not recorded.
- * Messages are always posted, never sent. Exports may be called from any thread; calls for one handle
- * must not overlap with Quorin_Release of that handle.
+ * Messages are always posted, never sent. Exports may be called from any thread. Quorin_Release
+ * forgets the handle at once; calls with it that are still running finish on the camera, and the
+ * last of them destroys it.
  *
  * Optional "int* ok" parameters receive 1 or 0 and may be null. Functions ending in W take UTF-16
  * strings, converted to the thread's ANSI code page (at most 1023 bytes; characters without an exact
@@ -114,7 +115,8 @@ QUORIN_STATIC_ASSERT(sizeof(QuorinCameraInfo) == 36, camera_info_is_36_bytes);
 /* Opens a camera object and camera 0. Returns the handle (even when opening the device failed: its
  * code is then in the history), 0 only when no camera object could be made. */
 QUORIN_API int QUORIN_CALL Quorin_Initialize(HWND notifyWindow);
-/* Saves the settings, stops everything and destroys the camera. 0 for an unknown handle. */
+/* Saves the settings, stops everything and destroys the camera (once calls still running on it
+ * have returned). 0 for an unknown handle. */
 QUORIN_API int QUORIN_CALL Quorin_Release(int handle);
 /* 0x01AD051F; no handle. */
 QUORIN_API int QUORIN_CALL Quorin_GetDllVersion(void);
@@ -137,7 +139,8 @@ QUORIN_API int QUORIN_CALL Quorin_GetDeviceNameW(int handle, int index, wchar_t*
 QUORIN_API int QUORIN_CALL Quorin_SetDeviceNumber(int handle, int index);
 /* Errors: 1 no device, 9 null, 5 size below 36. */
 QUORIN_API int QUORIN_CALL Quorin_GetCameraInfo(int handle, QuorinCameraInfo* info);
-/* Reads pairs of little-endian 32-bit integers; 0 (nothing reported) when the file cannot be read. */
+/* Reads pairs of little-endian 32-bit integers; 0 (nothing reported, the previous list kept) when
+ * the file cannot be read or is 4 GiB or larger. */
 QUORIN_API int QUORIN_CALL Quorin_LoadConfigFileA(int handle, const char* path);
 /* Error 12 when the path cannot be converted. */
 QUORIN_API int QUORIN_CALL Quorin_LoadConfigFileW(int handle, const wchar_t* path);
