@@ -269,6 +269,7 @@ int CQRNSdkLib::StartTransfer() {
     transfer_.errorFlag.store(0);
     transfer_.writeIndex.store(0);
     transfer_.readIndex.store(0);
+    transfer_.framesCompleted.store(0);
     transfer_.ringCount = ring_.Count();
     transfer_.ring = ring_.Entries();
     transfer_.alternateCode = alternateTransferCode_;
@@ -347,6 +348,12 @@ int CQRNSdkLib::FetchFrame(void* dst, size_t dstBytes) {
     if (rc != DEV_OK) return rc;
     transfer_.readIndex.store(NextReadIndex(read, count));
     return rc;
+}
+
+uint32_t CQRNSdkLib::ReadFrameNumber() const {
+    const int32_t read = transfer_.readIndex.load();
+    const FrameRingEntry* entries = ring_.Entries();
+    return (entries != nullptr && read >= 0 && read < ring_.Count()) ? entries[read].frameNumber : 0;
 }
 
 int CQRNSdkLib::FetchSnapFrame(void* dst, size_t dstBytes) {

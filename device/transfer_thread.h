@@ -26,6 +26,7 @@ struct TransferBlock {
     FrameRingEntry* ring = nullptr;
     std::atomic<int32_t> writeIndex{0};       // entry the thread fills next
     std::atomic<int32_t> readIndex{0};        // entry held by the consumer
+    std::atomic<uint32_t> framesCompleted{0}; // frames completed since the start of the run
     int32_t alternateCode = 0;                // frame reads with the alternate code
     const char* devicePath = nullptr;
 };
