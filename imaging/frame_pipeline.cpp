@@ -74,6 +74,7 @@ bool BrightnessFactor(int brightness, const int32_t table[256], float* factor) {
 
 typedef void (*ToneRowFn)(const ToneRowJob*);
 typedef void (*SharpenRowFn)(const SharpenRowJob*);
+typedef void (*SumsRowFn)(const uint8_t*, uint16_t*, int, int);
 
 }  // namespace
 
@@ -136,7 +137,7 @@ void FramePipeline::Run(const FrameBuffers& buffers, int colourType) {
     CDibImage* const results[6] = {buffers.image8,  buffers.image16, buffers.image24,
                                    buffers.image32, buffers.image48, buffers.image64};
     CDibImage* result = results[colourType];
-    if (!Usable(raw) || !Usable(result)) return;  // buffers not made for this type
+    if (!Usable(raw)) return;  // no frame for this type
 
     const int mirrorV = analog_.mirrorV.load(), mirrorH = analog_.mirrorH.load();
     MirrorRaw(*raw, mirrorV, mirrorH);
@@ -148,15 +149,16 @@ void FramePipeline::Run(const FrameBuffers& buffers, int colourType) {
         const int grayMode = filters_.grayMode.load();
         if (grayMode == 1) {
             GrayGains(*raw, colourType, phase);
-        } else if (grayMode == 2 && colourType == 0 && Usable(buffers.image24)) {
+        } else if (grayMode == 2 && colourType == 0) {
             // Gray mode 2 of a 16-bit frame is gray mode 0: there is no 8-bit frame to convert.
-            ColourStep(*buffers.image24, *raw, phase);
-            RunWhole(*buffers.image8, ColourToGray8, *buffers.image24, nullptr);
+            ColourStep(buffers.image24, *raw, phase);
+            if (Usable(buffers.image24)) RunWhole(*buffers.image8, ColourToGray8, *buffers.image24, nullptr);
         }
     } else {
-        ColourStep(*result, *raw, phase);
+        ColourStep(result, *raw, phase);
     }
-    KernelFilters(*result, buffers.workImage, colourType);
+    // A result image not made for the type has nothing to filter.
+    if (Usable(result)) KernelFilters(*result, buffers.workImage, colourType);
 }
 
 void FramePipeline::MirrorRaw(CDibImage& raw, int mirrorV, int mirrorH) {
@@ -264,7 +266,7 @@ void FramePipeline::GrayGains(CDibImage& raw, int colourType, int phase) {
     RunWhole(raw, colourType == 0 ? ApplyGrayGains8 : ApplyGrayGains16, raw, &gray);
 }
 
-void FramePipeline::ColourStep(CDibImage& dst, CDibImage& src, int phase) {
+void FramePipeline::ColourStep(CDibImage* dst, CDibImage& src, int phase) {
     const bool wide = src.bitCount == 16;
     if (filters_.bayerGainAuto.load()) {
         WbMeasure wb = {0, 0, 0, phase};
@@ -285,33 +287,31 @@ void FramePipeline::ColourStep(CDibImage& dst, CDibImage& src, int phase) {
     }
     BayerParams bayer = {phase, filters_.bayerGainRed.load(), filters_.bayerGainGreen.load(),
                          filters_.bayerGainBlue.load()};
-    RunWhole(dst, wide ? Demosaic16Inner : Demosaic8Inner, src, &bayer);
-    RunWhole(dst, wide ? Demosaic16Border : Demosaic8Border, src, &bayer);
+    if (!Usable(dst)) return;
+    RunWhole(*dst, wide ? Demosaic16Inner : Demosaic8Inner, src, &bayer);
+    RunWhole(*dst, wide ? Demosaic16Border : Demosaic8Border, src, &bayer);
 }
 
 void FramePipeline::KernelFilters(CDibImage& result, CDibImage* work, int colourType) {
-    if (variant_ != PipelineVariant::Kernels && (colourType == 2 || colourType == 3) &&
-        FusedColourFilters8(result, work))
-        return;
+    if (variant_ != PipelineVariant::Kernels) {
+        if ((colourType == 2 || colourType == 3) && FusedColourFilters8(result, work)) return;
+        if ((colourType == 4 || colourType == 5) && FusedColourFilters16(result, work)) return;
+    }
     const LayoutKernels k = KernelsFor(colourType);
     const int hue = filters_.hue.load(), saturation = filters_.saturation.load();
     if (k.hueSat && (hue != 0 || saturation != 0)) {
         HueSatParams params = {hue, 0, saturation, 10};
         RunWhole(result, k.hueSat, result, &params);
     }
-    const int gamma = filters_.gamma.load(), contrast = filters_.contrast.load();
-    bool toneDone = false;
-    if (variant_ != PipelineVariant::Kernels && colourType >= 4 && (gamma != 100 || contrast != 0))
-        toneDone = FusedToneCurve16(result, gamma, contrast);
-    if (!toneDone) {
-        if (gamma != 100) {
-            FilterParams params = {gamma, 10};
-            RunWhole(result, k.gamma, result, &params);
-        }
-        if (contrast != 0) {
-            FilterParams params = {contrast, 10};
-            RunWhole(result, k.contrast, result, &params);
-        }
+    const int gamma = filters_.gamma.load();
+    if (gamma != 100) {
+        FilterParams params = {gamma, 10};
+        RunWhole(result, k.gamma, result, &params);
+    }
+    const int contrast = filters_.contrast.load();
+    if (contrast != 0) {
+        FilterParams params = {contrast, 10};
+        RunWhole(result, k.contrast, result, &params);
     }
     const int sharpness = filters_.sharpness.load();
     if (sharpness != 0 && Usable(work) && work->stride == result.stride && work->height == result.height) {
@@ -364,8 +364,19 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
 
     ToneRowFn toneRow = ToneRow8Scalar;
     SharpenRowFn sharpenRow = SharpenRow8Scalar;
-    if (variant_ == PipelineVariant::Sse2) toneRow = ToneRow8Sse2, sharpenRow = SharpenRow8Sse2;
-    if (variant_ == PipelineVariant::Avx2) toneRow = ToneRow8Avx2, sharpenRow = SharpenRow8Avx2;
+    SumsRowFn sumsRow = HorizontalSums8Scalar;
+    if (variant_ == PipelineVariant::Sse2)
+        toneRow = ToneRow8Sse2, sharpenRow = SharpenRow8Sse2, sumsRow = HorizontalSums8Sse2;
+    if (variant_ == PipelineVariant::Avx2)
+        toneRow = ToneRow8Avx2, sharpenRow = SharpenRow8Avx2, sumsRow = HorizontalSums8Avx2;
+
+    // Four rows of horizontal sums, one per row of the copy the sharpening window covers.
+    const size_t rowSamples = size_t(result.width) * size_t(bpp);
+    uint16_t* sums = nullptr;
+    if (sharpen) {
+        sums = static_cast<uint16_t*>(AllocateTable(4 * rowSamples * sizeof(uint16_t)));
+        if (sums == nullptr) return false;  // the kernels need no memory of their own
+    }
 
     ToneRowJob tone = {};
     tone.width = result.width;
@@ -394,7 +405,8 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
     // border rows, then the brightness.
     auto sharpenRowAt = [&](int y) {
         if (y >= 2 && y <= h - 3) {
-            for (int r = 0; r < 4; ++r) sharp.rows[r] = workRow(y - 2 + r);
+            for (int r = 0; r < 4; ++r) sharp.sums[r] = sums + size_t(r) * rowSamples;
+            sharp.row = workRow(y);
             sharp.dst = resultRow(y);
             sharpenRow(&sharp);
             return;
@@ -413,6 +425,7 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
             } else {
                 std::memcpy(workRow(y), resultRow(y), size_t(stride));
             }
+            sumsRow(workRow(y), sums + size_t(y & 3) * rowSamples, result.width, bpp);
             if (y >= 1) sharpenRowAt(y - 1);
         } else {
             tone.src = tone.dst = resultRow(y);
@@ -420,42 +433,137 @@ bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
         }
     }
     if (sharpen && h > 0) sharpenRowAt(h - 1);
+    if (sums) FreeTable(sums);
     return true;
 }
 
-// 16-bit colour: gamma then contrast as one table over the 1024 sample values, read off a ramp
-// the two kernels process. False when the table cannot be had; the caller then runs neither
-// (a filter whose table cannot be allocated is skipped for the frame).
-bool FramePipeline::FusedToneCurve16(CDibImage& result, int gamma, int contrast) {
-    const int levels = 1024;
-    uint16_t* ramp = static_cast<uint16_t*>(AllocateTable(size_t(levels) * 3 * sizeof(uint16_t)));
-    if (ramp == nullptr) return true;  // skipped for this frame
-    for (int i = 0; i < levels; ++i) ramp[3 * i] = ramp[3 * i + 1] = ramp[3 * i + 2] = uint16_t(i);
-    const DibRect rect = {0, 0, levels, 1};
-    uint8_t* bytes = reinterpret_cast<uint8_t*>(ramp);
-    const int rowBytes = levels * 6;
-    if (gamma != 100) {
-        FilterParams params = {gamma, 10};
+namespace {
+
+const int kLevels16 = 1024;  // sample values of 10-bit frames
+
+// Runs the chain of 16-bit colour kernels on one sample value (all three samples alike).
+uint16_t ChainOne16(const PixelKernel* kernels, const int* values, int count, uint16_t v) {
+    uint16_t pixel[3] = {v, v, v};
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(pixel);
+    const DibRect rect = {0, 0, 1, 1};
+    for (int k = 0; k < count; ++k) {
+        FilterParams params = {values[k], 10};
         KernelParamSlot slot = &params;
-        GammaRgb16(bytes, bytes, &rect, 0, 0, 6, 6, rowBytes, rowBytes, &slot, nullptr);
+        kernels[k](bytes, bytes, &rect, 0, 0, 6, 6, 6, 6, &slot, nullptr);
     }
-    if (contrast != 0) {
-        FilterParams params = {contrast, 10};
-        KernelParamSlot slot = &params;
-        ContrastRgb16(bytes, bytes, &rect, 0, 0, 6, 6, rowBytes, rowBytes, &slot, nullptr);
-    }
-    const int bpp = result.bitCount / 8;
-    for (int y = 0; y < result.height; ++y) {
-        uint8_t* p = result.bits + size_t(y) * size_t(result.stride);
-        for (int x = 0; x < result.width; ++x, p += bpp)
+    return pixel[0];
+}
+
+// Every 16-bit sample of the frame through table (values above its range through the chain).
+void ApplySampleTable16(CDibImage& image, const uint16_t* table, const PixelKernel* kernels,
+                        const int* values, int count) {
+    const int bpp = image.bitCount / 8;
+    for (int y = 0; y < image.height; ++y) {
+        uint8_t* p = image.bits + size_t(y) * size_t(image.stride);
+        for (int x = 0; x < image.width; ++x, p += bpp)
             for (int c = 0; c < 3; ++c) {
                 uint16_t v;
                 std::memcpy(&v, p + 2 * c, 2);
-                // Samples above the table's range take its last entry, as the kernels do.
-                v = ramp[3 * (v < levels ? v : levels - 1)];
+                v = v < kLevels16 ? table[v] : ChainOne16(kernels, values, count, v);
                 std::memcpy(p + 2 * c, &v, 2);
             }
     }
-    FreeTable(ramp);
+}
+
+}  // namespace
+
+// The 1024-entry table of a chain of per-sample 16-bit colour kernels, read off a ramp the kernels
+// process themselves. Null when there is no memory for it (the caller skips those filters).
+uint16_t* FramePipeline::SampleTable16(const PixelKernel* kernels, const int* values, int count) {
+    uint16_t* ramp = static_cast<uint16_t*>(AllocateTable(size_t(kLevels16) * 3 * sizeof(uint16_t)));
+    if (ramp == nullptr) return nullptr;
+    for (int i = 0; i < kLevels16; ++i) ramp[3 * i] = ramp[3 * i + 1] = ramp[3 * i + 2] = uint16_t(i);
+    const DibRect rect = {0, 0, kLevels16, 1};
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(ramp);
+    for (int k = 0; k < count; ++k) {
+        FilterParams params = {values[k], 10};
+        KernelParamSlot slot = &params;
+        kernels[k](bytes, bytes, &rect, 0, 0, 6, 6, kLevels16 * 6, kLevels16 * 6, &slot, nullptr);
+    }
+    for (int i = 0; i < kLevels16; ++i) ramp[i] = ramp[3 * i];  // compact in place, front to back
+    return ramp;
+}
+
+// 16-bit colour: the hexcone of the 8-bit rows on each row brought to bytes, with gamma and
+// contrast (and brightness when nothing follows) as one table on the way back; sharpening by its
+// kernel; the brightness after it as a table. A table that cannot be allocated skips its filters
+// for the frame. False (nothing done) for values outside the ranges the fused rows are written for.
+bool FramePipeline::FusedColourFilters16(CDibImage& result, CDibImage* work) {
+    const int hue = filters_.hue.load(), saturation = filters_.saturation.load();
+    const int gamma = filters_.gamma.load(), contrast = filters_.contrast.load();
+    const int sharpness = filters_.sharpness.load(), brightness = filters_.brightness.load();
+    if (hue < -360 || hue > 360 || saturation < -255 || saturation > 255) return false;
+    const int bpp = result.bitCount / 8;
+    if (bpp != 6 && bpp != 8) return false;
+    const bool hueSat = hue != 0 || saturation != 0;
+    const bool sharpen = sharpness != 0 && Usable(work) && work->stride == result.stride && work->height == result.height;
+
+    PixelKernel chain[3];
+    int values[3], count = 0;
+    if (gamma != 100) chain[count] = GammaRgb16, values[count++] = gamma;
+    if (contrast != 0) chain[count] = ContrastRgb16, values[count++] = contrast;
+    if (brightness != 0 && !sharpen) chain[count] = BrightnessRgb16, values[count++] = brightness;
+    uint16_t* table = count ? SampleTable16(chain, values, count) : nullptr;
+
+    if (hueSat) {
+        uint8_t* row = static_cast<uint8_t*>(AllocateTable(size_t(result.width) * 3 + 1));
+        if (row == nullptr) {
+            HueSatParams params = {hue, 0, saturation, 10};
+            RunWhole(result, HueSatRgb16, result, &params);
+            if (table) ApplySampleTable16(result, table, chain, values, count);
+        } else {
+            ToneRowJob tone = {};
+            tone.src = tone.dst = row;
+            tone.width = result.width;
+            tone.srcBytesPerPixel = tone.dstBytesPerPixel = 3;
+            tone.hueSat = 1;
+            HexconeHueShift(hue, &tone.hueSector, &tone.hueRemainder);
+            tone.satScale = saturation + 256;
+            tone.inverse = HexconeInverseTable();
+            ToneRowFn toneRow = variant_ == PipelineVariant::Avx2   ? ToneRow8Avx2
+                                : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2
+                                                                    : ToneRow8Scalar;
+            for (int y = 0; y < result.height; ++y) {
+                uint8_t* p = result.bits + size_t(y) * size_t(result.stride);
+                // Samples are taken to bytes by >> 2, a sample above ten bits counting as 255.
+                for (int x = 0; x < result.width; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        uint16_t v;
+                        std::memcpy(&v, p + size_t(x) * bpp + 2 * c, 2);
+                        row[3 * x + c] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
+                    }
+                toneRow(&tone);
+                for (int x = 0; x < result.width; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        uint16_t v = uint16_t(row[3 * x + c] << 2);
+                        if (table) v = table[v];
+                        std::memcpy(p + size_t(x) * bpp + 2 * c, &v, 2);
+                    }
+            }
+            FreeTable(row);
+        }
+    } else if (table) {
+        ApplySampleTable16(result, table, chain, values, count);
+    }
+    if (table) FreeTable(table);
+
+    if (sharpen) {
+        std::memcpy(work->bits, result.bits, size_t(result.stride) * size_t(result.height));
+        FilterParams params = {sharpness, 10};
+        RunWhole(result, SharpenRgb16, *work, &params);
+        if (brightness != 0) {
+            PixelKernel b = BrightnessRgb16;
+            uint16_t* bright = SampleTable16(&b, &brightness, 1);
+            if (bright) {
+                ApplySampleTable16(result, bright, &b, &brightness, 1);
+                FreeTable(bright);
+            }
+        }
+    }
     return true;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "imaging/dib_image.h"
+#include "imaging/pixel_runner.h"
 
 namespace quorin {
 struct FilterSettings;
@@ -44,8 +45,8 @@ protected:
 };
 
 // How the steps after the demosaic are computed. Every variant gives the same pixels; Kernels
-// runs one filter kernel after the other, the others fuse the per-sample steps of 8-bit colour
-// frames over rows that stay in cache.
+// runs one filter kernel after the other, the others fuse the per-sample steps of colour frames
+// into tables and rows that stay in cache.
 enum class PipelineVariant { Kernels = 0, Scalar = 1, Sse2 = 2, Avx2 = 3 };
 
 class FramePipeline {
@@ -85,10 +86,11 @@ private:
     void MirrorRaw(CDibImage& raw, int mirrorV, int mirrorH);
     void AutoIris(CDibImage& raw, int mode);
     void GrayGains(CDibImage& raw, int colourType, int phase);
-    void ColourStep(CDibImage& dst, CDibImage& src, int phase);
+    void ColourStep(CDibImage* dst, CDibImage& src, int phase);
     void KernelFilters(CDibImage& result, CDibImage* work, int colourType);
     bool FusedColourFilters8(CDibImage& result, CDibImage* work);
-    bool FusedToneCurve16(CDibImage& result, int gamma, int contrast);
+    bool FusedColourFilters16(CDibImage& result, CDibImage* work);
+    uint16_t* SampleTable16(const PixelKernel* kernels, const int* values, int count);
 
     quorin::FilterSettings& filters_;
     quorin::AnalogSettings& analog_;

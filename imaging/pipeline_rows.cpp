@@ -59,11 +59,9 @@ inline void TonePixel(const uint8_t* s, uint8_t* d, const ToneRowJob* job) {
     for (int c = 0; c < 3; ++c) d[c] = uint8_t(table ? table[out[c]] : out[c]);
 }
 
-inline uint8_t SharpenSample(const SharpenRowJob* job, int offset, int step) {
-    const int s = job->rows[2][offset];
-    int sum = 0;
-    for (int r = 0; r < 4; ++r)
-        for (int dx = -2; dx <= 1; ++dx) sum += job->rows[r][offset + dx * step];
+inline uint8_t SharpenSample(const SharpenRowJob* job, int offset) {
+    const int s = job->row[offset];
+    const int sum = job->sums[0][offset] + job->sums[1][offset] + job->sums[2][offset] + job->sums[3][offset];
     int out = s + (job->amount * (s - (sum >> 4))) / 10;
     out = out < 0 ? 0 : out > 255 ? 255 : out;
     return uint8_t(out);
@@ -80,7 +78,7 @@ void SharpenBorderColumns(const SharpenRowJob* job) {
             continue;
         }
         for (int c = 0; c < 3; ++c) {
-            const int s = job->rows[2][x * bpp + c];
+            const int s = job->row[x * bpp + c];
             job->dst[x * bpp + c] = uint8_t(job->table ? job->table[s] : s);
         }
     }
@@ -123,7 +121,7 @@ void SharpenRow8Finish(const SharpenRowJob* job, int fromByte) {
     const int end = (job->width - 2) * bpp;
     for (int i = fromByte; i < end; ++i) {
         if (bpp == 4 && (i & 3) == 3) continue;
-        const uint8_t v = SharpenSample(job, i, bpp);
+        const uint8_t v = SharpenSample(job, i);
         job->dst[i] = uint8_t(job->table ? job->table[v] : v);
     }
     SharpenBorderColumns(job);
@@ -235,15 +233,10 @@ void SharpenRow8Sse2(const SharpenRowJob* job) {
     for (; i + 16 <= end; i += 16) {
         __m128i lo = zero, hi = zero;
         for (int r = 0; r < 4; ++r) {
-            const uint8_t* row = job->rows[r] + i;
-            const int offsets[4] = {-2 * bpp, -bpp, 0, bpp};
-            for (int o = 0; o < 4; ++o) {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + offsets[o]));
-                lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(bytes, zero));
-                hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(bytes, zero));
-            }
+            lo = _mm_add_epi16(lo, _mm_loadu_si128(reinterpret_cast<const __m128i*>(job->sums[r] + i)));
+            hi = _mm_add_epi16(hi, _mm_loadu_si128(reinterpret_cast<const __m128i*>(job->sums[r] + i + 8)));
         }
-        const __m128i centre = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job->rows[2] + i));
+        const __m128i centre = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job->row + i));
         __m128i halves[2] = {_mm_unpacklo_epi8(centre, zero), _mm_unpackhi_epi8(centre, zero)};
         const __m128i sums[2] = {lo, hi};
         for (int h = 0; h < 2; ++h) {
@@ -276,4 +269,27 @@ void SharpenRow8Sse2(const SharpenRowJob* job) {
         }
     }
     SharpenRow8Finish(job, i);
+}
+
+void HorizontalSums8Scalar(const uint8_t* row, uint16_t* sums, int width, int bpp) {
+    for (int i = 2 * bpp; i < (width - 2) * bpp; ++i)
+        sums[i] = uint16_t(row[i - 2 * bpp] + row[i - bpp] + row[i] + row[i + bpp]);
+}
+
+void HorizontalSums8Sse2(const uint8_t* row, uint16_t* sums, int width, int bpp) {
+    const __m128i zero = _mm_setzero_si128();
+    const int end = (width - 2) * bpp;
+    int i = 2 * bpp;
+    for (; i + 16 <= end; i += 16) {
+        __m128i lo = zero, hi = zero;
+        const int offsets[4] = {-2 * bpp, -bpp, 0, bpp};
+        for (int o = 0; o < 4; ++o) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + offsets[o]));
+            lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(bytes, zero));
+            hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(bytes, zero));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i + 8), hi);
+    }
+    for (; i < end; ++i) sums[i] = uint16_t(row[i - 2 * bpp] + row[i - bpp] + row[i] + row[i + bpp]);
 }

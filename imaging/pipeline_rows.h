@@ -1,7 +1,8 @@
 // Row routines of the pipeline's fused path for 8-bit colour frames: one pass that applies the
 // hue/saturation hexcone and a per-sample table (gamma, contrast, and brightness when nothing
 // follows), and one that sharpens a row from four rows of the copy and applies the brightness.
-// They reproduce HueSatRgb8, GammaRgb8, ContrastRgb8, SharpenRgb8 and BrightnessRgb8 exactly.
+// Sharpening sums each row of the copy once (HorizontalSums8) and adds four such rows per output
+// row. They reproduce HueSatRgb8, GammaRgb8, ContrastRgb8, SharpenRgb8 and BrightnessRgb8 exactly.
 //
 // Plain declarations only: the AVX2 variants live in a translation unit built for AVX2, which
 // must not share inline code with the others.
@@ -24,7 +25,8 @@ struct ToneRowJob {
 };
 
 struct SharpenRowJob {
-    const uint8_t* rows[4];  // rows y - 2 .. y + 1 of the copy (rows[2] is row y)
+    const uint8_t* row;       // row y of the copy
+    const uint16_t* sums[4];  // HorizontalSums8 of the copy's rows y - 2 .. y + 1, in any order
     uint8_t* dst;            // row y of the result
     int width;
     int bytesPerPixel;  // 3 or 4; the fourth byte is left alone
@@ -35,6 +37,12 @@ struct SharpenRowJob {
     int tableIsFactor;
     float factor;
 };
+
+// sums[i] = row[i - 2 * bpp] + row[i - bpp] + row[i] + row[i + bpp] for the interior bytes
+// i in [2 * bpp, (width - 2) * bpp): each row's part of the 4 x 4 blocks, made once per row.
+void HorizontalSums8Scalar(const uint8_t* row, uint16_t* sums, int width, int bpp);
+void HorizontalSums8Sse2(const uint8_t* row, uint16_t* sums, int width, int bpp);
+void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp);
 
 // The shift of the hue (degrees) in sextant units: sector 0..5 and remainder 0..254.
 void HexconeHueShift(int32_t hue, int32_t* sector, int32_t* remainder);

@@ -127,16 +127,11 @@ void ToneRow8Avx2(const ToneRowJob* job) {
 }
 
 static __m256i SharpenSixteenAvx2(const SharpenRowJob* job, int i, __m256i amount, __m256i tenth) {
-    const int bpp = job->bytesPerPixel;
-    __m256i sum = _mm256_setzero_si256();
-    for (int r = 0; r < 4; ++r) {
-        const uint8_t* row = job->rows[r] + i;
-        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row - 2 * bpp))));
-        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row - bpp))));
-        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))));
-        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + bpp))));
-    }
-    const __m256i centre = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(job->rows[2] + i)));
+    __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[0] + i));
+    sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[1] + i)));
+    sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[2] + i)));
+    sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[3] + i)));
+    const __m256i centre = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(job->row + i)));
     const __m256i diff = _mm256_sub_epi16(centre, _mm256_srli_epi16(sum, 4));
     const __m256i x = _mm256_mullo_epi16(diff, amount);
     const __m256i sign = _mm256_srai_epi16(x, 15);
@@ -187,4 +182,18 @@ void SharpenRow8Avx2(const SharpenRowJob* job) {
         }
     }
     SharpenRow8Finish(job, i);
+}
+
+void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp) {
+    const int end = (width - 2) * bpp;
+    int i = 2 * bpp;
+    for (; i + 16 <= end; i += 16) {
+        const uint8_t* p = row + i;
+        __m256i sum = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 2 * bpp)));
+        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p - bpp))));
+        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+        sum = _mm256_add_epi16(sum, _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + bpp))));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), sum);
+    }
+    for (; i < end; ++i) sums[i] = (uint16_t)(row[i - 2 * bpp] + row[i - bpp] + row[i] + row[i + bpp]);
 }

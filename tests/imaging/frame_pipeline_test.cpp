@@ -13,6 +13,7 @@
 #include "imaging/demosaic_kernels.h"
 #include "imaging/filter_kernels.h"
 #include "imaging/frame_pipeline.h"
+#include "imaging/pipeline_rows.h"
 #include "imaging/pixel_runner.h"
 #include "settings/analog_device.h"
 #include "settings/analog_settings.h"
@@ -291,7 +292,7 @@ TEST(FramePipeline, FusedVariantsMatchTheKernelPathBitForBit) {
     const int sizes[][2] = {{1, 1}, {4, 3}, {5, 5}, {17, 9}, {64, 33}, {301, 40}};
     for (const Setting& s : settings)
         for (const auto& size : sizes)
-            for (int type : {2, 3}) {
+            for (int type : {2, 3, 4, 5}) {
                 std::vector<uint8_t> reference;
                 for (PipelineVariant variant : Variants()) {
                     Camera cam;
@@ -311,6 +312,46 @@ TEST(FramePipeline, FusedVariantsMatchTheKernelPathBitForBit) {
                             << size[0] << "x" << size[1] << " type " << type;
                 }
             }
+}
+
+// Every 24-bit colour through the fused hexcone rows of each variant equals HueSatRgb8.
+TEST(FramePipeline, FusedHexconeRowsMatchTheKernelOnEveryColour) {
+    const int side = 4096;  // 4096 x 4096 pixels hold each colour once
+    CDibImage expected;
+    ASSERT_TRUE(expected.Create(side, side, 24));
+    std::vector<uint8_t> row(size_t(side) * 3);
+    const struct { int hue, saturation; } settings[] = {{60, 100}, {-200, -255}, {359, 255}};
+    typedef void (*Row)(const ToneRowJob*);
+    std::vector<std::pair<const char*, Row>> rows = {{"scalar", ToneRow8Scalar}, {"SSE2", ToneRow8Sse2}};
+    if (CpuHasAvx2()) rows.push_back({"AVX2", ToneRow8Avx2});
+    for (const auto& s : settings) {
+        for (int i = 0; i < side * side; ++i) {
+            uint8_t* p = expected.bits + size_t(i) * 3;
+            p[0] = uint8_t(i), p[1] = uint8_t(i >> 8), p[2] = uint8_t(i >> 16);
+        }
+        HueSatParams params = {s.hue, 0, s.saturation, 10};
+        RunKernel(expected, HueSatRgb8, expected, &params);
+        ToneRowJob job = {};
+        job.width = side;
+        job.srcBytesPerPixel = job.dstBytesPerPixel = 3;
+        job.hueSat = 1;
+        HexconeHueShift(s.hue, &job.hueSector, &job.hueRemainder);
+        job.satScale = s.saturation + 256;
+        job.inverse = HexconeInverseTable();
+        for (const auto& variant : rows) {
+            int mismatches = 0;
+            for (int y = 0; y < side && mismatches == 0; ++y) {
+                for (int x = 0; x < side; ++x) {
+                    const int i = y * side + x;
+                    row[3 * x] = uint8_t(i), row[3 * x + 1] = uint8_t(i >> 8), row[3 * x + 2] = uint8_t(i >> 16);
+                }
+                job.src = job.dst = row.data();
+                variant.second(&job);
+                mismatches += std::memcmp(row.data(), expected.bits + size_t(y) * expected.stride, row.size()) != 0;
+            }
+            EXPECT_EQ(mismatches, 0) << variant.first << " hue " << s.hue << " saturation " << s.saturation;
+        }
+    }
 }
 
 TEST(FramePipeline, WhiteBalanceOnceClearsItsRequestAfterOneFrame) {
