@@ -234,13 +234,14 @@ int CQuorin::Trigger(HWND window, BYTE* buffer, int size, int topDown) {
 void CQuorin::LeaveAcquisitionMode() {
     const int mode = acquisitionMode_.exchange(quorin::kModeIdle);
     if (mode == quorin::kModeIdle) return;
-    // Trigger off first: a trigger read that waits for a pulse then completes at once, so the
-    // worker is not held for the trigger time-out.
+    const bool snapshotChannel = mode == quorin::kModeCapture || mode == quorin::kModeTrigger;
     device_->SetTriggerMode(0);
-    EndWorker();
+    // Closing the snapshot channel cancels a trigger read that waits for a pulse, and stopping
+    // the transfer wakes a live worker that waits for a frame: the worker ends at once.
+    if (snapshotChannel) device_->CloseSnapHandle();
     device_->StopTransfer();
-    // Capture and trigger mode read through the snapshot channel, which they kept open.
-    if (mode == quorin::kModeCapture || mode == quorin::kModeTrigger) device_->CloseSnapHandle();
+    EndWorker();
+    if (snapshotChannel) device_->CloseSnapHandle();  // reopened by a read begun meanwhile
     if (claimedIndex_ >= 0) ReleaseDevice(claimedIndex_);
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "device/device_protocol.h"
+#include "device/ring_index.h"
 
 namespace quorin {
 
@@ -11,7 +12,8 @@ int CheckFrameGeometry(const FrameGeometry& g) {
     const int64_t T = g.totalLines, Y = g.yOffset, H = g.imageHeight;
     if (L <= 0 || W <= 0 || W > L || X < 0 || X + W > L) return DEV_BAD_WIDTH;
     if (T <= 0 || H <= 0 || Y < 0 || Y + H > T) return DEV_BAD_LINES;
-    if (g.ringCount < 2) return DEV_BAD_RING_OR_WINDOW;
+    // The ring's hand-over word holds 10-bit indices.
+    if (g.ringCount < 2 || g.ringCount > kMaxRingCount) return DEV_BAD_RING_OR_WINDOW;
     // Two bytes per pixel must still fit a 32-bit transfer length.
     if ((Y + H) * L > 0x7FFFF000LL / 2) return DEV_BAD_LINES;
     return DEV_OK;

@@ -21,7 +21,8 @@ struct FrameGeometry {
     int32_t ringCount;    // N
 };
 
-// 0 when the geometry is usable, else 3 (width), 4 (lines) or 1 (ring < 2).
+// 0 when the geometry is usable, else 3 (width), 4 (lines) or 1 (ring below 2
+// or above kMaxRingCount).
 int CheckFrameGeometry(const FrameGeometry& g);
 
 // Bytes of one 8-bit frame: (H + Y) x L rounded up to a multiple of 1024.

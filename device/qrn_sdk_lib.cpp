@@ -15,18 +15,27 @@ namespace {
 constexpr DWORD kSromReadSettleMs = 6;
 constexpr DWORD kSromWriteSettleMs = 10;
 constexpr int kSromIdCount = 256;
+// A stop lets the frame in progress finish (a frame takes at most about 150 ms
+// at the slower clock); a read still pending after this is cancelled.
+constexpr DWORD kStopGraceMs = 1000;
+constexpr DWORD kCancelRetryMs = 20;
 
 }  // namespace
 
 CQRNSdkLib::CQRNSdkLib() {
     InitializeCriticalSection(&commandLock_);
+    transfer_.endEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    transfer_.frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 }
 
 CQRNSdkLib::~CQRNSdkLib() {
-    // Buffers must not go away under a running thread.
+    // Buffers must not go away under a running thread; the stop is bounded
+    // even when the camera stalls.
     if (thread_ != nullptr) StopTransfer();
     CloseSnapHandle();
     FreeBuffers();
+    if (transfer_.frameEvent != nullptr) CloseHandle(transfer_.frameEvent);
+    if (transfer_.endEvent != nullptr) CloseHandle(transfer_.endEvent);
     DeleteCriticalSection(&commandLock_);
 }
 
@@ -53,6 +62,7 @@ int CQRNSdkLib::IsDevicePresent(int index) const {
 
 int CQRNSdkLib::SelectDevice(int index) {
     if (static_cast<unsigned>(index) > static_cast<unsigned>(kMaxDeviceCount)) return DEV_BAD_INDEX;
+    DeviceCommandGuard guard(&commandLock_);  // commands read the path under the lock
     selectedIndex_ = index;
     FormatDevicePath(baseName_, index, devicePath_, sizeof devicePath_);
     return DEV_OK;
@@ -120,7 +130,11 @@ int CQRNSdkLib::ReadSrom(int address, uint8_t* out) {
     DeviceCommandGuard guard(&commandLock_);
     HANDLE device = OpenDevice(devicePath_);
     if (device == nullptr) return 0;
-    SendCommand(device, EncodeSromRead(static_cast<uint16_t>(address)));
+    // A refused command leaves the previous answer in the response pipe.
+    if (SendCommand(device, EncodeSromRead(static_cast<uint16_t>(address))) != DEV_OK) {
+        CloseDevice(&device);
+        return 0;
+    }
     Sleep(kSromReadSettleMs);
     uint8_t value = 0;
     const int rc = ReadResponse(device, &value);
@@ -187,6 +201,7 @@ int CQRNSdkLib::SetSubType(int value) {
 
 int CQRNSdkLib::SetWordMode(int on) {
     DeviceCommandGuard guard(&commandLock_);
+    if (IsStreaming()) return DEV_ALREADY_STREAMING;
     wordMode_ = on != 0 ? 1 : 0;
     SendSingleCommand(EncodeSetWordMode(static_cast<uint8_t>(wordMode_)));
     return 1;
@@ -216,7 +231,7 @@ int CQRNSdkLib::SetGeometry(int32_t L, int32_t X, int32_t W, int32_t T, int32_t 
     const int check = CheckFrameGeometry(g);
     if (check != DEV_OK) return check;
     DeviceCommandGuard guard(&commandLock_);
-    if (thread_ != nullptr && transfer_.stopFlag.load() == 0) return DEV_ALREADY_STREAMING;
+    if (BuffersInUse()) return DEV_ALREADY_STREAMING;
     FreeBuffers();
     geometry_ = g;
     transferSize_ = TransferSizeOf(g);
@@ -228,6 +243,9 @@ int CQRNSdkLib::SetGeometry(int32_t L, int32_t X, int32_t W, int32_t T, int32_t 
 }
 
 void CQRNSdkLib::FreeBuffers() {
+    DeviceCommandGuard guard(&commandLock_);
+    if (BuffersInUse()) return;
+    transfer_.handOver.Reset(0);  // nothing stays held in a ring that is gone
     raw_.Release();
     ring_.Release();
 }
@@ -239,46 +257,36 @@ size_t CQRNSdkLib::WindowBytes() const {
 
 // ---------------------------------------------------------------- streaming
 
-int32_t CQRNSdkLib::ReapTransferThread() {
-    if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, INFINITE);  // the end event precedes the thread's exit
-        CloseHandle(thread_);
-        thread_ = nullptr;
-    }
-    if (transfer_.frameEvent != nullptr) CloseHandle(transfer_.frameEvent);
-    if (transfer_.endEvent != nullptr) CloseHandle(transfer_.endEvent);
-    transfer_.frameEvent = nullptr;
-    transfer_.endEvent = nullptr;
-    return transfer_.endCode.load();
+void CQRNSdkLib::ReapTransferThread() {
+    if (thread_ == nullptr) return;
+    WaitForSingleObject(thread_, INFINITE);  // the end event precedes the thread's exit
+    CloseHandle(thread_);
+    thread_ = nullptr;
 }
 
 int CQRNSdkLib::StartTransfer() {
+    DeviceCommandGuard guard(&commandLock_);  // no geometry change can slip in
     if (transfer_.stopFlag.load() == 0) return DEV_ALREADY_STREAMING;
     ReapTransferThread();  // a run that ended on its own
     const uint32_t length = transferSize_ * (wordMode_ ? 2u : 1u);
     if (ring_.Count() < 2 || length == 0 || length > ring_.BufferSize()) return DEV_NO_BUFFER;
+    if (transfer_.endEvent == nullptr || transfer_.frameEvent == nullptr) return DEV_NO_MEMORY;
     SendPrepare();
-    transfer_.endEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    transfer_.frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (transfer_.endEvent == nullptr || transfer_.frameEvent == nullptr) {
-        ReapTransferThread();
-        return DEV_NO_MEMORY;
-    }
+    ResetEvent(transfer_.endEvent);
+    ResetEvent(transfer_.frameEvent);
     transfer_.transferLength.store(length);
     transfer_.endCode.store(DEV_OK);
     transfer_.errorFlag.store(0);
-    transfer_.writeIndex.store(0);
-    transfer_.readIndex.store(0);
     transfer_.framesCompleted.store(0);
     transfer_.ringCount = ring_.Count();
     transfer_.ring = ring_.Entries();
+    transfer_.handOver.Reset(ring_.Count());
     transfer_.alternateCode = alternateTransferCode_;
-    transfer_.devicePath = devicePath_;
+    std::memcpy(transfer_.devicePath, devicePath_, sizeof transfer_.devicePath);
     transfer_.stopFlag.store(0);
     thread_ = CreateThread(nullptr, 0, TransferThread, &transfer_, 0, nullptr);
     if (thread_ == nullptr) {
         transfer_.stopFlag.store(1);
-        ReapTransferThread();
         return DEV_NO_MEMORY;
     }
     SetThreadPriority(thread_, THREAD_PRIORITY_HIGHEST);
@@ -286,15 +294,24 @@ int CQRNSdkLib::StartTransfer() {
 }
 
 int CQRNSdkLib::StopTransfer() {
+    DeviceCommandGuard guard(&commandLock_);
     // A run that ended without a failure (never started, or no device) reports 0.
     const bool quiet = transfer_.stopFlag.load() == 1 && transfer_.errorFlag.load() == 0;
     int32_t endCode = DEV_OK;
     if (thread_ != nullptr) {
         transfer_.stopFlag.store(1);
-        WaitForSingleObject(transfer_.endEvent, INFINITE);
-        endCode = ReapTransferThread();
-    } else {
+        // The frame in progress may finish; a camera that does not answer is
+        // cut short by cancelling the read (again until the thread is out, as
+        // a cancel can come just before the read is issued).
+        DWORD wait = WaitForSingleObject(transfer_.endEvent, kStopGraceMs);
+        while (wait == WAIT_TIMEOUT) {
+            CancelTransferRead(&transfer_);
+            wait = WaitForSingleObject(transfer_.endEvent, kCancelRetryMs);
+        }
         ReapTransferThread();
+        endCode = transfer_.endCode.load();
+        // A waiter in WaitFrame wakes and finds the run over.
+        SetEvent(transfer_.frameEvent);
     }
     transfer_.stopFlag.store(1);
     transfer_.errorFlag.store(0);
@@ -304,60 +321,91 @@ int CQRNSdkLib::StopTransfer() {
 int CQRNSdkLib::WaitFrame() {
     if (transfer_.errorFlag.load() == 1) return WAIT_FRAME_FAILED;
     if (transfer_.stopFlag.load() == 1) return WAIT_FRAME_NOT_STREAMING;
-    const int32_t count = transfer_.ringCount;
-    const int32_t write = transfer_.writeIndex.load();
-    const int32_t read = transfer_.readIndex.load();
-    if (FramesPending(write, read, count) <= 0) {
-        const DWORD wait = WaitForSingleObject(transfer_.frameEvent, kFrameWaitMs);
-        return wait == WAIT_OBJECT_0 ? WAIT_FRAME_AGAIN : WAIT_FRAME_FAILED;
+    {
+        // The claim is atomic by itself; the lock keeps it from changing the
+        // held entry while FetchFrame copies it.
+        DeviceCommandGuard guard(&commandLock_);
+        if (transfer_.errorFlag.load() == 1) return WAIT_FRAME_FAILED;
+        if (transfer_.stopFlag.load() == 1) return WAIT_FRAME_NOT_STREAMING;
+        if (transfer_.handOver.Claim(nullptr)) return WAIT_FRAME_READY;
     }
-    transfer_.readIndex.store(NewestFrameIndex(write, read, count));
-    return WAIT_FRAME_READY;
+    const DWORD wait = WaitForSingleObject(transfer_.frameEvent, kFrameWaitMs);
+    return wait == WAIT_OBJECT_0 ? WAIT_FRAME_AGAIN : WAIT_FRAME_FAILED;
 }
 
 int CQRNSdkLib::SnapFrame() {
-    const uint32_t length = transferSize_ * (wordMode_ ? 2u : 1u);
-    if (raw_.Data() == nullptr || length == 0 || length > raw_.Size()) return DEV_NO_BUFFER;
-    if (snapHandle_ == nullptr || snapHandle_ == INVALID_HANDLE_VALUE) {
-        snapHandle_ = OpenDevice(devicePath_);
-        if (snapHandle_ == nullptr) return DEV_NO_HANDLE;
+    HANDLE device = nullptr;
+    uint8_t* target = nullptr;
+    uint32_t length = 0;
+    uint32_t code = 0;
+    {
+        DeviceCommandGuard guard(&commandLock_);
+        if (snapBusy_) return DEV_ALREADY_STREAMING;
+        length = transferSize_ * (wordMode_ ? 2u : 1u);
+        if (raw_.Data() == nullptr || length == 0 || length > raw_.Size()) return DEV_NO_BUFFER;
+        if (snapHandle_ == nullptr || snapHandle_ == INVALID_HANDLE_VALUE) {
+            snapHandle_ = OpenDevice(devicePath_);
+            if (snapHandle_ == nullptr) return DEV_NO_HANDLE;
+        }
+        // The read runs outside the lock (a triggered frame may take seconds);
+        // meanwhile the buffer and the handle stay put.
+        snapBusy_ = true;
+        snapCloseRequested_ = false;
+        device = snapHandle_;
+        target = raw_.Data();
+        code = alternateSnapCode_ ? IOCTL_PIPE_IN_DIRECT_ALT : IOCTL_PIPE_IN_DIRECT;
     }
     SendPrepare();
-    SendCommand(snapHandle_, EncodeRequestFrame());  // a lost request shows up as a failed read
-    const uint32_t code = alternateSnapCode_ ? IOCTL_PIPE_IN_DIRECT_ALT : IOCTL_PIPE_IN_DIRECT;
+    SendCommand(device, EncodeRequestFrame());  // a lost request shows up as a failed read
     uint32_t moved = 0;
-    const int rc = PipeTransfer(snapHandle_, PIPE_IMAGE, raw_.Data(), length, code, &moved);
+    const int rc = PipeTransfer(device, PIPE_IMAGE, target, length, code, &moved);
+
+    DeviceCommandGuard guard(&commandLock_);
+    snapBusy_ = false;
     if (rc != 0 || moved != length) {
         CloseDevice(&snapHandle_);  // the next snapshot reopens
         return DEV_FRAME_FAILED;
     }
+    if (snapCloseRequested_) CloseDevice(&snapHandle_);
     return DEV_OK;
 }
 
 void CQRNSdkLib::CloseSnapHandle() {
+    DeviceCommandGuard guard(&commandLock_);
+    if (snapBusy_) {
+        // The snapshot still reads on it: end the read, the snapshot closes.
+        snapCloseRequested_ = true;
+        CancelIoEx(snapHandle_, nullptr);
+        return;
+    }
     CloseDevice(&snapHandle_);
     snapHandle_ = nullptr;
 }
 
 int CQRNSdkLib::FetchFrame(void* dst, size_t dstBytes) {
+    DeviceCommandGuard guard(&commandLock_);  // the ring stays while it is copied
     const int32_t count = ring_.Count();
     if (dst == nullptr || count == 0) return DEV_NO_BUFFER;
     if (WindowSourceBytes(geometry_, PixelBytes()) > ring_.BufferSize()) return DEV_NO_BUFFER;
-    const int32_t read = transfer_.readIndex.load();
-    const int rc = CopyWindow(dst, dstBytes, ring_.Data(read));
+    // Only a handed-over entry is safe from the writer.
+    if (!transfer_.handOver.Holding()) return DEV_NO_BUFFER;
+    const int32_t held = transfer_.handOver.ReadIndex();
+    const int rc = CopyWindow(dst, dstBytes, ring_.Data(held));
     if (rc != DEV_OK) return rc;
-    transfer_.readIndex.store(NextReadIndex(read, count));
+    transfer_.handOver.Release();
     return rc;
 }
 
 uint32_t CQRNSdkLib::ReadFrameNumber() const {
-    const int32_t read = transfer_.readIndex.load();
+    const int32_t read = transfer_.handOver.ReadIndex();
     const FrameRingEntry* entries = ring_.Entries();
     return (entries != nullptr && read >= 0 && read < ring_.Count()) ? entries[read].frameNumber : 0;
 }
 
 int CQRNSdkLib::FetchSnapFrame(void* dst, size_t dstBytes) {
+    DeviceCommandGuard guard(&commandLock_);
     if (dst == nullptr || raw_.Data() == nullptr) return DEV_NO_BUFFER;
+    if (snapBusy_) return DEV_ALREADY_STREAMING;  // the buffer is being filled
     if (WindowSourceBytes(geometry_, PixelBytes()) > raw_.Size()) return DEV_NO_BUFFER;
     return CopyWindow(dst, dstBytes, raw_.Data());
 }

@@ -64,7 +64,8 @@ public:
     virtual int CopyInterlaced(void* dst, const void* src);
     // 4: stores 0, 1 or 2 (anything else as 1); returns 1.
     virtual int SetSubType(int value);
-    // 5: pixel width of the transfer, 0 for 8-bit and 1 for 16-bit; returns 1.
+    // 5: pixel width of the transfer, 0 for 8-bit and 1 for 16-bit; returns 1,
+    // or 21 while streaming (the frame length is fixed for the run).
     virtual int SetWordMode(int on);
 
     // --- Device paths ---
@@ -94,8 +95,10 @@ public:
     // --- Defaults and geometry ---
     void ResetDefaults();
     // 0, or 3/4/1 for a bad geometry, 7 when buffers cannot be allocated,
-    // 21 while the transfer thread runs (the buffers are in its use).
+    // 21 while the transfer thread runs or a snapshot reads (the buffers are
+    // in use).
     int SetGeometry(int32_t L, int32_t X, int32_t W, int32_t T, int32_t Y, int32_t H, int32_t N);
+    // Does nothing while the buffers are in use (as SetGeometry).
     void FreeBuffers();
     const quorin::FrameGeometry& Geometry() const { return geometry_; }
     uint32_t TransferSize() const { return transferSize_; }
@@ -107,12 +110,21 @@ public:
     size_t WindowBytes() const;
 
     // --- Frames ---
+    // Start, stop, snapshot and the buffer setters exclude each other through
+    // the object's lock; WaitFrame waits outside it.
+    // 0, 21 while a thread runs, 14 without fitting buffers.
     int StartTransfer();
+    // Returns the run's end code. Bounded even when the camera never answers:
+    // a read still pending after a grace period is cancelled.
     int StopTransfer();
+    // 0 not streaming, 1 failed or no frame within 6000 ms, 2 call again,
+    // 3 the newest completed frame is held at the read index.
     int WaitFrame();
+    // 0, 10, 14, 19, or 21 while another snapshot reads into the buffer.
     int SnapFrame();
     void CloseSnapHandle();
-    // Copy the window of the frame at the read index, then move the read index on.
+    // Copies the window of the frame WaitFrame handed over, then gives it back
+    // and moves the read index on. 14 when no frame is held.
     int FetchFrame(void* dst, size_t dstBytes);
     int FetchSnapFrame(void* dst, size_t dstBytes);
     // The transfer thread's number (1 for the first frame of a run) of the frame at the read
@@ -123,8 +135,8 @@ public:
     const uint8_t* RawBuffer() const { return raw_.Data(); }
     const uint8_t* RingBuffer(int32_t index) const { return ring_.Data(index); }
     int32_t RingCount() const { return ring_.Count(); }
-    int32_t ReadIndex() const { return transfer_.readIndex.load(); }
-    int32_t WriteIndex() const { return transfer_.writeIndex.load(); }
+    int32_t ReadIndex() const { return transfer_.handOver.ReadIndex(); }
+    int32_t WriteIndex() const { return transfer_.handOver.WriteIndex(); }
     bool IsStreaming() const { return transfer_.stopFlag.load() == 0; }
 
 protected:
@@ -139,6 +151,8 @@ protected:
     int SendSingleCommand(const quorin::CommandBlock& block);
     void SetBaseName(const char* name);
     CRITICAL_SECTION* CommandLock() { return &commandLock_; }
+    // The raw buffer or the ring is being filled (lock held).
+    bool BuffersInUse() const { return IsStreaming() || snapBusy_; }
 
     int32_t wordMode_ = 0;
     quorin::CaptureWindow window_ = {0, 0, 0, 0, 0};
@@ -146,9 +160,10 @@ protected:
     int32_t alternateSnapCode_ = 0;
 
 private:
-    // Joins a thread that has ended or been told to stop and closes the
-    // thread and event handles. Returns the end code.
-    int32_t ReapTransferThread();
+    // Joins a thread that has ended or been told to stop and closes its
+    // handle. The events live as long as the object, so a waiter inside
+    // WaitFrame never sees them closed.
+    void ReapTransferThread();
 
     CRITICAL_SECTION commandLock_;
     char baseName_[16] = {};
@@ -167,4 +182,6 @@ private:
     quorin::TransferBlock transfer_;
     HANDLE thread_ = nullptr;
     HANDLE snapHandle_ = nullptr;
+    bool snapBusy_ = false;           // a snapshot reads on snapHandle_ outside the lock
+    bool snapCloseRequested_ = false; // closed by the snapshot when its read returns
 };

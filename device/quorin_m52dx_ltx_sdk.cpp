@@ -54,6 +54,7 @@ int CQuorinM52DXLTXSdk::WritePlan(const RegisterPlan& plan) {
 
 int CQuorinM52DXLTXSdk::SetWordMode(int on) {
     DeviceCommandGuard guard(CommandLock());
+    if (IsStreaming()) return DEV_ALREADY_STREAMING;  // the run reads frames of the old length
     wordMode_ = on != 0 ? 1 : 0;
     SendSingleCommand(EncodeSetWordMode(1));
     WritePort(PORT_PIXEL_WIDTH, static_cast<uint8_t>(wordMode_));
@@ -99,6 +100,7 @@ int CQuorinM52DXLTXSdk::GetHalfClock(int* out) {
 
 int CQuorinM52DXLTXSdk::SetHalfClock(int mode) {
     DeviceCommandGuard guard(CommandLock());
+    if (IsStreaming()) return DEV_ALREADY_STREAMING;  // the start-up would reset a streaming sensor
     WriteRegister(32, 0);
     const uint8_t low = static_cast<uint8_t>(mode & 0xFF);
     const int result = WritePort(PORT_CLOCK, low == 2 ? 3 : low);
@@ -119,6 +121,7 @@ int CQuorinM52DXLTXSdk::SetMirrorV(int on) {
 
 int CQuorinM52DXLTXSdk::InitializeDevice(int index) {
     DeviceCommandGuard guard(CommandLock());
+    if (IsStreaming()) return DEV_ALREADY_STREAMING;  // nothing is half applied
     if (index != GetSelectedIndex()) reinit_ = true;
     ResetDefaults();
     if (SelectDevice(index) != DEV_OK) return DEV_BAD_INDEX;
@@ -166,7 +169,7 @@ int CQuorinM52DXLTXSdk::SetCaptureWindow(int x, int y, int width, int height, in
     const CaptureWindow requested = {x, y, width, height, mode};
     if (!IsCaptureWindowValid(requested)) return DEV_BAD_RING_OR_WINDOW;
     DeviceCommandGuard guard(CommandLock());
-    if (IsStreaming()) return DEV_ALREADY_STREAMING;  // the frame buffers are in use
+    if (BuffersInUse()) return DEV_ALREADY_STREAMING;  // streaming or a snapshot fills them
     window_ = requested;
     WriteRegister(54, mode == 2 ? 9 : 0);
     const FrameGeometry g = GeometryForCaptureWindow(requested);

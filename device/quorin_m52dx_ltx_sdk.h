@@ -17,7 +17,7 @@ public:
     ~CQuorinM52DXLTXSdk() = default;
 
     // Slot 5: word mode is always on at the camera; the controller's pixel
-    // width port selects 8 or 16 bits.
+    // width port selects 8 or 16 bits. 21 while streaming.
     int SetWordMode(int on) override;
 
     // --- Sensor registers (1 success, 0 failure) ---
@@ -33,6 +33,7 @@ public:
     uint16_t GetShutter() const { return shutter_; }
     int SetTriggerMode(int on);
     int GetHalfClock(int* out);
+    // The port write's result, or 21 while streaming (nothing is sent).
     int SetHalfClock(int mode);
     int SetMirrorH(int on);  // stores only; returns 0
     int SetMirrorV(int on);  // stores only; returns 0
@@ -46,13 +47,13 @@ public:
     static int ShutterMin() { return quorin::kShutterMin; }
 
     // --- Start-up and window ---
-    // 0, or 22 for an index above 32. Reprograms the sensor when the index
-    // changes (or a reprogram is pending).
+    // 0, or 22 for an index above 32, 21 while streaming (nothing changes).
+    // Reprograms the sensor when the index changes (or a reprogram is pending).
     int InitializeDevice(int index);
     // Runs the register sequence when a reprogram is pending; returns 1.
     int SensorStartUp();
-    // 0, or 1 for a window off the sensor, 21 while streaming (nothing
-    // changes then).
+    // 0, or 1 for a window off the sensor, 21 while streaming or a snapshot
+    // reads (nothing changes then).
     int SetCaptureWindow(int x, int y, int width, int height, int mode);
     const quorin::CaptureWindow& GetCaptureWindow() const { return window_; }
     int GetSubSampleMode() const { return window_.mode; }

@@ -1,9 +1,7 @@
 #include "device/transfer_thread.h"
 
 #include "device/command_block.h"
-#include "device/device_protocol.h"
 #include "device/driver_channel.h"
-#include "device/ring_index.h"
 
 namespace quorin {
 
@@ -14,8 +12,8 @@ int32_t StreamFrames(TransferBlock* block, HANDLE device) {
     const uint32_t readCode = block->alternateCode ? IOCTL_PIPE_IN_DIRECT_ALT : IOCTL_PIPE_IN_DIRECT;
     const uint32_t length = block->transferLength.load();
     bool shortFrameForgiven = false;  // one short frame per run is dropped, not fatal
+    int32_t write = block->handOver.WriteIndex();
     for (;;) {
-        const int32_t write = block->writeIndex.load();
         uint8_t* buffer = block->ring[write].data;
 
         CommandBlock request = EncodeRequestFrame();
@@ -26,6 +24,8 @@ int32_t StreamFrames(TransferBlock* block, HANDLE device) {
         moved = 0;
         const int rc = PipeTransfer(device, PIPE_IMAGE, buffer, length, readCode, &moved);
         const bool failed = rc != 0;
+        // A read cut short by a stop is the end of the run, not a failure.
+        if (failed && block->stopFlag.load() == 1) return DEV_OK;
         const bool shortFrame = !failed && moved != length;
         if (failed || (shortFrame && shortFrameForgiven)) {
             // Flag first, then wake the consumer: the slot is never handed on.
@@ -38,11 +38,17 @@ int32_t StreamFrames(TransferBlock* block, HANDLE device) {
         } else {
             // Numbered before the slot is handed on, so the consumer sees the number with it.
             block->ring[write].frameNumber = block->framesCompleted.fetch_add(1) + 1;
-            block->writeIndex.store(NextWriteIndex(write, block->readIndex.load(), block->ringCount));
+            write = block->handOver.CompleteFrame();
             SetEvent(block->frameEvent);
         }
         if (block->stopFlag.load() == 1) return DEV_OK;
     }
+}
+
+void PublishDevice(TransferBlock* block, HANDLE device) {
+    AcquireSRWLockExclusive(&block->deviceLock);
+    block->device = device;
+    ReleaseSRWLockExclusive(&block->deviceLock);
 }
 
 }  // namespace
@@ -54,7 +60,10 @@ DWORD WINAPI TransferThread(LPVOID param) {
     if (device == nullptr) {
         endCode = DEV_NO_HANDLE;
     } else {
+        PublishDevice(block, device);
         if (block->stopFlag.load() != 1) endCode = StreamFrames(block, device);
+        // Unpublished before it is closed: a cancel never reaches a reused handle value.
+        PublishDevice(block, nullptr);
         CloseDevice(&device);
     }
     block->endCode.store(endCode);
@@ -62,6 +71,12 @@ DWORD WINAPI TransferThread(LPVOID param) {
     block->stopFlag.store(1);
     SetEvent(block->endEvent);
     return 0;
+}
+
+void CancelTransferRead(TransferBlock* block) {
+    AcquireSRWLockShared(&block->deviceLock);
+    if (block->device != nullptr) CancelIoEx(block->device, nullptr);
+    ReleaseSRWLockShared(&block->deviceLock);
 }
 
 }  // namespace quorin

@@ -7,14 +7,17 @@
 #include <atomic>
 #include <cstdint>
 
+#include "device/device_protocol.h"
 #include "device/frame_buffers.h"
+#include "device/ring_index.h"
 
 namespace quorin {
 
-// Shared by the transfer thread and the consumer without a lock: every field
-// the two sides both touch is a single atomic 32-bit value. The frame event
-// orders a completed frame before the consumer looks at the indices; the end
-// event orders the thread's last stores before the stopper reads them.
+// Shared by the transfer thread and the consumer without the device's lock:
+// every field the two sides both touch is a single atomic 32-bit value, and
+// the ring entries change hands through one atomic state word. The frame
+// event orders a completed frame before the consumer looks at the ring; the
+// end event orders the thread's last stores before the stopper reads them.
 struct TransferBlock {
     std::atomic<uint32_t> transferLength{0};  // bytes per frame read
     HANDLE frameEvent = nullptr;              // auto reset, one signal per completed slot
@@ -24,14 +27,22 @@ struct TransferBlock {
     std::atomic<int32_t> errorFlag{0};        // 1: the run ended with 19
     int32_t ringCount = 0;
     FrameRingEntry* ring = nullptr;
-    std::atomic<int32_t> writeIndex{0};       // entry the thread fills next
-    std::atomic<int32_t> readIndex{0};        // entry held by the consumer
+    RingHandOver handOver;                    // write, newest and held entries
     std::atomic<uint32_t> framesCompleted{0}; // frames completed since the start of the run
     int32_t alternateCode = 0;                // frame reads with the alternate code
-    const char* devicePath = nullptr;
+    char devicePath[kDevicePathSize] = {};    // a copy: the selection may change meanwhile
+
+    // The thread's own driver handle, published so that a stop can cancel a
+    // read the camera never answers. The lock keeps the handle open while it
+    // is cancelled.
+    SRWLOCK deviceLock = SRWLOCK_INIT;
+    HANDLE device = nullptr;
 };
 
 // Thread procedure; `param` is the TransferBlock. Returns 0.
 DWORD WINAPI TransferThread(LPVOID param);
+
+// Cancels the frame transfer the thread is waiting in, if any.
+void CancelTransferRead(TransferBlock* block);
 
 }  // namespace quorin

@@ -38,6 +38,11 @@
 #define M52SIM_IOCTL_LOG M52SIM_CTL(0x909, M52SIM_METHOD_BUFFERED)          /* out: M52SimLog */
 #define M52SIM_IOCTL_LOG_CLEAR M52SIM_CTL(0x90A, M52SIM_METHOD_BUFFERED)
 #define M52SIM_IOCTL_RESET M52SIM_CTL(0x90B, M52SIM_METHOD_BUFFERED)        /* default sim settings */
+/* value: bytes at the start of every frame overwritten with its frame number (the
+ * frames_delivered count it was sent at, 32-bit little-endian, repeated); 0 stops, and so do
+ * reset and a new plug-in, so scenes stay exact unless asked. M52SIM_STAMP_WHOLE stamps it all. */
+#define M52SIM_IOCTL_STAMP M52SIM_CTL(0x920, M52SIM_METHOD_BUFFERED)
+#define M52SIM_STAMP_WHOLE 0xFFFFFFFFu
 
 #define M52SIM_PACE_REALTIME 0u
 #define M52SIM_PACE_FAST 1u
@@ -46,6 +51,7 @@
 #define M52SIM_FAULT_STALL 1u  /* frame reads stay pending until cleared, detached or closed */
 #define M52SIM_FAULT_SHORT 2u  /* the next frame carries half its bytes */
 #define M52SIM_FAULT_FAIL 3u   /* the next frame read fails */
+#define M52SIM_FAULT_REFUSE 4u /* the next command block is refused, as a malformed one */
 
 #define M52SIM_DEFAULT_FRAME_TIMEOUT_MS 3000u
 #define M52SIM_PICTURE_BYTES (1360u * 1024u * 3u)

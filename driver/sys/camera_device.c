@@ -38,6 +38,7 @@ static void ResetSimSettings(CAMERA_EXTENSION *camera)
     camera->pace = M52SIM_PACE_REALTIME;
     camera->scene = M52_SCENE_COMPOSITE;
     camera->fault = M52SIM_FAULT_NONE;
+    camera->stamp_bytes = 0;
     camera->frame_timeout_ms = M52SIM_DEFAULT_FRAME_TIMEOUT_MS;
     camera->trigger_every_ms = 0;
     camera->latched_triggers = 0;
@@ -71,6 +72,7 @@ static NTSTATUS CreateCamera(ULONG index, CAMERA_EXTENSION **out)
     device->Flags &= ~DO_DEVICE_INITIALIZING;
     status = FrameThreadStart(camera);
     if (!NT_SUCCESS(status)) {
+        /* A failed start has already waited for any thread it made: nothing runs on the camera. */
         IoDeleteDevice(device);
         return status;
     }
@@ -198,6 +200,12 @@ static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, const UCHAR *block)
     /* The buffer belongs to the caller: decode a private copy. */
     RtlCopyMemory(copy, block, sizeof copy);
     KeAcquireSpinLock(&camera->lock, &irql);
+    if (camera->fault == M52SIM_FAULT_REFUSE) {
+        camera->fault = M52SIM_FAULT_NONE;
+        AppendLog(camera, copy, TRUE);
+        KeReleaseSpinLock(&camera->lock, irql);
+        return STATUS_INVALID_PARAMETER;
+    }
     result = m52_model_command(&camera->model, copy, &effects);
     AppendLog(camera, copy, result != M52_COMMAND_DONE);
     if (effects & M52_EFFECT_TRIGGER_ARMED) camera->latched_triggers = 0;

@@ -5,6 +5,9 @@
 
 enum { TICKS_PER_MS = 10000, TICKS_PER_US = 10 };
 
+/* ntifs.h, which declares it, does not go with wdm.h. */
+NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable, PLARGE_INTEGER timeout);
+
 /* DriverContext slots of a pended read. */
 #define READ_ARRIVAL(irp) ((irp)->Tail.Overlay.DriverContext[0])
 #define READ_DUE(irp) ((irp)->Tail.Overlay.DriverContext[1])
@@ -125,6 +128,7 @@ typedef struct FRAME_JOB {
     M52SceneParams scene;
     int word_mode;
     BOOLEAN short_frame;
+    ULONG stamp_bytes;
     LONGLONG due;
 } FRAME_JOB;
 
@@ -189,6 +193,7 @@ static LONGLONG PlanHead(CAMERA_EXTENSION *camera, LONGLONG now, FRAME_JOB *job)
             job->scene.exposure_lines = m52_model_exposure_lines(&camera->model);
             job->scene.gain = m52_model_gain(&camera->model);
             job->word_mode = m52_model_word_mode(&camera->model);
+            job->stamp_bytes = camera->stamp_bytes;
             job->short_frame = camera->fault == M52SIM_FAULT_SHORT;
             if (job->short_frame) camera->fault = M52SIM_FAULT_NONE;
         } else {
@@ -204,6 +209,15 @@ static LONGLONG PlanHead(CAMERA_EXTENSION *camera, LONGLONG now, FRAME_JOB *job)
     return job->action == ACTION_NONE ? wake_at : now;
 }
 
+/* Overwrites the first `bytes` of a frame with its number, little-endian, over and over, so a
+ * reader can tell a whole frame (one number throughout) from a mix of two. */
+static void StampFrame(UCHAR *data, ULONG length, ULONG bytes, uint32_t number)
+{
+    ULONG i;
+    if (bytes > length) bytes = length;
+    for (i = 0; i < bytes; ++i) data[i] = (UCHAR)(number >> (8 * (i & 3)));
+}
+
 static void Deliver(CAMERA_EXTENSION *camera, FRAME_JOB *job)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(job->irp);
@@ -216,10 +230,13 @@ static void Deliver(CAMERA_EXTENSION *camera, FRAME_JOB *job)
     if (!data) {
         status = STATUS_INSUFFICIENT_RESOURCES;
     } else {
-        KeWaitForSingleObject(&camera->picture_mutex, Executive, KernelMode, FALSE, NULL);
-        job->scene.picture_rgb = camera->picture;
-        m52_scene_render(&job->scene, data, job->word_mode ? length / 2 : length, job->word_mode);
-        KeReleaseMutex(&camera->picture_mutex, FALSE);
+        if (job->stamp_bytes < length) {
+            KeWaitForSingleObject(&camera->picture_mutex, Executive, KernelMode, FALSE, NULL);
+            job->scene.picture_rgb = camera->picture;
+            m52_scene_render(&job->scene, data, job->word_mode ? length / 2 : length, job->word_mode);
+            KeReleaseMutex(&camera->picture_mutex, FALSE);
+        }
+        StampFrame(data, length, job->stamp_bytes, job->scene.frame_number);
     }
     KeAcquireSpinLock(&camera->lock, &irql);
     if (!camera->attached) status = STATUS_DEVICE_NOT_CONNECTED;
@@ -275,13 +292,15 @@ NTSTATUS FrameThreadStart(CAMERA_EXTENSION *camera)
     NTSTATUS status = PsCreateSystemThread(&handle, THREAD_ALL_ACCESS, NULL, NULL, NULL, FrameThread, camera);
     if (!NT_SUCCESS(status)) return status;
     status = ObReferenceObjectByHandle(handle, THREAD_ALL_ACCESS, NULL, KernelMode, &camera->thread, NULL);
-    ZwClose(handle);
     if (!NT_SUCCESS(status)) {
-        /* Without a reference the thread cannot be waited for; stop it and give up. */
-        camera->stop = 1;
-        KeSetEvent(&camera->wake, 0, FALSE);
+        /* The caller deletes the camera on failure: the thread must be gone first, so wait for
+         * it through its handle. */
         camera->thread = NULL;
+        InterlockedExchange(&camera->stop, 1);
+        KeSetEvent(&camera->wake, 0, FALSE);
+        ZwWaitForSingleObject(handle, FALSE, NULL);
     }
+    ZwClose(handle);
     return status;
 }
 

@@ -108,8 +108,11 @@ static NTSTATUS Configure(CAMERA_EXTENSION *camera, ULONG code, ULONG value)
         else camera->scene = value;
         break;
     case M52SIM_IOCTL_FAULT:
-        if (value > M52SIM_FAULT_FAIL) status = STATUS_INVALID_PARAMETER;
+        if (value > M52SIM_FAULT_REFUSE) status = STATUS_INVALID_PARAMETER;
         else camera->fault = value;
+        break;
+    case M52SIM_IOCTL_STAMP:
+        camera->stamp_bytes = value;
         break;
     case M52SIM_IOCTL_LOG_CLEAR:
         camera->log_count = 0;
@@ -120,6 +123,7 @@ static NTSTATUS Configure(CAMERA_EXTENSION *camera, ULONG code, ULONG value)
         camera->pace = M52SIM_PACE_REALTIME;
         camera->scene = M52_SCENE_COMPOSITE;
         camera->fault = M52SIM_FAULT_NONE;
+        camera->stamp_bytes = 0;
         camera->trigger_every_ms = 0;
         camera->frame_timeout_ms = M52SIM_DEFAULT_FRAME_TIMEOUT_MS;
         break;

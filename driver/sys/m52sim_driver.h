@@ -32,6 +32,7 @@ typedef struct CAMERA_EXTENSION {
     ULONG pending_requests;      /* frame requests not yet matched by a read */
     ULONG latched_triggers;
     ULONG pace, scene, fault;
+    ULONG stamp_bytes;           /* leading frame bytes stamped with the frame number */
     ULONG frame_timeout_ms;
     ULONG trigger_every_ms;
     LONGLONG next_periodic_trigger;

@@ -38,6 +38,17 @@ std::vector<FrameNotice> CollectFrames(HWND window, DWORD ms, size_t count) {
     return notices;
 }
 
+DWORD WaitForFrameError(HWND window, LPARAM code, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        for (const PostedMessage& m : TestWindow::Drain())
+            if (m.message == QUORIN_WM_FRAME && m.window == window && m.wParam == 0 && m.lParam == code)
+                return GetTickCount();
+        Sleep(2);
+    }
+    return 0;
+}
+
 std::vector<int> DrainHistory(int handle) {
     std::vector<int> codes;
     for (int code; codes.size() < 25 && (code = Quorin_GetLastError(handle)) != 0;) codes.push_back(code);

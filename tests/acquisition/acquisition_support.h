@@ -26,6 +26,8 @@ struct FrameNotice {
 // Collects frame notices to `window` until `count` frames (notices with a block) arrived or `ms`
 // passed; error notices are collected too.
 std::vector<FrameNotice> CollectFrames(HWND window, DWORD ms, size_t count = SIZE_MAX);
+// Waits for an error notice (0, code) to `window`; its arrival tick, or 0 after `ms`.
+DWORD WaitForFrameError(HWND window, LPARAM code, DWORD ms);
 // Error codes in the history, newest first.
 std::vector<int> DrainHistory(int handle);
 

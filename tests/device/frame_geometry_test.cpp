@@ -24,6 +24,8 @@ TEST(FrameGeometryCheck, RejectsEachBadFieldWithItsCode) {
     EXPECT_EQ(DEV_OK, CheckFrameGeometry(full));
     auto with = [&](auto change) { FrameGeometry g = full; change(g); return CheckFrameGeometry(g); };
     EXPECT_EQ(DEV_BAD_RING_OR_WINDOW, with([](FrameGeometry& g) { g.ringCount = 1; }));
+    EXPECT_EQ(DEV_BAD_RING_OR_WINDOW, with([](FrameGeometry& g) { g.ringCount = 1024; }));  // beyond 10-bit indices
+    EXPECT_EQ(DEV_OK, with([](FrameGeometry& g) { g.ringCount = 1023; }));
     EXPECT_EQ(DEV_BAD_WIDTH, with([](FrameGeometry& g) { g.imageWidth = 1361; }));
     EXPECT_EQ(DEV_BAD_WIDTH, with([](FrameGeometry& g) { g.lineWidth = 0; }));
     EXPECT_EQ(DEV_BAD_WIDTH, with([](FrameGeometry& g) { g.imageWidth = 0; }));

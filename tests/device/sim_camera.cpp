@@ -48,6 +48,7 @@ bool SimControl::Reset(uint32_t camera) { return Send(M52SIM_IOCTL_RESET, camera
 bool SimControl::Pace(uint32_t camera, uint32_t pace) { return Send(M52SIM_IOCTL_PACE, camera, pace); }
 bool SimControl::Fault(uint32_t camera, uint32_t fault) { return Send(M52SIM_IOCTL_FAULT, camera, fault); }
 bool SimControl::Scene(uint32_t camera, uint32_t scene) { return Send(M52SIM_IOCTL_SCENE, camera, scene); }
+bool SimControl::Stamp(uint32_t camera, uint32_t bytes) { return Send(M52SIM_IOCTL_STAMP, camera, bytes); }
 bool SimControl::ClearLog(uint32_t camera) { return Send(M52SIM_IOCTL_LOG_CLEAR, camera, 0); }
 
 bool SimControl::Status(uint32_t camera, M52SimStatus* status) {

@@ -42,6 +42,8 @@ public:
     bool Pace(uint32_t camera, uint32_t pace);
     bool Fault(uint32_t camera, uint32_t fault);
     bool Scene(uint32_t camera, uint32_t scene);
+    // Frame number over the first `bytes` of every frame; 0 stops.
+    bool Stamp(uint32_t camera, uint32_t bytes);
     bool Status(uint32_t camera, M52SimStatus* status);
     M52SimStatus Status(uint32_t camera);
     bool ClearLog(uint32_t camera);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "tests/device/device_fixture.h"
@@ -126,6 +127,29 @@ TEST_F(VendorCommands, PortsAndSerialMemoryRoundTrip) {
     EXPECT_EQ(0xC3, value);
     EXPECT_EQ(0, device_->WritePort(7, 1));
     EXPECT_EQ(0, device_->WriteSromID(40, 1));
+}
+
+TEST_F(VendorCommands, ReadsWhoseCommandIsRefusedFailInsteadOfReturningTheLastAnswer) {
+    // The answer of an earlier read still waits in the response pipe.
+    const struct {
+        const char* name;
+        std::function<int(CQuorinM52DXLTXSdk&, uint8_t*)> read;
+        uint8_t leftInOut;
+    } cases[] = {
+        {"port", [](CQuorinM52DXLTXSdk& d, uint8_t* v) { return d.ReadPort(7, v); }, 0},
+        {"serial memory", [](CQuorinM52DXLTXSdk& d, uint8_t* v) { return d.ReadSromID(40, v); }, 0xC3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(1, device_->WritePort(7, 0x5A));
+        uint8_t value = 0;
+        ASSERT_EQ(1, device_->ReadPort(7, &value));
+        ASSERT_TRUE(sim_.Fault(0, M52SIM_FAULT_REFUSE));
+        value = 0xC3;
+        EXPECT_EQ(0, c.read(*device_, &value));
+        EXPECT_EQ(c.leftInOut, value);
+        EXPECT_EQ(0u, sim_.Status(0).fault);  // the refusal was used up by this read
+    }
 }
 
 TEST_F(VendorCommands, HalfClockWritesPortThreeForModeTwoAndReprogramsTheSensor) {

@@ -28,7 +28,8 @@ const char kUsage[] =
     "  trigger N --stop             stop the periodic pulse\n"
     "  pace N realtime|fast         frame timing of camera N\n"
     "  scene N ID|FILE.bmp          built-in scene 0 to 4, or a 24-bit BMP picture\n"
-    "  fault N stall|short|fail|clear\n"
+    "  fault N stall|short|fail|refuse|clear\n"
+    "  stamp N on|off|BYTES         write the frame number over a frame's first bytes\n"
     "  log N [--clear]              command blocks received, oldest first\n"
     "  reset N                      realtime pacing, scene 0, no fault, no periodic trigger\n";
 
@@ -125,7 +126,7 @@ int Status()
     if (control == INVALID_HANDLE_VALUE) return FailedWin32("status");
     static const char *const kSlots[M52SIM_COMMAND_SLOTS] = {"prepare", "frame",  "register", "size",     "word",
                                                              "wport",   "rport", "srom-w",   "srom-r", "other"};
-    static const char *const kFaults[] = {"none", "stall", "short", "fail"};
+    static const char *const kFaults[] = {"none", "stall", "short", "fail", "refuse"};
     int shown = 0;
     for (uint32_t i = 0; i < M52SIM_MAX_CAMERAS; ++i) {
         M52SimStatus s;
@@ -143,7 +144,7 @@ int Status()
                     i, m52sim::CameraPath(i).c_str(), s.frames_delivered, s.frames_failed, commands.c_str(),
                     s.refused_requests, s.register_errors, s.transfer_size, s.pixel_bits, s.clock_hz / 1000000,
                     s.trigger_mode ? "on" : "off", s.shutter, s.exposure_lines, s.gain,
-                    s.pace == M52SIM_PACE_FAST ? "fast" : "realtime", s.scene, kFaults[s.fault & 3],
+                    s.pace == M52SIM_PACE_FAST ? "fast" : "realtime", s.scene, kFaults[s.fault <= M52SIM_FAULT_REFUSE ? s.fault : 0],
                     s.frame_timeout_ms, static_cast<unsigned long long>(s.frame_period_us));
         ++shown;
     }
@@ -219,10 +220,16 @@ int Run(int argc, char **argv)
     }
     if (command == "scene" && argc == 4) return Scene(camera, arg);
     if (command == "fault" && argc == 4) {
-        static const char *const kNames[] = {"clear", "stall", "short", "fail"};
-        for (uint32_t f = 0; f < 4; ++f)
+        static const char *const kNames[] = {"clear", "stall", "short", "fail", "refuse"};
+        for (uint32_t f = 0; f <= M52SIM_FAULT_REFUSE; ++f)
             if (std::strcmp(arg, kNames[f]) == 0) return Simple(M52SIM_IOCTL_FAULT, camera, f, "fault");
         return Usage();
+    }
+    if (command == "stamp" && argc == 4) {
+        uint32_t bytes = 0;
+        if (std::strcmp(arg, "on") == 0) bytes = M52SIM_STAMP_WHOLE;
+        else if (std::strcmp(arg, "off") != 0 && !ParseNumber(arg, 0xFFFFFFFEul, &bytes)) return Usage();
+        return Simple(M52SIM_IOCTL_STAMP, camera, bytes, "stamp");
     }
     if (command == "log" && (argc == 3 || (argc == 4 && std::strcmp(arg, "--clear") == 0))) return Log(camera, argc == 4);
     return Usage();
