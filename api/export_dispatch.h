@@ -8,17 +8,35 @@
 #include "api/sdk_chain.h"
 #include "camera/quorin_camera.h"
 
+// One export's hold on its camera: while it lasts, a Quorin_Release of the same handle on another
+// thread leaves the camera alive, and the last hold to end destroys it.
+class CameraCall {
+public:
+    explicit CameraCall(int32_t handle) : node_(g_sdkChain.BeginCall(handle)) {}
+    ~CameraCall() {
+        if (node_) g_sdkChain.EndCall(node_);
+    }
+    CameraCall(const CameraCall&) = delete;
+    CameraCall& operator=(const CameraCall&) = delete;
+    CQuorin* Camera() const { return node_ ? node_->data.camera : nullptr; }
+
+private:
+    CSdkChain::Node* node_;
+};
+
 template <typename Operation>
 int WithCamera(int handle, int failureValue, Operation operation) {
     CQuorin* camera = nullptr;
     try {
-        CSdkChain::Node* node = g_sdkChain.Lookup(handle);
-        camera = node ? node->data.camera : nullptr;
+        CameraCall call(handle);
+        camera = call.Camera();
         if (!camera) return failureValue;
-        return operation(*camera);
-    } catch (const std::bad_alloc&) {
-        if (camera) camera->ReportError(QUORIN_ERR_MEMORY);
-        return failureValue;
+        try {
+            return operation(*camera);
+        } catch (const std::bad_alloc&) {
+            camera->ReportError(QUORIN_ERR_MEMORY);
+            return failureValue;
+        }
     } catch (...) {
         return failureValue;
     }

@@ -21,12 +21,9 @@ QUORIN_API int QUORIN_CALL Quorin_Initialize(HWND notifyWindow) {
 
 QUORIN_API int QUORIN_CALL Quorin_Release(int handle) {
     try {
-        CQuorin* camera = nullptr;
-        if (!g_sdkChain.Detach(handle, &camera)) return 0;
-        // Destroyed after the registry lock is gone: shutting a camera down waits for its workers,
-        // and other handles' calls must not queue behind that.
-        delete camera;
-        return 1;
+        // New calls with the handle fail from here on; calls still running on the camera keep it
+        // alive until the last of them returns.
+        return g_sdkChain.Release(handle);
     } catch (...) {
         return 0;
     }

@@ -70,6 +70,14 @@ public:
     // Unlinks and frees the given node (which must be in this ring); the head moves on when it was
     // the head.
     int Unlink(Node* node) {
+        if (!Detach(node)) return 0;
+        delete node;
+        return 1;
+    }
+
+    // Unlinks the given node (which must be in this ring) without freeing it: the caller owns it
+    // from then on and frees it with delete.
+    int Detach(Node* node) {
         if (!head_ || !node) return 0;
         if (node->next == node) {
             head_ = nullptr;
@@ -80,7 +88,7 @@ public:
             if (head_ == node) head_ = node->next;
             --count_;
         }
-        delete node;
+        node->prev = node->next = node;
         return 1;
     }
 

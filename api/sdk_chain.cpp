@@ -47,28 +47,48 @@ int32_t CSdkChain::NewCamera() {
     {
         Locked hold(&lock_);
         handle = DrawHandle();
-        if (Add(CSDKDATA{handle, camera})) return handle;
+        if (Add(CSDKDATA{handle, camera, 0, false})) return handle;
     }
     delete camera;
     return 0;
 }
 
-CSdkChain::Node* CSdkChain::Lookup(int32_t handle) {
+CSdkChain::Node* CSdkChain::BeginCall(int32_t handle) {
     Locked hold(&lock_);
-    return Find(handle, KeyOf) ? Head() : nullptr;
-}
-
-bool CSdkChain::Detach(int32_t handle, CQuorin** camera) {
-    Locked hold(&lock_);
-    if (!Find(handle, KeyOf)) return false;
+    if (!Find(handle, KeyOf)) return nullptr;
     Node* node = Head();
-    *camera = node->data.camera;
-    node->data.camera = nullptr;
-    Unlink(node);
-    return true;
+    if (!node->data.camera) return nullptr;
+    ++node->data.callsInFlight;
+    return node;
 }
 
-int CSdkChain::Remove(int32_t handle) {
-    Locked hold(&lock_);
-    return Find(handle, KeyOf) ? RemoveHead() : 0;
+void CSdkChain::EndCall(Node* node) {
+    CQuorin* camera = nullptr;
+    {
+        Locked hold(&lock_);
+        if (--node->data.callsInFlight > 0 || !node->data.released) return;
+        camera = node->data.camera;
+        delete node;
+    }
+    // Destroyed after the lock is gone: shutting a camera down waits for its workers, and other
+    // handles' calls must not queue behind that.
+    delete camera;
+}
+
+int CSdkChain::Release(int32_t handle) {
+    CQuorin* camera = nullptr;
+    {
+        Locked hold(&lock_);
+        if (!Find(handle, KeyOf)) return 0;
+        Node* node = Head();
+        Detach(node);
+        if (node->data.callsInFlight > 0) {
+            node->data.released = true;
+            return 1;
+        }
+        camera = node->data.camera;
+        delete node;
+    }
+    delete camera;
+    return 1;
 }

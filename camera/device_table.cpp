@@ -9,14 +9,24 @@ const char kLibraryName[] = "VazadoZir_O52RO_VIZ.dll";
 const size_t kOwnerOffset = 0, kModuleOffset = 8, kStateOffset = 16, kNameOffset = 24, kNameSize = 128;
 
 volatile LONG64* OwnerField(uint8_t* entry) { return reinterpret_cast<volatile LONG64*>(entry + kOwnerOffset); }
+volatile LONG* ProcessField(uint8_t* entry) {
+    return reinterpret_cast<volatile LONG*>(entry + DeviceTable::kProcessIdOffset);
+}
 uint64_t ThisModule() { return reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)); }
+LONG ThisProcess() { return static_cast<LONG>(GetCurrentProcessId()); }
+LONG ProcessOf(uint8_t* entry) { return InterlockedCompareExchange(ProcessField(entry), 0, 0); }
 }  // namespace
 
 int DeviceTable::Claim(int index, uint64_t owner) {
     if (!view_ || index < 0 || index >= kEntries || owner == 0) return 0;
     uint8_t* e = Entry(index);
     const LONG64 previous = InterlockedCompareExchange64(OwnerField(e), static_cast<LONG64>(owner), 0);
-    if (previous != 0 && static_cast<uint64_t>(previous) != owner) return 0;
+    if (previous != 0) {
+        // The same owner value is ours only when this process wrote it. A winner in another
+        // process that has not yet stored its id leaves 0 here, which is never a process id.
+        return static_cast<uint64_t>(previous) == owner && ProcessOf(e) == ThisProcess() ? 1 : 0;
+    }
+    InterlockedExchange(ProcessField(e), ThisProcess());
     const uint64_t module = ThisModule();
     std::memcpy(e + kModuleOffset, &module, sizeof module);
     const int32_t state = 0;
@@ -33,10 +43,11 @@ void DeviceTable::Release(int index, uint64_t owner) {
     int32_t state;
     std::memcpy(&module, e + kModuleOffset, sizeof module);
     std::memcpy(&state, e + kStateOffset, sizeof state);
-    if (Owner(index) != owner || module != ThisModule() || state != 0) return;
+    if (Owner(index) != owner || module != ThisModule() || state != 0 || ProcessOf(e) != ThisProcess()) return;
     const uint64_t zero = 0;
     std::memcpy(e + kModuleOffset, &zero, sizeof zero);
     std::memset(e + kNameOffset, 0, kNameSize);
+    InterlockedExchange(ProcessField(e), 0);
     // The owner goes last: the entry reads as free only once it is clean.
     InterlockedExchange64(OwnerField(e), 0);
 }

@@ -13,11 +13,16 @@ public:
     static constexpr int kEntries = 32;
     // Bytes a view must hold for the table.
     static constexpr size_t kEnd = kOffset + kEntrySize * kEntries;
+    // Where an entry keeps the id of the process that owns it. The owner value alone (a window
+    // handle, or an object's address) can repeat in two processes of the same program, and so can
+    // the module handle, so the process id tells them apart.
+    static constexpr size_t kProcessIdOffset = 20;
 
     explicit DeviceTable(void* view) : view_(static_cast<uint8_t*>(view)) {}
 
     // Takes entry index for owner (never 0) in one compare-and-exchange on the owner field.
-    // 1 when the entry is now this owner's (also when it already was), 0 when another owner has it.
+    // 1 when the entry is now this owner's in this process (also when it already was), 0 when
+    // another owner, or the same owner value in another process, has it.
     int Claim(int index, uint64_t owner);
     // Frees the entry when it belongs to owner in this process with state 0.
     void Release(int index, uint64_t owner);

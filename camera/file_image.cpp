@@ -22,11 +22,13 @@ const uint8_t* CFileImage::Load(const char* path) {
     if (!path) return nullptr;
     file_ = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file_ == INVALID_HANDLE_VALUE) return nullptr;
-    const DWORD length = GetFileSize(file_, nullptr);
-    if (length == INVALID_FILE_SIZE) {
+    LARGE_INTEGER fileSize;
+    // Sizes are 32-bit here: a file of 4 GiB or more is refused rather than read cut short.
+    if (!GetFileSizeEx(file_, &fileSize) || fileSize.QuadPart < 0 || fileSize.QuadPart > kMaxBytes) {
         Close();
         return nullptr;
     }
+    const DWORD length = static_cast<DWORD>(fileSize.QuadPart);
     // One spare byte so an empty file still has a buffer to point at.
     buffer_ = new (std::nothrow) uint8_t[static_cast<size_t>(length) + 1];
     if (!buffer_) {

@@ -12,8 +12,11 @@ public:
     CFileImage(const CFileImage&) = delete;
     CFileImage& operator=(const CFileImage&) = delete;
 
-    // Reads the whole file. Returns the data, or null when nothing could be read (no file, or a
-    // read error). An empty file yields a non-null pointer and Size() 0.
+    // The largest file Load reads: its size must fit the 32-bit size.
+    static const int64_t kMaxBytes = 0xFFFFFFFFLL;
+
+    // Reads the whole file. Returns the data, or null when nothing could be read (no file, a file
+    // larger than kMaxBytes, or a read error). An empty file yields a non-null pointer and Size() 0.
     const uint8_t* Load(const char* path);
     // Takes the bytes of a resource of the calling process's main module.
     const uint8_t* LoadResource(const char* name, const char* type);

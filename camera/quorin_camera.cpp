@@ -34,12 +34,6 @@ const int kSensorWidth = 1360, kSensorHeight = 1024;
 const int kDeviceNameChars = 19;
 const int kSerialConfigAddress = 7856;
 
-CDibImage* NewImage() {
-    CDibImage* image = new (std::nothrow) CDibImage;
-    if (image) image->Init();
-    return image;
-}
-
 int32_t ReadLe32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
 }
@@ -55,7 +49,9 @@ void FreeImage(CDibImage*& image) {
 CQuorin::CQuorin() : fpsWindowStart_(timeGetTime()), frameInfo_(TakeFrameInfoBlock()) {}
 
 CQuorin::~CQuorin() {
-    if (device_) SaveSettingsGroups(device_->GetSelectedIndex());
+    // Groups that were never loaded hold zeros, not the camera's settings: they must not replace
+    // the stored ones.
+    if (device_ && settingsLoaded_) SaveSettingsGroups(device_->GetSelectedIndex());
     Close();
     if (device_) {
         if (claimedIndex_ >= 0) ReleaseDevice(claimedIndex_);
@@ -92,7 +88,7 @@ int CQuorin::Initialize(HWND notify) {
         pipeline_.reset(new (std::nothrow) FramePipeline(values_.filter, values_.analog, analogDevice_.get(), this));
     for (CDibImage** image : {&image8_, &image16_, &image24_, &image32_, &image48_, &image64_, &workImage_,
                               &displayImage_})
-        *image = NewImage();
+        *image = MakeImage();
     notifyWindow_ = notify;
     if (device_ && (!analogDevice_ || !pipeline_ || !frameInfo_)) {
         // The device cannot be driven without its adapter, nor frames delivered without the
@@ -128,6 +124,7 @@ int CQuorin::Initialize(HWND notify) {
     previewRect_ = RECT{0, 0, width_, height_};
 
     LoadSettingsGroups(index);
+    settingsLoaded_ = true;
     ApplyAnalogToDevice();
 
     quorin::CameraFormat format = {colourType_, subSample_, waitTime_, halfClock_};
@@ -137,6 +134,12 @@ int CQuorin::Initialize(HWND notify) {
     waitTime_ = format.waitTime;
     halfClock_ = format.clockMode;
     return 1;
+}
+
+CDibImage* CQuorin::MakeImage() {
+    CDibImage* image = new (std::nothrow) CDibImage;
+    if (image) image->Init();
+    return image;
 }
 
 void CQuorin::LoadSettingsGroups(int index) {
@@ -281,13 +284,14 @@ int CQuorin::SetDeviceNumber(int index) {
     if (!RequireDevice()) return 0;
     // Re-selection frees the frame buffers, which a running transfer is writing into.
     if (acquisitionMode_ != 0) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
-    SaveSettingsGroups(device_->GetSelectedIndex());
+    if (settingsLoaded_) SaveSettingsGroups(device_->GetSelectedIndex());
     if (index < 0 || index >= CQRNSdkLib::MaxDeviceCount()) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
     // A fresh probe, so a camera unplugged since the last one is not selected.
     device_->ProbeDevices();
     if (!device_->IsDevicePresent(index) || device_->InitializeDevice(index) != 0)
         return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
     LoadSettingsGroups(index);
+    settingsLoaded_ = true;
     ApplyAnalogToDevice();
     uint8_t config = 0;
     if (device_->ReadSrom(kSerialConfigAddress, &config) && (config == 1 || config == 2))
@@ -315,15 +319,17 @@ int CQuorin::LoadConfigFile(const char* path) {
     CFileImage file;
     const uint8_t* data = file.Load(path);
     if (!data) return 0;
-    CriticalSectionLock hold(configLock_);
-    configList_.clear();
     // One pair per complete 8-byte record, little-endian; a trailing partial record is ignored.
+    // The new list is complete before it replaces the old one, so a failure keeps the old one.
+    std::vector<std::pair<int32_t, int32_t>> pairs;
     const uint32_t records = file.Size() / 8;
-    configList_.reserve(records);
+    pairs.reserve(records);
     for (uint32_t i = 0; i < records; ++i) {
-        const uint8_t* r = data + i * 8;
-        configList_.emplace_back(ReadLe32(r), ReadLe32(r + 4));
+        const uint8_t* r = data + static_cast<size_t>(i) * 8;
+        pairs.emplace_back(ReadLe32(r), ReadLe32(r + 4));
     }
+    CriticalSectionLock hold(configLock_);
+    configList_.swap(pairs);
     return 1;
 }
 

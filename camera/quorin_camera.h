@@ -115,6 +115,10 @@ public:
     // The capture window rule: inside the sensor, and no sub-sampling mode.
     bool IsCaptureWindowValid() const;
 
+protected:
+    // Makes one of the image objects of the second stage (null when out of memory).
+    virtual CDibImage* MakeImage();
+
 private:
     // ---- Acquisition (acquisition.cpp) ----
     // Checks the device and the capture window, makes the buffer set of the colour type and
@@ -192,6 +196,9 @@ private:
     std::atomic<int32_t> bufferCount_{4};
     std::atomic<int32_t> deviceIndex_{0};
     int claimedIndex_ = -1;  // the device-table entry this camera holds, or -1
+    // Whether values_ holds the stored groups of the selected device (or what the caller set
+    // since): only then may they be saved over the stored ones.
+    bool settingsLoaded_ = false;
     HWND previewParent_ = nullptr;
     RECT previewRect_ = {0, 0, 1360, 1024};
 

@@ -1,5 +1,7 @@
 // The camera object through the exports, on the simulated camera: first-run settings, enumeration,
 // naming, selection, camera information, adjustable values reaching the sensor, exposure time.
+// Every test starts from an empty settings tree (a first run) and puts the tree back afterwards,
+// so none depends on what another one stored.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 
 #include "VazadoZir_O52RO_VIZ.h"
 #include "tests/device/sim_camera.h"
+#include "tests/settings/registry_test_keys.h"
 
 namespace {
 
@@ -32,6 +35,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(sim_.IsOpen()) << "the simulated camera driver is not installed";
         ASSERT_TRUE(sim_.Attach(0));
+        ASSERT_TRUE(sim_.Reset(0));
         handle_ = Quorin_Initialize(nullptr);
         ASSERT_NE(handle_, 0);
         ASSERT_EQ(DrainHistory(handle_), std::vector<int>{});
@@ -44,6 +48,7 @@ protected:
         ASSERT_TRUE(sim_.Attach(camera));
         attached_.push_back(camera);
     }
+    ProductTreeAside settings_;  // made before the camera opens, put back after it is released
     simtest::SimControl sim_;
     std::vector<uint32_t> attached_;
     int handle_ = 0;
@@ -52,10 +57,11 @@ protected:
 }  // namespace
 
 TEST(CameraFirstRun, EmptyRegistryCreatesDefaultsAndReleaseSavesEveryGroup) {
+    ProductTreeAside firstRun;
     simtest::SimControl sim;
     ASSERT_TRUE(sim.IsOpen());
     ASSERT_TRUE(sim.Attach(0));
-    RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);
+    ASSERT_FALSE(KeyExists(kProductKey));
     const int h = Quorin_Initialize(nullptr);
     ASSERT_NE(h, 0);
     EXPECT_EQ(DrainHistory(h), std::vector<int>{});
@@ -314,5 +320,4 @@ TEST_F(CameraObject, CaptureWindowFromTheStoredSizeList) {
     EXPECT_EQ(Quorin_SetCaptureWindow(handle_, 123, 45), 0);
     EXPECT_EQ(Quorin_GetLastError(handle_), 4);
     EXPECT_EQ(Quorin_Width(handle_), 1360) << "no match changes nothing";
-    RegDeleteTreeA(HKEY_CURRENT_USER, kEntry);
 }

@@ -15,14 +15,32 @@ namespace {
 
 const char kSection[] = "ZUDADA_USBCAMERA";
 
-// The child process: claims an entry (or frees it) and reports through its exit code.
+// The entries these tests use; they are cleared before and after each test.
+const int kFirstEntry = 3, kLastEntry = 8;
+
+// The child process (the same program, so the same module handle): claims an entry, frees it or
+// looks at it, and reports through its exit code.
 int ChildMain(const std::string& verb, int index, uint64_t owner) {
     CSharedSection section;
     if (!section.Open(kSection) || !section.View()) return 10;
     DeviceTable table(section.View());
     if (verb == "claim") return table.Claim(index, owner) ? 0 : 11;
     if (verb == "inuse") return table.IsInUse(index) ? 0 : 12;
+    if (verb == "release") {
+        table.Release(index, owner);
+        return table.IsInUse(index) ? 14 : 0;
+    }
     return 13;
+}
+
+uint8_t* EntryOf(void* view, int index) {
+    return static_cast<uint8_t*>(view) + DeviceTable::kOffset + index * DeviceTable::kEntrySize;
+}
+
+uint32_t ProcessIdOf(void* view, int index) {
+    uint32_t id;
+    std::memcpy(&id, EntryOf(view, index) + DeviceTable::kProcessIdOffset, sizeof id);
+    return id;
 }
 
 DWORD RunChild(const char* verb, int index, uint64_t owner) {
@@ -50,15 +68,34 @@ protected:
         ASSERT_GE(first_.ViewSize(), DeviceTable::kEnd);
         if (first_.Created()) std::memset(first_.View(), 0, 32768);
         ASSERT_TRUE(second_.Open(kSection));
+        ClearEntries();
+    }
+    void TearDown() override { ClearEntries(); }
+    void ClearEntries() {
+        if (first_.View())
+            std::memset(EntryOf(first_.View(), kFirstEntry), 0,
+                        (kLastEntry - kFirstEntry + 1) * DeviceTable::kEntrySize);
     }
     CSharedSection first_, second_;
 };
 
 }  // namespace
 
+TEST(SharedSection, CreatedOnlyByTheClientThatMadeIt) {
+    char name[64];
+    std::snprintf(name, sizeof name, "QUORIN_SECTION_TEST_%lu", GetCurrentProcessId());
+    CSharedSection made, again, opened;
+    ASSERT_TRUE(made.Create(name, 0x10000));
+    EXPECT_TRUE(made.Created());
+    ASSERT_TRUE(again.Create(name, 0x10000));
+    EXPECT_FALSE(again.Created()) << "creating an existing section opens it";
+    ASSERT_TRUE(opened.Open(name));
+    EXPECT_FALSE(opened.Created()) << "opening must not count as creating";
+    static_cast<uint8_t*>(made.View())[100] = 0x5A;
+    EXPECT_EQ(static_cast<uint8_t*>(opened.View())[100], 0x5A);
+}
+
 TEST_F(DeviceTableTest, SecondOpenSeesTheSameSection) {
-    EXPECT_TRUE(first_.Created() || true);
-    EXPECT_FALSE(second_.Created()) << "opening must not count as creating";
     DeviceTable a(first_.View()), b(second_.View());
     ASSERT_EQ(a.Claim(3, 0x1234), 1);
     EXPECT_TRUE(b.IsInUse(3));
@@ -69,9 +106,11 @@ TEST_F(DeviceTableTest, SecondOpenSeesTheSameSection) {
     std::memcpy(&module, e + 8, 8);
     EXPECT_EQ(module, reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
     EXPECT_STREQ(reinterpret_cast<const char*>(e + 24), "VazadoZir_O52RO_VIZ.dll");
+    EXPECT_EQ(ProcessIdOf(second_.View(), 3), GetCurrentProcessId());
     a.Release(3, 0x1234);
     EXPECT_FALSE(b.IsInUse(3));
     EXPECT_STREQ(reinterpret_cast<const char*>(e + 24), "");
+    EXPECT_EQ(ProcessIdOf(second_.View(), 3), 0u);
 }
 
 TEST_F(DeviceTableTest, AClaimedEntryIsNotTakenOrFreedByAnotherOwner) {
@@ -102,9 +141,28 @@ TEST_F(DeviceTableTest, AnotherProcessSeesClaimsBothWays) {
     EXPECT_EQ(a.Owner(8), 0x99u);
     a.Release(8, 0x98);
     EXPECT_TRUE(a.IsInUse(8)) << "only the owner frees an entry";
-    // Clean up as the owner's process would.
-    std::memset(static_cast<uint8_t*>(first_.View()) + DeviceTable::kOffset + 8 * DeviceTable::kEntrySize, 0,
-                DeviceTable::kEntrySize);
+}
+
+// Two processes of one program share the module handle and may draw the same owner value (a null
+// notify window makes it an object's address): the process id keeps their claims apart.
+TEST_F(DeviceTableTest, TheSameOwnerValueInAnotherProcessIsAnotherOwner) {
+    DeviceTable a(first_.View());
+    ASSERT_EQ(a.Claim(4, 0x77), 1);
+    EXPECT_EQ(RunChild("claim", 4, 0x77), 11u) << "the child must not own this process's camera too";
+    EXPECT_EQ(RunChild("release", 4, 0x77), 14u) << "the child must not free this process's entry";
+    EXPECT_EQ(a.Owner(4), 0x77u);
+    EXPECT_EQ(ProcessIdOf(first_.View(), 4), GetCurrentProcessId());
+
+    // And the other way round: the child's claim stays the child's.
+    EXPECT_EQ(RunChild("claim", 8, 0x99), 0u);
+    EXPECT_NE(ProcessIdOf(first_.View(), 8), GetCurrentProcessId());
+    EXPECT_NE(ProcessIdOf(first_.View(), 8), 0u);
+    EXPECT_EQ(a.Claim(8, 0x99), 0) << "an entry claimed by the same owner value elsewhere is not ours";
+    a.Release(8, 0x99);
+    EXPECT_TRUE(a.IsInUse(8));
+    EXPECT_EQ(a.Owner(8), 0x99u);
+    a.Release(4, 0x77);
+    EXPECT_FALSE(a.IsInUse(4));
 }
 
 int main(int argc, char** argv) {
