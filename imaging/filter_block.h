@@ -23,24 +23,23 @@ struct FilterBlock {
     bool Empty() const { return width <= 0 || height <= 0; }
 };
 
-// Fills block when source and destination both have pixelSizeA or pixelSizeB bytes per pixel
-// (pass the same size twice for one) and a rectangle is given; false otherwise.
+// Fills block when both images are given, both have pixelSizeA or pixelSizeB bytes per pixel
+// (pass the same size twice for one) and a rectangle is given; false otherwise. Measurement
+// kernels get their image as destination too and write nothing into it.
 inline bool ResolveFilterBlock(uint8_t* dstBits, const uint8_t* srcBits, const DibRect* rect,
                                int dstX, int dstRow, uint16_t dstBytesPerPixel,
                                uint16_t srcBytesPerPixel, int dstStride, int srcStride,
                                int pixelSizeA, int pixelSizeB, FilterBlock* block) {
-    if (rect == nullptr || srcBits == nullptr) return false;
+    if (rect == nullptr || srcBits == nullptr || dstBits == nullptr) return false;
     if (srcBytesPerPixel != pixelSizeA && srcBytesPerPixel != pixelSizeB) return false;
-    if (dstBits != nullptr && dstBytesPerPixel != srcBytesPerPixel) return false;
+    if (dstBytesPerPixel != srcBytesPerPixel) return false;
     block->bytesPerPixel = srcBytesPerPixel;
     block->width = rect->right - rect->left;
     block->height = rect->bottom - rect->top;
     block->srcStride = srcStride;
     block->dstStride = dstStride;
     block->src = srcBits + ptrdiff_t(rect->top) * srcStride + ptrdiff_t(rect->left) * srcBytesPerPixel;
-    block->dst = dstBits == nullptr
-                     ? nullptr
-                     : dstBits + ptrdiff_t(dstRow) * dstStride + ptrdiff_t(dstX) * dstBytesPerPixel;
+    block->dst = dstBits + ptrdiff_t(dstRow) * dstStride + ptrdiff_t(dstX) * dstBytesPerPixel;
     return true;
 }
 

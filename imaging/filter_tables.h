@@ -1,6 +1,8 @@
 // Per-call tables and per-sample rules of the filter kernels. Any faster variant of a filter (vector
 // rows, several filters fused over a strip) builds its tables with these same functions, so every
-// path produces the same samples.
+// path produces the same samples. The builders stay out of line in a file compiled with the
+// default flags: a copy inlined into a file built for AVX2/FMA could fuse the brightness factor's
+// multiply-add and round differently.
 #pragma once
 
 #include <cstddef>
@@ -38,12 +40,13 @@ void BuildGrayGainTable8(int32_t gain, int32_t offset, uint8_t table[256]);
 // Single-precision factor: 1 + b * 10 / 255 above zero, 1 - |b| / 255 below, 1 at zero.
 float BrightnessFactor(int32_t value);
 
-// trunc((float)sample * factor), 0 when negative, maxValue when above it.
+// trunc((float)sample * factor), 0 when negative, maxValue when above it. Limiting the product
+// before truncating gives the same result and keeps the conversion in range.
 inline int32_t BrightnessSample(int32_t sample, float factor, int32_t maxValue) {
-    const float product = static_cast<float>(sample) * factor;
-    if (!(product > 0.0f)) return 0;
-    if (product >= static_cast<float>(maxValue) + 1.0f) return maxValue;
-    return static_cast<int32_t>(product);
+    float product = static_cast<float>(sample) * factor;
+    product = product > 0.0f ? product : 0.0f;
+    const float top = static_cast<float>(maxValue);
+    return static_cast<int32_t>(product < top ? product : top);
 }
 
 void BuildBrightnessTable8(int32_t value, uint8_t table[256]);
@@ -117,33 +120,37 @@ extern const uint32_t kHexconeMask[18];
 extern const int32_t kHexconeMultiplier[18];
 
 // One pixel (samples 0..255) through the hue shift and the saturation table; returns the packed
-// colour, blue in bits 0..7, green in 8..15, red in 16..23.
+// colour, blue in bits 0..7, green in 8..15, red in 16..23. Written with selects rather than
+// branches: colours are not predictable. A gray pixel (ch = 0) needs no test of its own: SatTab[0]
+// is 0, so w is 0 and the hue term adds nothing.
 inline uint32_t HueSatPixel(int32_t b, int32_t g, int32_t r, const uint8_t satTable[256],
                             HueShift shift, const HexconeTables& tables) {
-    int32_t sector, hi, lo, pos;
-    if (r >= g) {
-        sector = 1, hi = r, lo = g, pos = g - b;
-    } else {
-        sector = 3, hi = g, lo = r, pos = b - r;
-    }
-    if (b > hi) sector = 5, hi = b, pos = r - g;
+    const bool redHigh = r >= g;
+    int32_t sector = redHigh ? 1 : 3;
+    int32_t hi = redHigh ? r : g;
+    const int32_t lo = redHigh ? g : r;
+    int32_t pos = redHigh ? g - b : b - r;
+    const bool blueHigh = b > hi;
+    sector = blueHigh ? 5 : sector;
+    pos = blueHigh ? r - g : pos;
+    hi = blueHigh ? b : hi;
     const int32_t mn = lo < b ? lo : b;
     const int32_t ch = hi - mn;
     const int32_t s = hi + mn;
-    if (pos < 0) sector -= 1, pos += ch;
+    const bool wrapped = pos < 0;
+    sector -= wrapped ? 1 : 0;
+    pos += wrapped ? ch : 0;
     const int32_t limit = s < 511 - s ? s : 511 - s;
     const int32_t ch2 = satTable[ch] < limit ? satTable[ch] : limit;
     int32_t k = (s - ch2) >> 1;
     int32_t w = ((s + ch2) >> 1) - k;
     k = k < 0 ? 0 : k > 255 ? 255 : k;
     w = w < 0 ? 0 : w > 255 ? 255 : w;
-    uint32_t packed = tables.gray[k];
-    if (ch != 0) {
-        uint32_t v = ((tables.inverse[ch] * uint32_t(pos) + 32768u) >> 16) + uint32_t(shift.remainder);
-        int32_t idx = sector + shift.sector;
-        if (v >= 255) v -= 255, idx += 1;
-        packed += (tables.gray[w] & kHexconeMask[idx]) +
-                  uint32_t((int32_t(w * v + 128) >> 8) * kHexconeMultiplier[idx]);
-    }
-    return packed;
+    uint32_t v = ((tables.inverse[ch] * uint32_t(pos) + 32768u) >> 16) + uint32_t(shift.remainder);
+    int32_t idx = sector + shift.sector;
+    const bool nextSector = v >= 255;
+    v -= nextSector ? 255 : 0;
+    idx += nextSector ? 1 : 0;
+    return tables.gray[k] + (tables.gray[w] & kHexconeMask[idx]) +
+           uint32_t((int32_t(uint32_t(w) * v + 128) >> 8) * kHexconeMultiplier[idx]);
 }

@@ -490,18 +490,33 @@ uint16_t* FramePipeline::SampleTable16(const PixelKernel* kernels, const int* va
 }
 
 // 16-bit colour: the hexcone of the 8-bit rows on each row brought to bytes, with gamma and
-// contrast (and brightness when nothing follows) as one table on the way back; sharpening by its
-// kernel; the brightness after it as a table. A table that cannot be allocated skips its filters
-// for the frame. False (nothing done) for values outside the ranges the fused rows are written for.
+// contrast (and brightness when nothing follows) as one table on the way back; sharpening from the
+// copy two rows behind, each copy row summed once; the brightness after it as a table. A table
+// that cannot be allocated skips its filters for the frame. False (nothing done) for values
+// outside the ranges the fused rows are written for.
 bool FramePipeline::FusedColourFilters16(CDibImage& result, CDibImage* work) {
     const int hue = filters_.hue.load(), saturation = filters_.saturation.load();
     const int gamma = filters_.gamma.load(), contrast = filters_.contrast.load();
     const int sharpness = filters_.sharpness.load(), brightness = filters_.brightness.load();
-    if (hue < -360 || hue > 360 || saturation < -255 || saturation > 255) return false;
+    if (hue < -360 || hue > 360 || saturation < -255 || saturation > 255 || sharpness < 0 || sharpness > 30)
+        return false;
     const int bpp = result.bitCount / 8;
     if (bpp != 6 && bpp != 8) return false;
+    const int spp = bpp / 2;
     const bool hueSat = hue != 0 || saturation != 0;
-    const bool sharpen = sharpness != 0 && Usable(work) && work->stride == result.stride && work->height == result.height;
+    const bool sharpen = sharpness != 0 && Usable(work) && work->stride == result.stride &&
+                         work->height == result.height && work->bitCount == result.bitCount;
+
+    // Working memory first: without it the kernels do the work (they need none of their own).
+    uint8_t* bytes = nullptr;
+    uint16_t* sums = nullptr;
+    const size_t rowSamples = size_t(result.width) * size_t(spp);
+    if (hueSat && (bytes = static_cast<uint8_t*>(AllocateTable(size_t(result.width) * 3 + 1))) == nullptr)
+        return false;
+    if (sharpen && (sums = static_cast<uint16_t*>(AllocateTable(4 * rowSamples * sizeof(uint16_t)))) == nullptr) {
+        if (bytes) FreeTable(bytes);
+        return false;
+    }
 
     PixelKernel chain[3];
     int values[3], count = 0;
@@ -510,59 +525,88 @@ bool FramePipeline::FusedColourFilters16(CDibImage& result, CDibImage* work) {
     if (brightness != 0 && !sharpen) chain[count] = BrightnessRgb16, values[count++] = brightness;
     uint16_t* table = count ? SampleTable16(chain, values, count) : nullptr;
 
+    // A byte of the hexcone goes back as byte << 2 through the table.
+    uint16_t back[256];
+    for (int b = 0; b < 256; ++b) back[b] = table ? table[b << 2] : uint16_t(b << 2);
+    ToneRowJob tone = {};
     if (hueSat) {
-        uint8_t* row = static_cast<uint8_t*>(AllocateTable(size_t(result.width) * 3 + 1));
-        if (row == nullptr) {
-            HueSatParams params = {hue, 0, saturation, 10};
-            RunWhole(result, HueSatRgb16, result, &params);
-            if (table) ApplySampleTable16(result, table, chain, values, count);
-        } else {
-            ToneRowJob tone = {};
-            tone.src = tone.dst = row;
-            tone.width = result.width;
-            tone.srcBytesPerPixel = tone.dstBytesPerPixel = 3;
-            tone.hueSat = 1;
-            HexconeHueShift(hue, &tone.hueSector, &tone.hueRemainder);
-            tone.satScale = saturation + 256;
-            tone.inverse = HexconeInverseTable();
-            ToneRowFn toneRow = variant_ == PipelineVariant::Avx2   ? ToneRow8Avx2
-                                : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2
-                                                                    : ToneRow8Scalar;
-            for (int y = 0; y < result.height; ++y) {
-                uint8_t* p = result.bits + size_t(y) * size_t(result.stride);
-                // Samples are taken to bytes by >> 2, a sample above ten bits counting as 255.
+        tone.src = tone.dst = bytes;
+        tone.width = result.width;
+        tone.srcBytesPerPixel = tone.dstBytesPerPixel = 3;
+        tone.hueSat = 1;
+        HexconeHueShift(hue, &tone.hueSector, &tone.hueRemainder);
+        tone.satScale = saturation + 256;
+        tone.inverse = HexconeInverseTable();
+    }
+    const bool avx2 = variant_ == PipelineVariant::Avx2;
+    ToneRowFn toneRow = avx2 ? ToneRow8Avx2 : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2 : ToneRow8Scalar;
+    void (*sumsRow)(const uint8_t*, uint16_t*, int, int) = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
+    void (*sharpenRow)(const Sharpen16RowJob*) = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
+    Sharpen16RowJob sharp = {};
+    sharp.width = result.width;
+    sharp.samplesPerPixel = spp;
+    sharp.amount = sharpness;
+
+    const int h = result.height;
+    auto resultRow = [&](int y) { return result.bits + size_t(y) * size_t(result.stride); };
+    for (int y = 0; y < h; ++y) {
+        uint8_t* p = resultRow(y);
+        if (hueSat) {
+            // Samples are taken to bytes by >> 2, a sample above ten bits counting as 255.
+            if (spp == 3) {
+                for (size_t j = 0; j < rowSamples; ++j) {
+                    uint16_t v;
+                    std::memcpy(&v, p + 2 * j, 2);
+                    bytes[j] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
+                }
+            } else {
                 for (int x = 0; x < result.width; ++x)
                     for (int c = 0; c < 3; ++c) {
                         uint16_t v;
                         std::memcpy(&v, p + size_t(x) * bpp + 2 * c, 2);
-                        row[3 * x + c] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
-                    }
-                toneRow(&tone);
-                for (int x = 0; x < result.width; ++x)
-                    for (int c = 0; c < 3; ++c) {
-                        uint16_t v = uint16_t(row[3 * x + c] << 2);
-                        if (table) v = table[v];
-                        std::memcpy(p + size_t(x) * bpp + 2 * c, &v, 2);
+                        bytes[3 * x + c] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
                     }
             }
-            FreeTable(row);
+            toneRow(&tone);
+            if (spp == 3) {
+                for (size_t j = 0; j < rowSamples; ++j) std::memcpy(p + 2 * j, &back[bytes[j]], 2);
+            } else {
+                for (int x = 0; x < result.width; ++x)
+                    for (int c = 0; c < 3; ++c) std::memcpy(p + size_t(x) * bpp + 2 * c, &back[bytes[3 * x + c]], 2);
+            }
+        } else if (table) {
+            for (int x = 0; x < result.width; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    uint16_t v;
+                    std::memcpy(&v, p + size_t(x) * bpp + 2 * c, 2);
+                    v = v < kLevels16 ? table[v] : ChainOne16(chain, values, count, v);
+                    std::memcpy(p + size_t(x) * bpp + 2 * c, &v, 2);
+                }
         }
-    } else if (table) {
-        ApplySampleTable16(result, table, chain, values, count);
+        if (!sharpen) continue;
+        // The copy of row y, its sums, then the sharpened row y - 1 (border rows keep the copy's
+        // samples, which the result row already holds).
+        uint8_t* copy = work->bits + size_t(y) * size_t(work->stride);
+        std::memcpy(copy, p, size_t(result.stride));
+        sumsRow(copy, sums + size_t(y & 3) * rowSamples, result.width, spp);
+        const int yy = y - 1;
+        if (yy >= 2 && yy <= h - 3) {
+            for (int r = 0; r < 4; ++r) sharp.sums[r] = sums + size_t(r) * rowSamples;
+            sharp.row = work->bits + size_t(yy) * size_t(work->stride);
+            sharp.dst = resultRow(yy);
+            sharpenRow(&sharp);
+        }
     }
     if (table) FreeTable(table);
+    if (bytes) FreeTable(bytes);
+    if (sums) FreeTable(sums);
 
-    if (sharpen) {
-        std::memcpy(work->bits, result.bits, size_t(result.stride) * size_t(result.height));
-        FilterParams params = {sharpness, 10};
-        RunWhole(result, SharpenRgb16, *work, &params);
-        if (brightness != 0) {
-            PixelKernel b = BrightnessRgb16;
-            uint16_t* bright = SampleTable16(&b, &brightness, 1);
-            if (bright) {
-                ApplySampleTable16(result, bright, &b, &brightness, 1);
-                FreeTable(bright);
-            }
+    if (sharpen && brightness != 0) {
+        PixelKernel b = BrightnessRgb16;
+        uint16_t* bright = SampleTable16(&b, &brightness, 1);
+        if (bright) {
+            ApplySampleTable16(result, bright, &b, &brightness, 1);
+            FreeTable(bright);
         }
     }
     return true;

@@ -7,6 +7,7 @@
 #include "imaging/pipeline_rows.h"
 
 #include <emmintrin.h>
+#include <string.h>
 
 namespace {
 
@@ -293,3 +294,41 @@ void HorizontalSums8Sse2(const uint8_t* row, uint16_t* sums, int width, int bpp)
     }
     for (; i < end; ++i) sums[i] = uint16_t(row[i - 2 * bpp] + row[i - bpp] + row[i] + row[i + bpp]);
 }
+
+namespace {
+
+inline int Sample16(const uint8_t* row, int index) {
+    uint16_t v;
+    memcpy(&v, row + 2 * index, 2);
+    return v;
+}
+
+}  // namespace
+
+void HorizontalSums16Scalar(const uint8_t* row, uint16_t* sums, int width, int spp) {
+    for (int x = 2; x <= width - 3; ++x) {
+        const int last = x + 4 < width ? x + 4 : width - 1;
+        for (int c = 0; c < spp; ++c)
+            sums[x * spp + c] = uint16_t(Sample16(row, (x - 2) * spp + c) + Sample16(row, x * spp + c) +
+                                         Sample16(row, (x + 2) * spp + c) + Sample16(row, last * spp + c));
+    }
+}
+
+void SharpenRow16Finish(const Sharpen16RowJob* job, int fromSample) {
+    const int spp = job->samplesPerPixel, w = job->width;
+    for (int i = fromSample; i < (w - 2) * spp; ++i) {
+        if (i % spp == 3) continue;
+        const int s = Sample16(job->row, i);
+        const int blurred = (job->sums[0][i] + job->sums[1][i] + job->sums[2][i] + job->sums[3][i]) >> 4;
+        int out = s + (job->amount * (s - blurred)) / 10;
+        out = out < 0 ? 0 : out > 1023 ? 1023 : out;
+        const uint16_t v = uint16_t(out);
+        memcpy(job->dst + 2 * i, &v, 2);
+    }
+    for (int x = 0; x < w; ++x) {
+        if (x >= 2 && x <= w - 3) continue;
+        memcpy(job->dst + 2 * x * spp, job->row + 2 * x * spp, 6);  // the copy's three samples
+    }
+}
+
+void SharpenRow16Scalar(const Sharpen16RowJob* job) { SharpenRow16Finish(job, 2 * job->samplesPerPixel); }

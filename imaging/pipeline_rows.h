@@ -44,6 +44,25 @@ void HorizontalSums8Scalar(const uint8_t* row, uint16_t* sums, int width, int bp
 void HorizontalSums8Sse2(const uint8_t* row, uint16_t* sums, int width, int bpp);
 void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp);
 
+// 16-bit colour sharpening (samples 0..1023, as every 10-bit result of the pipeline holds): the
+// block's columns are x - 2, x, x + 2 and x + 4, the last held to the row's last pixel.
+struct Sharpen16RowJob {
+    const uint8_t* row;       // row y of the copy
+    const uint16_t* sums[4];  // HorizontalSums16 of the copy's rows y - 2 .. y + 1
+    uint8_t* dst;             // row y of the result; the fourth sample of a pixel is left alone
+    int width;
+    int samplesPerPixel;  // 3 or 4
+    int amount;           // 0..30
+};
+
+// sums[i] for the samples of the interior pixels 2 .. width - 3.
+void HorizontalSums16Scalar(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
+void HorizontalSums16Avx2(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
+void SharpenRow16Scalar(const Sharpen16RowJob* job);
+void SharpenRow16Avx2(const Sharpen16RowJob* job);
+// Interior samples from sample index fromSample on, then the border columns.
+void SharpenRow16Finish(const Sharpen16RowJob* job, int fromSample);
+
 // The shift of the hue (degrees) in sextant units: sector 0..5 and remainder 0..254.
 void HexconeHueShift(int32_t hue, int32_t* sector, int32_t* remainder);
 // 0xFF0000 / c, built once per process.

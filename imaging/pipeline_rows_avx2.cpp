@@ -1,5 +1,5 @@
 // AVX2 rows of the fused 8-bit colour path: eight pixels of the hexcone per step in 32-bit lanes
-// (the sextant's mask and multiplier picked by a lane permute, the inverse table by a gather), and
+// (the sextant's mask and multiplier picked by a lane permute, the inverse by a division), and
 // sharpening sixteen samples per step.
 //
 // Built for AVX2 alone and only called after the run-time CPU check. Plain C-style code with
@@ -46,7 +46,9 @@ static __m256i HexconeAvx2(__m256i packed, const ToneRowJob* job) {
     const __m256i ch2 = _mm256_min_epi32(sat, limit);
     const __m256i k = _mm256_srai_epi32(_mm256_sub_epi32(sum, ch2), 1);
     const __m256i w = _mm256_sub_epi32(_mm256_srai_epi32(_mm256_add_epi32(sum, ch2), 1), k);
-    const __m256i inverse = _mm256_i32gather_epi32(reinterpret_cast<const int*>(job->inverse), ch, 4);
+    // 0xFF0000 / ch: the single-precision quotient truncates to the integer one for every ch of
+    // 1..255 (checked over all of them); ch 0 has pos 0, so its value does not matter.
+    const __m256i inverse = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(ch)));
     __m256i v = _mm256_srli_epi32(
         _mm256_add_epi32(_mm256_mullo_epi32(inverse, pos), _mm256_set1_epi32(32768)), 16);
     v = _mm256_add_epi32(v, _mm256_set1_epi32(job->hueRemainder));
@@ -196,4 +198,56 @@ void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), sum);
     }
     for (; i < end; ++i) sums[i] = (uint16_t)(row[i - 2 * bpp] + row[i - bpp] + row[i] + row[i + bpp]);
+}
+
+void HorizontalSums16Avx2(const uint8_t* row, uint16_t* sums, int width, int spp) {
+    // Vector steps while x + 4 stays inside the row for all sixteen samples.
+    const int vectorEnd = (width - 1) * spp - 4 * spp;  // first sample whose x + 4 leaves the row
+    int i = 2 * spp;
+    for (; i + 16 <= vectorEnd && i + 16 <= (width - 2) * spp; i += 16) {
+        const uint8_t* p = row + 2 * i;
+        __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 4 * spp));
+        sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+        sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 4 * spp)));
+        sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 8 * spp)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), sum);
+    }
+    // The rest one sample at a time, the last column held to the row.
+    for (; i < (width - 2) * spp; ++i) {
+        const int x = i / spp, c = i % spp;
+        const int last = x + 4 < width ? x + 4 : width - 1;
+        const uint16_t* r = reinterpret_cast<const uint16_t*>(row);
+        sums[i] = (uint16_t)(r[(x - 2) * spp + c] + r[i] + r[(x + 2) * spp + c] + r[last * spp + c]);
+    }
+}
+
+void SharpenRow16Avx2(const Sharpen16RowJob* job) {
+    const int spp = job->samplesPerPixel;
+    const int end = (job->width - 2) * spp;
+    const __m256i amount = _mm256_set1_epi16((short)job->amount);
+    const __m256i tenth = _mm256_set1_epi16((short)0xCCCD);  // (x * 0xCCCD) >> 19 == x / 10 for 16-bit x
+    const __m256i top = _mm256_set1_epi16(1023);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i keepFourth = _mm256_set1_epi64x((long long)0xFFFF000000000000ULL);
+    int i = 2 * spp;
+    for (; i + 16 <= end; i += 16) {
+        __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[0] + i));
+        sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[1] + i)));
+        sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[2] + i)));
+        sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[3] + i)));
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->row + 2 * i));
+        const __m256i x = _mm256_mullo_epi16(_mm256_sub_epi16(s, _mm256_srli_epi16(sum, 4)), amount);
+        const __m256i sign = _mm256_srai_epi16(x, 15);
+        const __m256i magnitude = _mm256_sub_epi16(_mm256_xor_si256(x, sign), sign);
+        const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(magnitude, tenth), 3);
+        __m256i out = _mm256_add_epi16(s, _mm256_sub_epi16(_mm256_xor_si256(q, sign), sign));
+        out = _mm256_min_epi16(_mm256_max_epi16(out, zero), top);
+        uint8_t* d = job->dst + 2 * i;
+        if (spp == 4) {
+            const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+            out = _mm256_blendv_epi8(out, old, keepFourth);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), out);
+    }
+    SharpenRow16Finish(job, i);
 }

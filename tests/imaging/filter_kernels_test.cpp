@@ -5,9 +5,11 @@
 // fails, and two threads with different saturations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -91,11 +93,13 @@ int RunFilter(CDibImage& dst, PixelKernel kernel, const CDibImage& src, void* bl
     return RunPixelKernel(dst, kernel, src, nullptr, 0, 0, block ? &slot : nullptr, nullptr);
 }
 
-// Runs an in-place kernel on a random image and compares every byte with the original whose
-// touched samples went through reference(x, y, c, original).
-void CheckInPlace(PixelKernel kernel, int bitCount, int w, int h, void* block, unsigned seed,
-                  const std::function<int(int, int, int, const CDibImage&)>& reference,
-                  const std::string& label) {
+// Runs a kernel on a random image and compares every byte with the original whose touched
+// samples went through reference(x, y, c, original). In place, or (sharpness) from a copy into a
+// destination that starts out different: the kernel must write every sample it owns, borders
+// included, and no other byte.
+void CheckKernel(PixelKernel kernel, int bitCount, int w, int h, void* block, unsigned seed,
+                 const std::function<int(int, int, int, const CDibImage&)>& reference,
+                 const std::string& label, bool fromCopy = false) {
     SCOPED_TRACE(label + " " + std::to_string(w) + "x" + std::to_string(h));
     std::mt19937 rng(seed);
     CDibImage image, original, expected;
@@ -106,7 +110,15 @@ void CheckInPlace(PixelKernel kernel, int bitCount, int w, int h, void* block, u
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             for (int c = 0; c < Channels(image); ++c) Set(expected, x, y, c, reference(x, y, c, original));
-    ASSERT_EQ(1, RunFilter(image, kernel, image, block));
+    if (fromCopy) {
+        FillRandom(image, rng);
+        const int bpp = image.bitCount / 8, owned = Channels(image) * SampleBytes(image);
+        for (int y = 0; y < h; ++y)
+            for (int i = 0; i < image.stride; ++i)
+                if (i >= w * bpp || i % bpp >= owned)
+                    image.bits[size_t(y) * image.stride + i] = expected.bits[size_t(y) * expected.stride + i];
+    }
+    ASSERT_EQ(1, RunFilter(image, kernel, fromCopy ? original : image, block));
     EXPECT_TRUE(SameImage(expected, image));
 }
 
@@ -220,6 +232,7 @@ TEST(FilterKernels, ToneCurvesMatchTheirFormulasSampleBySample) {
         for (int bits : sixteen ? std::vector<int>{10, 16, 3} : std::vector<int>{10})
             for (size_t i = 0; i < count; ++i)
                 for (const auto& size : kSizes) {
+                    if (bits != 10 && (&size - kSizes) % 4 != 3) continue;  // other widths: a few sizes
                     FilterParams block = {values[i], bits};
                     const int top = sixteen ? (1 << std::min(std::max(bits, 8), 16)) - 1 : 255;
                     auto ref = [&](int x, int y, int c, const CDibImage& o) {
@@ -228,7 +241,7 @@ TEST(FilterKernels, ToneCurvesMatchTheirFormulasSampleBySample) {
                         if (t.tone == kContr) return RefContrast(block.value, s, sixteen ? bits : 0);
                         return RefGamma(block.value, s, sixteen ? bits : 0, t.kernel == GammaRgb8);
                     };
-                    CheckInPlace(t.kernel, t.bitCount, size[0], size[1], &block, seed++, ref,
+                    CheckKernel(t.kernel, t.bitCount, size[0], size[1], &block, seed++, ref,
                                  std::string(t.name) + " value " + std::to_string(values[i]) +
                                      " bits " + std::to_string(bits));
                 }
@@ -256,7 +269,7 @@ TEST(FilterKernels, GrayGainsMatchTheirFormulaInEveryPhase) {
                             const int64_t out = gains[4 + f] + gains[f] * Get(o, x, y) / 128;
                             return Clamp(out, bitCount == 8 ? 255 : GrayTop(bits));
                         };
-                        CheckInPlace(bitCount == 8 ? ApplyGrayGains8 : ApplyGrayGains16, bitCount,
+                        CheckKernel(bitCount == 8 ? ApplyGrayGains8 : ApplyGrayGains16, bitCount,
                                      size[0], size[1], &block, seed++, ref,
                                      "gray gains phase " + std::to_string(phase) + " bits " + std::to_string(bits));
                     }
@@ -278,7 +291,7 @@ TEST(FilterKernels, HueAndSaturationMatchTheHexconeFormula) {
                         RefHueSat(hue, saturation, bgr);
                         return bgr[c] << down;
                     };
-                    CheckInPlace(bitCount >= 48 ? HueSatRgb16 : HueSatRgb8, bitCount, size[0], size[1],
+                    CheckKernel(bitCount >= 48 ? HueSatRgb16 : HueSatRgb8, bitCount, size[0], size[1],
                                  &block, seed++, ref,
                                  "hue " + std::to_string(hue) + " saturation " + std::to_string(saturation));
                 }
@@ -290,30 +303,12 @@ struct SharpenKernel {
 };
 
 void CheckSharpen(const SharpenKernel& s, int w, int h, int value, int bits, unsigned seed) {
-    SCOPED_TRACE("sharpen " + std::to_string(s.bitCount) + " bpp " + std::to_string(w) + "x" +
-                 std::to_string(h) + " value " + std::to_string(value) + " bits " + std::to_string(bits));
-    std::mt19937 rng(seed);
-    CDibImage image, source, expected;
-    ASSERT_EQ(1, image.Create(w, h, uint16_t(s.bitCount)));
-    FillRandom(image, rng);
-    Copy(source, image);
-    Copy(expected, image);
-    const int top = SampleBytes(image) == 1 ? 255 : (1 << std::min(std::max(bits, 8), 16)) - 1;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < Channels(image); ++c)
-                Set(expected, x, y, c, RefSharpen(source, x, y, c, value, top, s.kernel == SharpenRgb16));
-    // The destination starts out different: the kernel writes every sample it owns, borders
-    // included (from the source), and no other byte.
-    FillRandom(image, rng);
-    const int bpp = image.bitCount / 8, owned = Channels(image) * SampleBytes(image);
-    for (int y = 0; y < h; ++y)
-        for (int i = 0; i < image.stride; ++i)
-            if (i >= w * bpp || i % bpp >= owned)
-                image.bits[size_t(y) * image.stride + i] = expected.bits[size_t(y) * expected.stride + i];
+    const int top = s.bitCount == 16 || s.bitCount >= 48 ? (1 << std::min(std::max(bits, 8), 16)) - 1 : 255;
     FilterParams block = {value, bits};
-    ASSERT_EQ(1, RunFilter(image, s.kernel, source, &block));
-    EXPECT_TRUE(SameImage(expected, image));
+    CheckKernel(s.kernel, s.bitCount, w, h, &block, seed, [&](int x, int y, int c, const CDibImage& o) {
+        return RefSharpen(o, x, y, c, value, top, s.kernel == SharpenRgb16);
+    }, "sharpen " + std::to_string(s.bitCount) + " bpp value " + std::to_string(value) + " bits " +
+           std::to_string(bits), true);
 }
 
 TEST(FilterKernels, SharpnessMatchesTheUnsharpMaskFormula) {
@@ -331,14 +326,14 @@ TEST(FilterKernels, SharpnessMatchesTheUnsharpMaskFormula) {
 TEST(FilterKernels, FullFrameSizeInEveryLayout) {
     const int w = 1360, h = 1024;
     FilterParams gamma = {137, 10}, contrast = {-40, 10};
-    CheckInPlace(GammaRgb16, 48, w, h, &gamma, 1, [](int x, int y, int c, const CDibImage& o) {
+    CheckKernel(GammaRgb16, 48, w, h, &gamma, 1, [](int x, int y, int c, const CDibImage& o) {
         return RefGamma(137, Get(o, x, y, c), 10, false);
     }, "gamma 48");
-    CheckInPlace(ContrastRgb8, 24, w, h, &contrast, 2, [](int x, int y, int c, const CDibImage& o) {
+    CheckKernel(ContrastRgb8, 24, w, h, &contrast, 2, [](int x, int y, int c, const CDibImage& o) {
         return RefContrast(-40, Get(o, x, y, c), 0);
     }, "contrast 24");
     HueSatParams hueSat = {-77, 0, 90, 10};
-    CheckInPlace(HueSatRgb8, 24, w, h, &hueSat, 3, [](int x, int y, int c, const CDibImage& o) {
+    CheckKernel(HueSatRgb8, 24, w, h, &hueSat, 3, [](int x, int y, int c, const CDibImage& o) {
         int bgr[3] = {Get(o, x, y, 0), Get(o, x, y, 1), Get(o, x, y, 2)};
         RefHueSat(-77, 90, bgr);
         return bgr[c];
