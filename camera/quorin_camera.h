@@ -219,7 +219,8 @@ private:
     int32_t frameType_ = -1;
     std::atomic<int32_t> triggerTimeout_{3000};
 
-    // The acquisition worker; created with the worker, closed and cleared when it has ended.
+    // The acquisition worker's thread and events: made by CreateWorker, closed and cleared by
+    // EndWorker once the worker has ended.
     HANDLE workerThread_ = nullptr;
     DWORD workerThreadId_ = 0;
     HANDLE workerDone_ = nullptr;  // manual reset, set by the worker as its last act
