@@ -1,10 +1,14 @@
 #include "camera/quorin_camera.h"
 
 #include <cstring>
+
+#include <windows.h>
+#include <mmsystem.h>
 #include <new>
 
 #include "camera/device_table.h"
 #include "camera/file_image.h"
+#include "camera/frame_info_pool.h"
 #include "camera/wide_path.h"
 #include "device/quorin_m52dx_ltx_sdk.h"
 #include "files/still_image_writer.h"
@@ -42,7 +46,7 @@ void FreeImage(CDibImage*& image) {
 }
 }  // namespace
 
-CQuorin::CQuorin() = default;
+CQuorin::CQuorin() : fpsWindowStart_(timeGetTime()), frameInfo_(TakeFrameInfoBlock()) {}
 
 CQuorin::~CQuorin() {
     // Groups that were never loaded hold zeros, not the camera's settings: they must not replace
@@ -51,6 +55,7 @@ CQuorin::~CQuorin() {
     Close();
     if (device_) {
         if (claimedIndex_ >= 0) ReleaseDevice(claimedIndex_);
+        pipeline_.reset();
         analogDevice_.reset();
         delete device_;
         device_ = nullptr;
@@ -59,6 +64,7 @@ CQuorin::~CQuorin() {
                               &displayImage_})
         FreeImage(*image);
     sharedSection_.Close();
+    ReturnFrameInfoBlock(frameInfo_);
 }
 
 int CQuorin::Initialize(HWND notify) {
@@ -78,12 +84,17 @@ int CQuorin::Initialize(HWND notify) {
 
     device_ = new (std::nothrow) CQuorinM52DXLTXSdk();
     if (device_) analogDevice_.reset(new (std::nothrow) quorin::DeviceAnalogAdapter(*device_));
+    if (analogDevice_)
+        pipeline_.reset(new (std::nothrow) FramePipeline(values_.filter, values_.analog, analogDevice_.get(), this));
     for (CDibImage** image : {&image8_, &image16_, &image24_, &image32_, &image48_, &image64_, &workImage_,
                               &displayImage_})
         *image = MakeImage();
     notifyWindow_ = notify;
-    if (device_ && !analogDevice_) {
-        // The device cannot be driven without its adapter: treat it as not made.
+    if (device_ && (!analogDevice_ || !pipeline_ || !frameInfo_)) {
+        // The device cannot be driven without its adapter, nor frames delivered without the
+        // pipeline and the frame block: treat it as not made.
+        pipeline_.reset();
+        analogDevice_.reset();
         delete device_;
         device_ = nullptr;
     }
@@ -333,104 +344,7 @@ std::vector<std::pair<int32_t, int32_t>> CQuorin::ConfigList() {
     return configList_;
 }
 
-// ---- Acquisition --------------------------------------------------------------------------------
-// The acquisition modes, workers and the preview window come with the acquisition control; until
-// then every start fails as a start without a device does, after its own checks.
-
-void CQuorin::SetFrameDestination(HWND window, BYTE* buffer, int size, int topDown) {
-    callbackWindow_ = window;
-    callerBuffer_ = buffer;
-    callerBufferSize_ = size;
-    callerTopDown_ = topDown;
-}
-
-int CQuorin::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
-
-int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
-    SetFrameDestination(window, buffer, size, topDown);
-    if (StartPreview()) return 1;
-    Close();
-    ReportError(QUORIN_ERR_FRAME_READ);
-    return 0;
-}
-
-int CQuorin::StartPreview() {
-    if (!RequireDevice()) return 0;
-    if (acquisitionMode_ == 1) return 1;
-    ReportError(QUORIN_ERR_NO_DEVICE);
-    return 0;
-}
-
-int CQuorin::StopPreview() {
-    runFlag_ = 0;
-    if (!RequireDevice()) return 0;
-    if (acquisitionMode_ != 0) {
-        acquisitionMode_ = 0;
-        device_->SetTriggerMode(0);
-        device_->StopTransfer();
-        ReleaseDevice(device_->GetSelectedIndex());
-    }
-    return 1;
-}
-
-int CQuorin::Capture() {
-    if (!RequireDevice()) return 0;
-    if (acquisitionMode_ == 2) return 1;
-    ReportError(QUORIN_ERR_NO_DEVICE);
-    return 0;
-}
-
-int CQuorin::SnapShot(BYTE* buffer, int size, int topDown) {
-    if (!RequireDevice()) return 0;
-    ReportError(QUORIN_ERR_NO_DEVICE);
-    return 0;
-}
-
-int CQuorin::Trigger(HWND window, BYTE* buffer, int size, int topDown) {
-    if (!RequireDevice()) return 0;
-    ReportError(QUORIN_ERR_NO_DEVICE);
-    return 0;
-}
-
-CDibImage* CQuorin::OutputImage() const {
-    switch (colourType_) {
-        case 0: return image8_;
-        case 1: return image16_;
-        case 2: return image24_;
-        case 3: return image32_;
-        case 4: return image48_;
-        case 5: return image64_;
-        default: return nullptr;
-    }
-}
-
-int CQuorin::GetImage(BYTE* buffer, int size, int topDown) {
-    if (!RequireDevice()) return 0;
-    CriticalSectionLock hold(frameLock_);
-    CDibImage* image = OutputImage();
-    if (!image) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
-    if (!image->bits || !buffer) return ReportError(QUORIN_ERR_MEMORY), 0;
-    const int64_t bytes = static_cast<int64_t>(image->height) * image->stride;
-    if (size < bytes) {
-        if (callbackWindow_) PostMessageA(callbackWindow_, QUORIN_WM_FRAME, 0, QUORIN_ERR_MEMORY);
-        ReportError(QUORIN_ERR_MEMORY);
-        ReportError(QUORIN_ERR_MEMORY);
-        return 0;
-    }
-    for (int32_t row = 0; row < image->height; ++row) {
-        const int32_t from = topDown ? row : image->height - 1 - row;
-        std::memcpy(buffer + static_cast<size_t>(row) * image->stride,
-                    image->bits + static_cast<size_t>(from) * image->stride, image->stride);
-    }
-    return 1;
-}
-
-int CQuorin::Close() {
-    StopPreview();
-    imageReady_ = 0;
-    if (device_) device_->CloseSnapHandle();
-    return 1;
-}
+// ---- Preview placement --------------------------------------------------------------------------
 
 int CQuorin::SetPreviewWindow(HWND parent, int left, int top, int right, int bottom) {
     if (!RequireDevice()) return 0;
@@ -440,40 +354,6 @@ int CQuorin::SetPreviewWindow(HWND parent, int left, int top, int right, int bot
 }
 
 // ---- Capture geometry, format and timing --------------------------------------------------------
-
-int CQuorin::SetCaptureWindow(int w, int h) {
-    if (!RequireDevice()) return 0;
-    std::vector<quorin::SizeEntry> table;
-    if (!quorin::ReadSizeTable(deviceIndex_, &table)) return ReportError(QUORIN_ERR_WINDOW), 0;
-    const quorin::SizeEntry* row = quorin::FindSizeEntry(table, w, h);
-    if (!row) return ReportError(QUORIN_ERR_WINDOW), 0;
-    hTotal_ = row->hTotal;
-    vTotal_ = row->vTotal;
-    width_ = row->width;
-    height_ = row->height;
-    hStart_ = row->hStart;
-    vStart_ = row->vStart;
-    bufferCount_ = row->bufferCount;
-    if (!IsCaptureWindowValid()) {
-        ReportError(QUORIN_ERR_CAPTURE_WINDOW);
-        ResetCaptureWindowToSensor();
-    }
-    device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_);
-    return 1;
-}
-
-int CQuorin::SetCaptureWindowEx(int hTotal, int hStart, int hEffective, int vTotal, int vStart, int vEffective) {
-    if (!RequireDevice()) return 0;
-    hTotal_ = hTotal;
-    hStart_ = hStart;
-    width_ = hEffective;
-    vTotal_ = vTotal;
-    vStart_ = vStart;
-    height_ = vEffective;
-    if (!IsCaptureWindowValid()) return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
-    device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_);
-    return 1;
-}
 
 int CQuorin::GetCaptureWindowEx(int* hTotal, int* hStart, int* hEffective, int* vTotal, int* vStart,
                                 int* vEffective) {
@@ -535,51 +415,6 @@ int CQuorin::SetRealExposureTime(int microseconds) {
                                                    halfClock_, microseconds);
     if (code != 0) return ReportError(code), 0;
     return 1;
-}
-
-// ---- Recording and still files ------------------------------------------------------------------
-
-int CQuorin::Record(const char* path, int durationMs, int showWindow) {
-    if (!path || !*path) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    // A recording delivers no frame messages or copies.
-    SetFrameDestination(nullptr, nullptr, 0, 0);
-    if (!StartPreview()) {
-        Close();
-        ReportError(QUORIN_ERR_FILE);
-        return 0;
-    }
-    return 0;
-}
-
-int CQuorin::RecordW(const wchar_t* path, int durationMs, int showWindow) {
-    char ansi[kAnsiPathBytes];
-    if (!WideToAnsi(path, ansi, sizeof ansi)) return ReportError(QUORIN_ERR_FILE), 0;
-    return Record(ansi, durationMs, showWindow);
-}
-
-// Called with frameLock held.
-int CQuorin::SaveLocked(const char* path, int fileType) {
-    CDibImage* image = OutputImage();
-    if (!image || !image->bits) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
-    if (!path || !*path) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    // 16-bit samples carry the sensor's 10 significant bits.
-    return SaveStillImage(path, *image, fileType, 10);
-}
-
-int CQuorin::SaveImage(const char* path, int fileType) {
-    if (!RequireDevice()) return 0;
-    if (!imageReady_) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
-    CriticalSectionLock hold(frameLock_);
-    return SaveLocked(path, fileType);
-}
-
-int CQuorin::SaveImageW(const wchar_t* path, int fileType) {
-    if (!RequireDevice()) return 0;
-    char ansi[kAnsiPathBytes];
-    CriticalSectionLock hold(frameLock_);
-    if (!path) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    if (!WideToAnsi(path, ansi, sizeof ansi)) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
-    return SaveLocked(ansi, fileType);
 }
 
 // ---- Adjustable values --------------------------------------------------------------------------

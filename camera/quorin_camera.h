@@ -16,6 +16,7 @@
 #include "camera/critical_section.h"
 #include "camera/error_history.h"
 #include "camera/shared_section.h"
+#include "imaging/frame_pipeline.h"
 #include "settings/adjustable_values.h"
 
 class CDibImage;
@@ -24,7 +25,8 @@ namespace quorin {
 class DeviceAnalogAdapter;
 }  // namespace quorin
 
-class CQuorin {
+// The camera is its frame pipeline's listener: the pipeline's dialog requests arrive here.
+class CQuorin : private FramePipelineListener {
 public:
     CQuorin();
     virtual ~CQuorin();
@@ -118,6 +120,47 @@ protected:
     virtual CDibImage* MakeImage();
 
 private:
+    // ---- Acquisition (acquisition.cpp) ----
+    // Checks the device and the capture window, makes the buffer set of the colour type and
+    // programs the sensor; reports its own failures. Latches the colour type of the buffer set.
+    int Prepare();
+    // Copies image into buffer, stored row 0 first when topDown, else last row first; reports 5
+    // (posted to the frame window too) when size is short.
+    int CopyFrame(const CDibImage& image, int topDown, BYTE* buffer, int size);
+    // Ends the worker if one was created and closes its handles; returns once it has ended.
+    void EndWorker();
+    // Leaves capture, live or trigger mode for idle: worker, trigger, transfer, device claim.
+    void LeaveAcquisitionMode();
+    // The images of the prepared buffer set (colour type latched at preparation).
+    FrameBuffers PreparedBuffers() const;
+    CDibImage* RawImageOf(int colourType) const;
+    CDibImage* OutputImageOf(int colourType) const;
+    // Spreads a packed frame in raw to the image's stride and runs the pipeline; frameLock held.
+    void ProcessRawFrame(CDibImage& raw, int colourType);
+    // Fills the frame block for a frame of raw; frameLock held.
+    void FillFrameInfo(const CDibImage& raw, int colourType, int fps10, uint32_t frameNumber);
+    // Copies the processed frame to the caller's buffer if one is set; frameLock held. 0 when the
+    // copy failed (no notice then).
+    int CopyToCallerLocked(int colourType);
+    void PostFrameNotice(WPARAM info, LPARAM code);
+    // The frame-rate measurement of the live loop: tenths of frames per second over windows of
+    // at least one second.
+    int MeasureFrameRate();
+
+    // ---- The acquisition worker (acquisition_worker.cpp) ----
+    static DWORD WINAPI WorkerMain(LPVOID self);
+    void LiveLoop();
+    void TriggerLoop();
+    // Waits ms unless a stop is requested; false when the worker is to end.
+    bool PauseWorker(DWORD ms);
+    // Creates the stop and end events and the worker thread; false (nothing left open) on failure.
+    bool CreateWorker();
+
+    // FramePipelineListener: no property dialog exists yet, so nothing is open to refresh; the
+    // dialogs will post their updates from here.
+    void FilterDialogRefresh() override;
+    void AnalogDialogValue(int controlId, int value) override;
+
     // Reports 1 and returns false when no device object exists.
     bool RequireDevice();
     bool NotifyUnlessDevice();
@@ -132,6 +175,8 @@ private:
     void SaveSettingsGroups(int index);
     void ApplyAnalogToDevice();
     void ResetCaptureWindowToSensor();
+    // The output image of the prepared buffer set, or of the stored colour type before any
+    // preparation.
     CDibImage* OutputImage() const;
     int SaveLocked(const char* path, int fileType);
 
@@ -146,6 +191,7 @@ private:
     CDibImage* image64_ = nullptr;
     CDibImage* workImage_ = nullptr;
     CDibImage* displayImage_ = nullptr;
+    std::unique_ptr<FramePipeline> pipeline_;
     quorin::AdjustableValues values_;
     std::atomic<int32_t> bufferCount_{4};
     std::atomic<int32_t> deviceIndex_{0};
@@ -167,8 +213,28 @@ private:
     std::atomic<int32_t> acquisitionMode_{0};
     std::atomic<int32_t> runFlag_{0};
     std::atomic<int32_t> imageReady_{0};
+    // Colour type of the buffer set the last preparation made (-1: none yet). Worker, snapshot,
+    // GetImage and SaveImage work on it, so a colour change while acquiring takes effect only at
+    // the next preparation. Written under frameLock.
+    int32_t frameType_ = -1;
+    std::atomic<int32_t> triggerTimeout_{3000};
+
+    // The acquisition worker's thread and events: made by CreateWorker, closed and cleared by
+    // EndWorker once the worker has ended.
+    HANDLE workerThread_ = nullptr;
+    DWORD workerThreadId_ = 0;
+    HANDLE workerDone_ = nullptr;  // manual reset, set by the worker as its last act
+    HANDLE workerStop_ = nullptr;  // manual reset, set to cut the worker's pauses short
+
+    // Frame-rate measurement (worker only) and the block posted with each frame notice.
+    int32_t fps10_ = 0;
+    int32_t frameCount_ = 0;
+    DWORD fpsWindowStart_ = 0;
+    uint32_t triggerFrames_ = 0;
+    QuorinFrameInfo* frameInfo_ = nullptr;
 
     HWND notifyWindow_ = nullptr;
+    // Frame destination: written and read under frameLock.
     HWND callbackWindow_ = nullptr;
     BYTE* callerBuffer_ = nullptr;
     int32_t callerBufferSize_ = 0;

@@ -12,6 +12,7 @@ namespace quorin {
 struct FrameRingEntry {
     HGLOBAL memory;
     uint8_t* data;  // locked for the buffer's whole life
+    uint32_t frameNumber;  // ring entries: the transfer thread's count of the frame it holds
 };
 
 // Zero-filled, locked global-memory buffer.
@@ -29,7 +30,7 @@ public:
     const FrameRingEntry& Entry() const { return entry_; }
 
 private:
-    FrameRingEntry entry_ = {nullptr, nullptr};
+    FrameRingEntry entry_ = {nullptr, nullptr, 0};
     size_t size_ = 0;
 };
 

@@ -276,6 +276,7 @@ int CQRNSdkLib::StartTransfer() {
     transfer_.transferLength.store(length);
     transfer_.endCode.store(DEV_OK);
     transfer_.errorFlag.store(0);
+    transfer_.framesCompleted.store(0);
     transfer_.ringCount = ring_.Count();
     transfer_.ring = ring_.Entries();
     transfer_.handOver.Reset(ring_.Count());
@@ -392,6 +393,12 @@ int CQRNSdkLib::FetchFrame(void* dst, size_t dstBytes) {
     if (rc != DEV_OK) return rc;
     transfer_.handOver.Release();
     return rc;
+}
+
+uint32_t CQRNSdkLib::ReadFrameNumber() const {
+    const int32_t read = transfer_.handOver.ReadIndex();
+    const FrameRingEntry* entries = ring_.Entries();
+    return (entries != nullptr && read >= 0 && read < ring_.Count()) ? entries[read].frameNumber : 0;
 }
 
 int CQRNSdkLib::FetchSnapFrame(void* dst, size_t dstBytes) {

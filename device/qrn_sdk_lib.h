@@ -129,6 +129,9 @@ public:
     // and moves the read index on. 14 when no frame is held.
     int FetchFrame(void* dst, size_t dstBytes);
     int FetchSnapFrame(void* dst, size_t dstBytes);
+    // The transfer thread's number (1 for the first frame of a run) of the frame at the read
+    // index: valid after WaitFrame returned 3 and before FetchFrame moves the index on.
+    uint32_t ReadFrameNumber() const;
 
     // Buffers and indices, for the camera object's diagnostics and for tests.
     const uint8_t* RawBuffer() const { return raw_.Data(); }

@@ -36,6 +36,8 @@ int32_t StreamFrames(TransferBlock* block, HANDLE device) {
         if (shortFrame) {
             shortFrameForgiven = true;  // refill the same slot
         } else {
+            // Numbered before the slot is handed on, so the consumer sees the number with it.
+            block->ring[write].frameNumber = block->framesCompleted.fetch_add(1) + 1;
             write = block->handOver.CompleteFrame();
             SetEvent(block->frameEvent);
         }

@@ -28,6 +28,7 @@ struct TransferBlock {
     int32_t ringCount = 0;
     FrameRingEntry* ring = nullptr;
     RingHandOver handOver;                    // write, newest and held entries
+    std::atomic<uint32_t> framesCompleted{0}; // frames completed since the start of the run
     int32_t alternateCode = 0;                // frame reads with the alternate code
     char devicePath[kDevicePathSize] = {};    // a copy: the selection may change meanwhile
 

@@ -89,15 +89,18 @@ typedef struct QuorinCameraInfo {
     int maxExposure;       /* 1074 */
 } QuorinCameraInfo;
 
-/* The camera's frame block; its address is the wParam of a frame notice. Valid while the message is
- * handled; rewritten for every frame. */
+/* The camera's frame block; its address is the wParam of a frame notice. The block stays readable
+ * while the library is loaded, also after Quorin_Release (a notice may be handled later), but its
+ * contents are those of the newest frame: valid until the camera delivers the next one. */
 typedef struct QuorinFrameInfo {
     int size;              /* 32 */
     int width;             /* raw frame width */
     int height;            /* raw frame height */
     int bitsPerPixel;      /* 8, 16, 24, 32, 48 or 64 */
     int fps10;             /* frame rate in tenths per second (live); 0 in trigger mode */
-    int reserved;
+    unsigned int frameNumber; /* live: the camera's count of frames completed since the start (1 for
+                              * the first), so a gap between two notices is the number of frames
+                              * skipped; trigger mode: frames read since the start */
     BYTE* data;            /* the caller's buffer the frame was copied to, or NULL */
 } QuorinFrameInfo;
 

@@ -1,0 +1,125 @@
+// Live acquisition on the simulated camera, per colour type with every image filter on: sustained
+// frames per second, frames the worker skipped (gaps in the frame numbers the transfer thread
+// gives, and the simulated camera's own count), and the spread of the notices' arrival against
+// the camera's frame period. Prints figures; passes or fails on nothing.
+//
+//   bench_acquisition [SECONDS]     (default 3 per colour type and pacing)
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "VazadoZir_O52RO_VIZ.h"
+#include "driver/m52sim_control.h"
+
+namespace {
+
+struct Sim {
+    HANDLE control = CreateFileA(M52SIM_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    ~Sim() {
+        if (control != INVALID_HANDLE_VALUE) CloseHandle(control);
+    }
+    bool Send(uint32_t code, uint32_t value, void* out = nullptr, DWORD outBytes = 0) {
+        M52SimRequest request = {0, value};
+        DWORD moved = 0;
+        return DeviceIoControl(control, code, &request, sizeof request, out, outBytes, &moved, nullptr) != 0;
+    }
+    M52SimStatus Status() {
+        M52SimStatus s = {};
+        Send(M52SIM_IOCTL_STATUS, 0, &s, sizeof s);
+        return s;
+    }
+};
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    Sim sim;
+    if (sim.control == INVALID_HANDLE_VALUE) {
+        std::printf("the simulated camera is not installed\n");
+        return 1;
+    }
+    sim.Send(M52SIM_IOCTL_ATTACH, 0);
+    HWND window = CreateWindowExA(0, "STATIC", "bench", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const int h = Quorin_Initialize(nullptr);
+    if (!h || !window) {
+        std::printf("no camera\n");
+        return 1;
+    }
+    // Every image filter away from its neutral value.
+    const int filters[][2] = {{1, 10}, {2, 20}, {3, 15}, {4, 20}, {5, 3}, {11, 120}};
+    for (const auto& f : filters) Quorin_SetFilterValue(h, f[0], f[1]);
+    Quorin_SetWaitTime(h, 1);
+
+    std::printf("%-9s %5s %8s %10s %12s %14s %16s\n", "pacing", "bits", "fps", "notices", "lost(gaps)",
+                "lost(camera)", "arrival p50/p99");
+    for (uint32_t pace : {M52SIM_PACE_REALTIME, M52SIM_PACE_FAST}) {
+        sim.Send(M52SIM_IOCTL_PACE, pace);
+        for (int bits : {8, 16, 24, 32, 48, 64}) {
+            Quorin_SetColorMode(h, bits);
+            std::vector<BYTE> buffer(size_t(((1360 * bits / 8 + 3) & ~3)) * 1024);
+            const M52SimStatus before = sim.Status();
+            if (!Quorin_CallBackPreview(h, window, buffer.data(), int(buffer.size()), 1)) {
+                std::printf("start failed for %d bits\n", bits);
+                continue;
+            }
+            std::vector<uint32_t> numbers;
+            std::vector<double> arrivals;  // ms
+            LARGE_INTEGER freq, start, now;
+            QueryPerformanceFrequency(&freq);
+            QueryPerformanceCounter(&start);
+            MSG msg;
+            for (;;) {
+                QueryPerformanceCounter(&now);
+                const double ms = double(now.QuadPart - start.QuadPart) * 1000.0 / double(freq.QuadPart);
+                if (ms > seconds * 1000.0) break;
+                if (!PeekMessageA(&msg, nullptr, QUORIN_WM_FRAME, QUORIN_WM_FRAME, PM_REMOVE)) {
+                    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_POSTMESSAGE);
+                    continue;
+                }
+                if (!msg.wParam) continue;
+                numbers.push_back(reinterpret_cast<const QuorinFrameInfo*>(msg.wParam)->frameNumber);
+                arrivals.push_back(ms);
+            }
+            Quorin_StopPreview(h);
+            const M52SimStatus after = sim.Status();
+            while (PeekMessageA(&msg, nullptr, QUORIN_WM_FRAME, QUORIN_WM_FRAME, PM_REMOVE)) {}
+            if (numbers.size() < 2) {
+                std::printf("%-9s %5d no frames\n", pace ? "fast" : "realtime", bits);
+                continue;
+            }
+            const uint32_t span = numbers.back() - numbers.front() + 1;
+            const uint32_t sent = after.frames_delivered - before.frames_delivered;
+            const double elapsed = (arrivals.back() - arrivals.front()) / 1000.0;
+            // Arrival of each notice against a steady clock of the camera's period, fitted to the
+            // earliest: how late a frame reaches the application beyond its best case.
+            std::vector<double> late;
+            const double period = double(after.frame_period_us) / 1000.0;
+            double best = 1e300;
+            for (size_t i = 0; i < arrivals.size(); ++i)
+                best = std::min(best, arrivals[i] - (numbers[i] - numbers.front()) * period);
+            for (size_t i = 0; i < arrivals.size(); ++i)
+                late.push_back(arrivals[i] - (numbers[i] - numbers.front()) * period - best);
+            char arrival[32] = "-";
+            if (pace == M52SIM_PACE_REALTIME)
+                std::snprintf(arrival, sizeof arrival, "%.1f/%.1f ms", Percentile(late, 0.5), Percentile(late, 0.99));
+            std::printf("%-9s %5d %8.1f %10zu %12u %14d %16s\n", pace ? "fast" : "realtime", bits,
+                        (numbers.size() - 1) / elapsed, numbers.size(), span - uint32_t(numbers.size()),
+                        int(sent) - int(numbers.size()), arrival);
+        }
+    }
+    sim.Send(M52SIM_IOCTL_PACE, M52SIM_PACE_REALTIME);
+    Quorin_Release(h);
+    DestroyWindow(window);
+    return 0;
+}

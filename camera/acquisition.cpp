@@ -1,0 +1,425 @@
+// The camera object's acquisition control: preparation of the buffer set and the sensor, the
+// mode transitions (live, capture, trigger, stop), snapshots, the copy of processed frames to the
+// caller, the capture window and still files. The worker loops are in acquisition_worker.cpp.
+#include <cstring>
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "camera/acquisition_modes.h"
+#include "camera/quorin_camera.h"
+#include "camera/wide_path.h"
+#include "device/quorin_m52dx_ltx_sdk.h"
+#include "files/still_image_writer.h"
+#include "imaging/colour_modes.h"
+#include "imaging/dib_image.h"
+#include "settings/camera_format_store.h"
+#include "settings/exposure_model.h"
+#include "settings/size_entry.h"
+
+using quorin::AcquisitionCall;
+using quorin::ModeVerdict;
+
+namespace {
+
+const DWORD kClockSettleMs = 100;
+
+// Sub-sampling divisor of the buffer size (the capture-window rule rejects every mode that
+// divides, so acquisition runs at 1; the preview window's size uses it too).
+int SubSampleDivisor(int mode) {
+    switch (mode) {
+        case 1: case 17: return 2;
+        case 2: case 18: return 4;
+        case 3: case 19: return 8;
+        default: return 1;
+    }
+}
+
+// Makes image w x h at bits unless it already is exactly that (its pixels are then kept, so a
+// repeated preparation does not reallocate). 1 or 0.
+int EnsureImage(CDibImage& image, int w, int h, uint16_t bits) {
+    if (image.bits && image.width == w && image.height == h && image.bitCount == bits) return 1;
+    return image.Create(w, h, bits);
+}
+
+}  // namespace
+
+// ---- Buffer set ------------------------------------------------------------------------------------
+
+CDibImage* CQuorin::RawImageOf(int colourType) const {
+    return ColourTypeUsesRaw16(colourType) ? image16_ : image8_;
+}
+
+CDibImage* CQuorin::OutputImageOf(int colourType) const {
+    switch (colourType) {
+        case 0: return image8_;
+        case 1: return image16_;
+        case 2: return image24_;
+        case 3: return image32_;
+        case 4: return image48_;
+        case 5: return image64_;
+        default: return nullptr;
+    }
+}
+
+CDibImage* CQuorin::OutputImage() const { return OutputImageOf(frameType_ >= 0 ? frameType_ : colourType_.load()); }
+
+FrameBuffers CQuorin::PreparedBuffers() const {
+    FrameBuffers b;
+    b.image8 = image8_;
+    b.image16 = image16_;
+    b.image24 = image24_;
+    b.image32 = image32_;
+    b.image48 = image48_;
+    b.image64 = image64_;
+    b.workImage = workImage_;
+    return b;
+}
+
+// ---- Preparation -----------------------------------------------------------------------------------
+
+int CQuorin::Prepare() {
+    const int index = device_->GetSelectedIndex();
+    if (!device_->IsDevicePresent(index) || IsDeviceInUse(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
+    if (!IsCaptureWindowValid()) return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+
+    // Geometry and colour type are read once here: they hold for the buffer set until the next
+    // preparation, whatever the setters store meanwhile.
+    const int type = colourType_;
+    const int divisor = SubSampleDivisor(subSample_);
+    const int w = width_ / divisor, h = height_ / divisor;
+    {
+        CriticalSectionLock hold(frameLock_);
+        frameType_ = type;
+        imageReady_ = 0;
+        bool made = true;
+        if (made && type >= 0 && type <= 3) {
+            made = EnsureImage(*image8_, w, h, 8) != 0;
+            if (made) image8_->SetPalette(kDibPaletteGray, nullptr, 0, 256);
+        }
+        if (made && (type == 1 || type == 4 || type == 5)) made = EnsureImage(*image16_, w, h, 16) != 0;
+        if (made && (type == 0 || (type >= 2 && type <= 5))) made = EnsureImage(*image24_, w, h, 24) != 0;
+        if (made && type == 3) made = EnsureImage(*image32_, w, h, 32) != 0;
+        if (made && type == 4) made = EnsureImage(*image48_, w, h, 48) != 0;
+        if (made && type == 5) made = EnsureImage(*image64_, w, h, 64) != 0;
+        CDibImage* output = OutputImageOf(type);
+        if (made) made = output != nullptr && output->bits != nullptr;
+        if (made) made = workImage_->CreateLike(output) != 0;
+        if (!made) return ReportError(QUORIN_ERR_MEMORY), 0;
+    }
+
+    device_->SetWordMode(ColourTypeUsesRaw16(type));
+
+    // Only the three clock modes the sensor knows reach its clock port; any other stored value
+    // leaves the clock as it is.
+    const int wantedClock = halfClock_;
+    if (wantedClock >= 0 && wantedClock <= 2) {
+        int currentClock = -1;
+        if (!device_->GetHalfClock(&currentClock)) currentClock = -1;
+        if (currentClock != wantedClock) {
+            device_->SetHalfClock(wantedClock);
+            Sleep(kClockSettleMs);
+            device_->SensorStartUp();
+        }
+    }
+
+    // A window the sensor refuses would leave the frames at another geometry than the buffers.
+    if (device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_) != 0)
+        return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    device_->SetMirrorV(values_.analog.mirrorV);
+    device_->SetMirrorH(values_.analog.mirrorH);
+    device_->SetTriggerMode(0);
+    device_->SetGain(static_cast<uint16_t>(values_.analog.globalGain.load()));
+    device_->SetShutter(static_cast<uint16_t>(values_.analog.exposure.load()));
+    quorin::ReadRealExposureTime(values_.exposureModel, values_.analog, halfClock_);
+    // The preview window's display image is sized here once the preview window exists.
+    return 1;
+}
+
+// ---- Mode transitions ------------------------------------------------------------------------------
+
+void CQuorin::SetFrameDestination(HWND window, BYTE* buffer, int size, int topDown) {
+    // Under frameLock: the worker reads the destination inside it, so it never copies into a
+    // buffer the caller has just replaced.
+    CriticalSectionLock hold(frameLock_);
+    callbackWindow_ = window;
+    callerBuffer_ = buffer;
+    callerBufferSize_ = size;
+    callerTopDown_ = topDown;
+}
+
+int CQuorin::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
+
+int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
+    SetFrameDestination(window, buffer, size, topDown);
+    // The preview window (previewParent / previewRect) is opened here once it exists; until then
+    // live acquisition runs without display.
+    if (StartPreview()) return 1;
+    Close();
+    ReportError(QUORIN_ERR_FRAME_READ);
+    return 0;
+}
+
+int CQuorin::StartPreview() {
+    if (!RequireDevice()) return 0;
+    const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::StartLive, acquisitionMode_);
+    if (rule.verdict == ModeVerdict::AlreadyOn) return 1;
+    if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
+
+    if (!Prepare()) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    const int index = device_->GetSelectedIndex();
+    if (!ClaimDevice(index)) return ReportError(QUORIN_ERR_NO_DEVICE), 0;  // another client was quicker
+    // The transfer runs before the worker's first wait: a wait on a transfer that has not started
+    // would read as a lost device.
+    device_->SetTriggerMode(0);
+    if (device_->StartTransfer() != 0) {
+        ReleaseDevice(index);
+        return ReportError(QUORIN_ERR_DEVICE_REFUSED), 0;
+    }
+    acquisitionMode_ = quorin::kModeLive;
+    frameCount_ = 0;
+    fps10_ = 0;
+    fpsWindowStart_ = timeGetTime();
+    runFlag_ = 1;
+    if (!CreateWorker()) {
+        StopPreview();
+        return ReportError(QUORIN_ERR_THREAD), 0;
+    }
+    return 1;
+}
+
+int CQuorin::Capture() {
+    if (!RequireDevice()) return 0;
+    const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::Capture, acquisitionMode_);
+    if (rule.verdict == ModeVerdict::AlreadyOn) return 1;
+    if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
+    if (!Prepare()) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    // Capture keeps the device's snapshot channel open, so it holds the device like the others.
+    if (!ClaimDevice(device_->GetSelectedIndex())) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    acquisitionMode_ = quorin::kModeCapture;
+    return 1;
+}
+
+int CQuorin::Trigger(HWND window, BYTE* buffer, int size, int topDown) {
+    if (!RequireDevice()) return 0;
+    const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::Trigger, acquisitionMode_);
+    if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
+    SetFrameDestination(window, buffer, size, topDown);
+    // Already triggering: the running worker delivers to the new destination from its next frame.
+    if (rule.verdict == ModeVerdict::AlreadyOn) return 1;
+
+    // The preview window (previewParent / previewRect) is opened here once it exists.
+    if (!Prepare()) {
+        Close();
+        return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    }
+    const int index = device_->GetSelectedIndex();
+    if (!ClaimDevice(index)) {
+        Close();
+        return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    }
+    acquisitionMode_ = quorin::kModeTrigger;
+    triggerTimeout_ = 3000;
+    device_->SetDriverParameter(triggerTimeout_);
+    device_->SetTriggerMode(1);
+    triggerFrames_ = 0;
+    runFlag_ = 1;
+    if (!CreateWorker()) {
+        Close();
+        return ReportError(QUORIN_ERR_THREAD), 0;
+    }
+    return 1;
+}
+
+void CQuorin::LeaveAcquisitionMode() {
+    const int mode = acquisitionMode_.exchange(quorin::kModeIdle);
+    if (mode == quorin::kModeIdle) return;
+    const bool snapshotChannel = mode == quorin::kModeCapture || mode == quorin::kModeTrigger;
+    device_->SetTriggerMode(0);
+    // Closing the snapshot channel cancels a trigger read that waits for a pulse, and stopping
+    // the transfer wakes a live worker that waits for a frame: the worker ends at once.
+    if (snapshotChannel) device_->CloseSnapHandle();
+    device_->StopTransfer();
+    EndWorker();
+    if (snapshotChannel) device_->CloseSnapHandle();  // reopened by a read begun meanwhile
+    if (claimedIndex_ >= 0) ReleaseDevice(claimedIndex_);
+}
+
+int CQuorin::StopPreview() {
+    runFlag_ = 0;
+    if (workerStop_) SetEvent(workerStop_);
+    if (!RequireDevice()) return 0;
+    LeaveAcquisitionMode();
+    EndWorker();  // a worker left from a failed start
+    // A running recording is ended here once the recorder exists.
+    return 1;
+}
+
+int CQuorin::Close() {
+    // The preview window's device context and window are released here once they exist.
+    StopPreview();
+    imageReady_ = 0;
+    if (device_) device_->CloseSnapHandle();
+    return 1;
+}
+
+// ---- Snapshot and frame delivery ---------------------------------------------------------------------
+
+int CQuorin::SnapShot(BYTE* buffer, int size, int topDown) {
+    if (!RequireDevice()) return 0;
+    const int mode = acquisitionMode_;
+    const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::SnapShot, mode);
+    if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
+    const bool capturing = mode == quorin::kModeCapture;
+    if (!capturing && !Prepare()) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+
+    CriticalSectionLock hold(frameLock_);
+    const int type = frameType_;
+    CDibImage* raw = RawImageOf(type);
+    const bool read = device_->SnapFrame() == 0;
+    bool unpacked = false;
+    if (read && raw && raw->bits) {
+        const size_t bytes = static_cast<size_t>(raw->stride) * raw->height;
+        unpacked = device_->WindowBytes() <= bytes && device_->FetchSnapFrame(raw->bits, bytes) == 0;
+    }
+    if (!capturing) device_->CloseSnapHandle();
+    if (!read || !unpacked) {
+        if (read) PostFrameNotice(0, QUORIN_ERR_FRAME_READ);
+        return ReportError(QUORIN_ERR_FRAME_READ), 0;
+    }
+    ProcessRawFrame(*raw, type);
+    if (buffer && size) {
+        CDibImage* output = OutputImageOf(type);
+        // The copy reports its own 5; the snapshot adds its failure.
+        if (!output || !CopyFrame(*output, topDown, buffer, size)) return ReportError(QUORIN_ERR_MEMORY), 0;
+    }
+    return 1;
+}
+
+int CQuorin::CopyFrame(const CDibImage& image, int topDown, BYTE* buffer, int size) {
+    const int64_t bytes = static_cast<int64_t>(image.height) * image.stride;
+    if (!buffer || !image.bits || size < bytes) {
+        PostFrameNotice(0, QUORIN_ERR_MEMORY);
+        ReportError(QUORIN_ERR_MEMORY);
+        return 0;
+    }
+    for (int32_t row = 0; row < image.height; ++row) {
+        const int32_t from = topDown ? row : image.height - 1 - row;
+        std::memcpy(buffer + static_cast<size_t>(row) * image.stride,
+                    image.bits + static_cast<size_t>(from) * image.stride, image.stride);
+    }
+    return 1;
+}
+
+void CQuorin::PostFrameNotice(WPARAM info, LPARAM code) {
+    // A null frame window would queue the notice to whichever thread posts it.
+    if (callbackWindow_) PostMessageA(callbackWindow_, QUORIN_WM_FRAME, info, code);
+}
+
+int CQuorin::GetImage(BYTE* buffer, int size, int topDown) {
+    if (!RequireDevice()) return 0;
+    CriticalSectionLock hold(frameLock_);
+    CDibImage* image = OutputImage();
+    if (!image) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    if (!image->bits || !buffer) return ReportError(QUORIN_ERR_MEMORY), 0;
+    if (!CopyFrame(*image, topDown, buffer, size)) return ReportError(QUORIN_ERR_MEMORY), 0;
+    return 1;
+}
+
+// ---- Capture window ----------------------------------------------------------------------------------
+
+int CQuorin::SetCaptureWindow(int w, int h) {
+    if (!RequireDevice()) return 0;
+    // The size list is read from this camera's own key "Camera_NN\Size_MM", where the library
+    // stores and loads it; only when that key holds no entries are "Size_MM" keys directly under
+    // the product key read, as older installations kept them there.
+    std::vector<quorin::SizeEntry> table;
+    if (!quorin::ReadSizeTable(deviceIndex_, &table)) return ReportError(QUORIN_ERR_WINDOW), 0;
+    const quorin::SizeEntry* row = quorin::FindSizeEntry(table, w, h);
+    if (!row) return ReportError(QUORIN_ERR_WINDOW), 0;
+    hTotal_ = row->hTotal;
+    vTotal_ = row->vTotal;
+    width_ = row->width;
+    height_ = row->height;
+    hStart_ = row->hStart;
+    vStart_ = row->vStart;
+    bufferCount_ = row->bufferCount;
+    if (!IsCaptureWindowValid()) {
+        ReportError(QUORIN_ERR_CAPTURE_WINDOW);
+        ResetCaptureWindowToSensor();
+    }
+    // While acquiring the new window waits for the next preparation.
+    if (acquisitionMode_ != quorin::kModeIdle) return 1;
+    if (device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_) != 0)
+        return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    return 1;
+}
+
+int CQuorin::SetCaptureWindowEx(int hTotal, int hStart, int hEffective, int vTotal, int vStart, int vEffective) {
+    if (!RequireDevice()) return 0;
+    hTotal_ = hTotal;
+    hStart_ = hStart;
+    width_ = hEffective;
+    vTotal_ = vTotal;
+    vStart_ = vStart;
+    height_ = vEffective;
+    if (!IsCaptureWindowValid()) return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    if (acquisitionMode_ != quorin::kModeIdle) return 1;
+    if (device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_) != 0)
+        return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    return 1;
+}
+
+// ---- Recording and still files -----------------------------------------------------------------------
+
+int CQuorin::Record(const char* path, int durationMs, int showWindow) {
+    if (!path || !*path) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    // A recording delivers no frame messages or copies.
+    SetFrameDestination(nullptr, nullptr, 0, 0);
+    // The preview window opens here when showWindow asks for it, once it exists.
+    if (!StartPreview()) {
+        Close();
+        return ReportError(QUORIN_ERR_FILE), 0;
+    }
+    // The recorder thread and its AVI file start here. This build has no recorder yet, so the
+    // recording cannot be made: the live acquisition just started is closed again.
+    Close();
+    return ReportError(QUORIN_ERR_FILE), 0;
+}
+
+int CQuorin::RecordW(const wchar_t* path, int durationMs, int showWindow) {
+    char ansi[kAnsiPathBytes];
+    if (!WideToAnsi(path, ansi, sizeof ansi)) return ReportError(QUORIN_ERR_FILE), 0;
+    return Record(ansi, durationMs, showWindow);
+}
+
+// Called with frameLock held.
+int CQuorin::SaveLocked(const char* path, int fileType) {
+    CDibImage* image = OutputImage();
+    if (!image || !image->bits) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    if (!path || !*path) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    // 16-bit samples carry the sensor's 10 significant bits.
+    return SaveStillImage(path, *image, fileType, 10);
+}
+
+int CQuorin::SaveImage(const char* path, int fileType) {
+    if (!RequireDevice()) return 0;
+    if (!imageReady_) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    CriticalSectionLock hold(frameLock_);
+    return SaveLocked(path, fileType);
+}
+
+int CQuorin::SaveImageW(const wchar_t* path, int fileType) {
+    if (!RequireDevice()) return 0;
+    char ansi[kAnsiPathBytes];
+    CriticalSectionLock hold(frameLock_);
+    if (!path) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    if (!WideToAnsi(path, ansi, sizeof ansi)) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
+    return SaveLocked(ansi, fileType);
+}
+
+// ---- Pipeline listener -------------------------------------------------------------------------------
+
+void CQuorin::FilterDialogRefresh() {}
+
+void CQuorin::AnalogDialogValue(int controlId, int value) {}

@@ -1,0 +1,170 @@
+// The camera's acquisition worker: the live loop over the streamed frames, the trigger loop over
+// externally triggered reads, the frame-rate measurement and the per-frame delivery (unpack,
+// pipeline, copy to the caller, frame notice).
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "camera/acquisition_modes.h"
+#include "camera/quorin_camera.h"
+#include "device/quorin_m52dx_ltx_sdk.h"
+#include "imaging/colour_modes.h"
+#include "imaging/convert_kernels.h"
+#include "imaging/pixel_runner.h"
+
+namespace {
+
+// Pause after a trigger read that failed at once (camera unplugged), so the loop does not spin.
+const DWORD kFailedReadPauseMs = 100;
+// Poll interval of a paused worker.
+const DWORD kPausedPollMs = 10;
+
+}  // namespace
+
+bool CQuorin::CreateWorker() {
+    workerDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    workerStop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (workerDone_ && workerStop_)
+        workerThread_ = CreateThread(nullptr, 0, &CQuorin::WorkerMain, this, 0, &workerThreadId_);
+    if (workerThread_ && workerThreadId_) return true;
+    runFlag_ = 0;
+    EndWorker();
+    return false;
+}
+
+void CQuorin::EndWorker() {
+    if (workerStop_) SetEvent(workerStop_);
+    if (workerThread_) {
+        // Only a worker that exists ever sets its end event.
+        WaitForSingleObject(workerDone_, INFINITE);
+        WaitForSingleObject(workerThread_, INFINITE);
+        CloseHandle(workerThread_);
+    }
+    if (workerDone_) CloseHandle(workerDone_);
+    if (workerStop_) CloseHandle(workerStop_);
+    workerThread_ = nullptr;
+    workerThreadId_ = 0;
+    workerDone_ = nullptr;
+    workerStop_ = nullptr;
+}
+
+DWORD WINAPI CQuorin::WorkerMain(LPVOID param) {
+    CQuorin* self = static_cast<CQuorin*>(param);
+    if (self->acquisitionMode_ == quorin::kModeTrigger)
+        self->TriggerLoop();
+    else
+        self->LiveLoop();
+    SetEvent(self->workerDone_);
+    return 0;
+}
+
+bool CQuorin::PauseWorker(DWORD ms) {
+    if (WaitForSingleObject(workerStop_, ms) == WAIT_OBJECT_0) return false;
+    return runFlag_ != 0;
+}
+
+int CQuorin::MeasureFrameRate() {
+    ++frameCount_;
+    const DWORD elapsed = timeGetTime() - fpsWindowStart_;
+    if (elapsed > 1000) {
+        fps10_ = static_cast<int32_t>(frameCount_ * 10000.0 / elapsed);
+        frameCount_ = 0;
+        fpsWindowStart_ = timeGetTime();
+    }
+    return fps10_;
+}
+
+void CQuorin::ProcessRawFrame(CDibImage& raw, int colourType) {
+    // Frames arrive packed; rows wider than the packed width are spread to the stride in place.
+    const int sampleBytes = raw.bitCount / 8;
+    if (raw.stride > raw.width * sampleBytes)
+        RunPixelKernel(raw, sampleBytes == 2 ? RepackRows16 : RepackRows8, raw, nullptr, 0, 0, nullptr, nullptr);
+    pipeline_->Run(PreparedBuffers(), colourType);
+    imageReady_ = 1;
+}
+
+void CQuorin::FillFrameInfo(const CDibImage& raw, int colourType, int fps10, uint32_t frameNumber) {
+    frameInfo_->size = sizeof(QuorinFrameInfo);
+    frameInfo_->width = raw.width;
+    frameInfo_->height = raw.height;
+    frameInfo_->bitsPerPixel = BitCountOfColourType(colourType);
+    frameInfo_->fps10 = fps10;
+    frameInfo_->frameNumber = frameNumber;
+    frameInfo_->data = callerBuffer_;
+}
+
+int CQuorin::CopyToCallerLocked(int colourType) {
+    if (!callerBuffer_ || callerBufferSize_ == 0) return 1;
+    CDibImage* output = OutputImageOf(colourType);
+    return output && CopyFrame(*output, callerTopDown_, callerBuffer_, callerBufferSize_);
+}
+
+void CQuorin::LiveLoop() {
+    while (runFlag_ != 0) {
+        if (!PauseWorker(static_cast<DWORD>(waitTime_.load()))) break;
+        if (runFlag_ != 1) {
+            if (!PauseWorker(kPausedPollMs)) break;
+            continue;
+        }
+        const int wait = device_->WaitFrame();
+        if (runFlag_ == 0) break;
+        if (wait == quorin::WAIT_FRAME_FAILED || wait == quorin::WAIT_FRAME_NOT_STREAMING) {
+            // No frame within the time-out, or the transfer ended on its own: the device is lost.
+            runFlag_ = 0;
+            {
+                CriticalSectionLock hold(frameLock_);
+                PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
+            }
+            ReportError(QUORIN_ERR_DEVICE_LOST);
+            break;
+        }
+        if (wait != quorin::WAIT_FRAME_READY) continue;
+
+        CriticalSectionLock hold(frameLock_);
+        const int type = frameType_;
+        CDibImage* raw = RawImageOf(type);
+        const uint32_t frameNumber = device_->ReadFrameNumber();
+        const size_t bytes = raw && raw->bits ? static_cast<size_t>(raw->stride) * raw->height : 0;
+        if (bytes == 0 || device_->WindowBytes() > bytes || device_->FetchFrame(raw->bits, bytes) != 0) {
+            PostFrameNotice(0, QUORIN_ERR_FRAME_READ);
+            ReportError(QUORIN_ERR_FRAME_READ);
+            continue;
+        }
+        const int fps10 = MeasureFrameRate();
+        ProcessRawFrame(*raw, type);
+        FillFrameInfo(*raw, type, fps10, frameNumber);
+        // The recorder's new-frame flag is set and the preview painted here once they exist.
+        if (!CopyToCallerLocked(type)) continue;
+        PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
+    }
+}
+
+void CQuorin::TriggerLoop() {
+    while (runFlag_ != 0) {
+        if (runFlag_ != 1) {
+            if (!PauseWorker(kPausedPollMs)) break;
+            continue;
+        }
+        // Returns with the triggered frame, or failed at the device's trigger time-out.
+        const int read = device_->SnapFrame();
+        if (runFlag_ == 0) break;
+        if (read != 0) {
+            if (!PauseWorker(kFailedReadPauseMs)) break;
+            continue;
+        }
+
+        CriticalSectionLock hold(frameLock_);
+        const int type = frameType_;
+        CDibImage* raw = RawImageOf(type);
+        const size_t bytes = raw && raw->bits ? static_cast<size_t>(raw->stride) * raw->height : 0;
+        if (bytes == 0 || device_->WindowBytes() > bytes || device_->FetchSnapFrame(raw->bits, bytes) != 0) {
+            PostFrameNotice(0, QUORIN_ERR_FRAME_READ);
+            ReportError(QUORIN_ERR_FRAME_READ);
+            continue;
+        }
+        ProcessRawFrame(*raw, type);
+        FillFrameInfo(*raw, type, 0, ++triggerFrames_);
+        if (!CopyToCallerLocked(type)) continue;
+        PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
+        // The preview is painted here once it exists.
+    }
+}
