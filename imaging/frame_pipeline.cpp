@@ -72,6 +72,27 @@ bool BrightnessFactor(int brightness, const int32_t table[256], float* factor) {
     return true;
 }
 
+// The filter values of one frame, each read once, for the fused rows.
+struct FusedValues {
+    int hue, saturation, gamma, contrast, sharpness, brightness;
+    bool hueSat, sharpen;
+};
+
+// False for values outside the ranges the fused rows are written for (the kernels take those).
+bool ReadFusedValues(const quorin::FilterSettings& filters, const CDibImage& result, const CDibImage* work,
+                     FusedValues* v) {
+    v->hue = filters.hue.load(), v->saturation = filters.saturation.load();
+    v->gamma = filters.gamma.load(), v->contrast = filters.contrast.load();
+    v->sharpness = filters.sharpness.load(), v->brightness = filters.brightness.load();
+    if (v->hue < -360 || v->hue > 360 || v->saturation < -255 || v->saturation > 255 || v->sharpness < 0 ||
+        v->sharpness > 30)
+        return false;
+    v->hueSat = v->hue != 0 || v->saturation != 0;
+    v->sharpen = v->sharpness != 0 && Usable(work) && work->stride == result.stride &&
+                 work->height == result.height && work->bitCount == result.bitCount;
+    return true;
+}
+
 typedef void (*ToneRowFn)(const ToneRowJob*);
 typedef void (*SharpenRowFn)(const SharpenRowJob*);
 typedef void (*SumsRowFn)(const uint8_t*, uint16_t*, int, int);
@@ -338,16 +359,13 @@ void FramePipeline::KernelFilters(CDibImage& result, CDibImage* work, int colour
 // and the sharpened row with the brightness two rows behind it, so the rows stay in cache.
 // False (nothing done) for values outside the ranges the fused rows are written for.
 bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
-    const int hue = filters_.hue.load(), saturation = filters_.saturation.load();
-    const int gamma = filters_.gamma.load(), contrast = filters_.contrast.load();
-    const int sharpness = filters_.sharpness.load(), brightness = filters_.brightness.load();
-    if (hue < -360 || hue > 360 || saturation < -255 || saturation > 255 || sharpness < 0 || sharpness > 30)
-        return false;
+    FusedValues v;
+    if (!ReadFusedValues(filters_, result, work, &v)) return false;
+    const int hue = v.hue, saturation = v.saturation, gamma = v.gamma, contrast = v.contrast;
+    const int sharpness = v.sharpness, brightness = v.brightness;
+    const bool hueSat = v.hueSat, sharpen = v.sharpen;
     const int bpp = result.bitCount / 8;
     if (bpp != 3 && bpp != 4) return false;
-    const bool hueSat = hue != 0 || saturation != 0;
-    const bool sharpen = sharpness != 0 && Usable(work) && work->stride == result.stride &&
-                         work->height == result.height && work->bitCount == result.bitCount;
 
     PixelKernel toneKernels[3];
     FilterParams toneParams[3];
@@ -502,17 +520,14 @@ uint16_t* FramePipeline::SampleTable16(const PixelKernel* kernels, const int* va
 // that cannot be allocated skips its filters for the frame. False (nothing done) for values
 // outside the ranges the fused rows are written for.
 bool FramePipeline::FusedColourFilters16(CDibImage& result, CDibImage* work) {
-    const int hue = filters_.hue.load(), saturation = filters_.saturation.load();
-    const int gamma = filters_.gamma.load(), contrast = filters_.contrast.load();
-    const int sharpness = filters_.sharpness.load(), brightness = filters_.brightness.load();
-    if (hue < -360 || hue > 360 || saturation < -255 || saturation > 255 || sharpness < 0 || sharpness > 30)
-        return false;
+    FusedValues v;
+    if (!ReadFusedValues(filters_, result, work, &v)) return false;
+    const int hue = v.hue, saturation = v.saturation, gamma = v.gamma, contrast = v.contrast;
+    const int sharpness = v.sharpness, brightness = v.brightness;
+    const bool hueSat = v.hueSat, sharpen = v.sharpen;
     const int bpp = result.bitCount / 8;
     if (bpp != 6 && bpp != 8) return false;
     const int spp = bpp / 2;
-    const bool hueSat = hue != 0 || saturation != 0;
-    const bool sharpen = sharpness != 0 && Usable(work) && work->stride == result.stride &&
-                         work->height == result.height && work->bitCount == result.bitCount;
 
     // Working memory first: without it the kernels do the work (they need none of their own).
     uint8_t* bytes = nullptr;

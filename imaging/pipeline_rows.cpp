@@ -6,18 +6,12 @@
 // sum of the kernel and these per-channel sums agree; the vector code uses the per-channel form.
 #include "imaging/pipeline_rows.h"
 
+#include "imaging/filter_tables.h"
+
 #include <emmintrin.h>
 #include <string.h>
 
 namespace {
-
-struct InverseTable {
-    uint32_t entries[256];
-    InverseTable() {
-        entries[0] = 0;
-        for (uint32_t c = 1; c < 256; ++c) entries[c] = 0xFF0000u / c;
-    }
-};
 
 inline int Min(int a, int b) { return a < b ? a : b; }
 
@@ -91,24 +85,15 @@ inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
 
 }  // namespace
 
+// The fused rows take the kernels' own hue shift and inverse table, so both paths agree by
+// construction.
 void HexconeHueShift(int32_t hue, int32_t* sector, int32_t* remainder) {
-    const int64_t a = int64_t(hue) * 65536 / 360;  // truncates toward zero
-    const uint32_t u = uint32_t(a) & 0xFFFFu;
-    const int32_t x = int32_t((u * 6) >> 8);
-    const int32_t k = (x + 256) >> 9;
-    int32_t m = x % 512;
-    if (m >= 256) m -= 512;
-    int32_t shift = m + 510 * (k % 3);
-    if (shift < 0) shift += 1530;
-    if (shift >= 1530) shift -= 1530;
-    *sector = shift / 255;
-    *remainder = shift % 255;
+    const HueShift shift = HueShiftFor(hue);
+    *sector = shift.sector;
+    *remainder = shift.remainder;
 }
 
-const uint32_t* HexconeInverseTable(void) {
-    static const InverseTable table;  // built once; thread-safe initialisation
-    return table.entries;
-}
+const uint32_t* HexconeInverseTable(void) { return SharedHexconeTables().inverse; }
 
 void ToneRow8Scalar(const ToneRowJob* job) {
     for (int x = 0; x < job->width; ++x)
