@@ -222,6 +222,34 @@ struct Stream {
     }
 };
 
+// Times our demosaic and OpenCV's over a stream of distinct frames, then checks every frame
+// either side produced.
+template <typename Sample>
+void MeasureStream(int runs, uint16_t rawBits, uint16_t colourBits, int cvType, unsigned seed, const char* ours,
+                   const char* theirs, BayerParams bayer, double pixels) {
+    Stream s(rawBits, colourBits, cvType, seed);
+    MeasureGroup(runs, {
+        {ours, [&] {
+             const size_t i = s.nextOurs++ % s.raw.size();
+             Demosaic(*s.ours[i], *s.raw[i], &bayer);
+         }, pixels},
+        {theirs, [&] {
+             const size_t i = (s.nextOpenCv++ + s.raw.size() / 2) % s.raw.size();
+             cv::cvtColor(s.Bayer(i), s.opencv[i], kOpenCvBgr);
+         }, pixels},
+    });
+    std::string problem;
+    for (size_t i = 0; i < s.raw.size() && i < s.nextOurs && problem.empty(); ++i)
+        problem = DemosaicProblem(*s.ours[i], *s.raw[i], bayer);
+    Check(ours, problem);
+    problem.clear();
+    for (size_t n = 0; n < s.raw.size() && n < s.nextOpenCv && problem.empty(); ++n) {
+        const size_t i = (n + s.raw.size() / 2) % s.raw.size();
+        problem = OpenCvProblem<Sample, 3>(s.opencv[i], *s.raw[i]);
+    }
+    Check(theirs, problem);
+}
+
 void PrintSetUp(int runs) {
     std::printf("imaging kernels on a %d x %d frame, median of %d runs, one thread\n", kWidth, kHeight, runs);
     std::printf("processor AVX2: %s; kernels run at most %s\n", CpuHasAvx2() ? "yes" : "no",
@@ -317,52 +345,9 @@ int main(int argc, char** argv) {
     });
 
     // ---- A stream of distinct frames: every call reads and writes memory the caches do not hold.
-    {
-        Stream s(8, 24, CV_8UC3, 100);
-        MeasureGroup(runs, {
-            {"demosaic8to24_stream", [&] {
-                 const size_t i = s.nextOurs++ % s.raw.size();
-                 Demosaic(*s.ours[i], *s.raw[i], &bayer);
-             }, pixels},
-            {"opencv_bayer8_stream", [&] {
-                 const size_t i = (s.nextOpenCv++ + s.raw.size() / 2) % s.raw.size();
-                 cv::cvtColor(s.Bayer(i), s.opencv[i], kOpenCvBgr);
-             }, pixels},
-        });
-        std::string problem;
-        for (size_t i = 0; i < s.raw.size() && i < s.nextOurs && problem.empty(); ++i)
-            problem = DemosaicProblem(*s.ours[i], *s.raw[i], bayer);
-        Check("demosaic8to24_stream", problem);
-        problem.clear();
-        for (size_t n = 0; n < s.raw.size() && n < s.nextOpenCv && problem.empty(); ++n) {
-            const size_t i = (n + s.raw.size() / 2) % s.raw.size();
-            problem = OpenCvProblem<uint8_t, 3>(s.opencv[i], *s.raw[i]);
-        }
-        Check("opencv_bayer8_stream", problem);
-    }
-    {
-        Stream s(16, 48, CV_16UC3, 200);
-        MeasureGroup(runs, {
-            {"demosaic16to48_stream", [&] {
-                 const size_t i = s.nextOurs++ % s.raw.size();
-                 Demosaic(*s.ours[i], *s.raw[i], &bayer);
-             }, pixels},
-            {"opencv_bayer16_stream", [&] {
-                 const size_t i = (s.nextOpenCv++ + s.raw.size() / 2) % s.raw.size();
-                 cv::cvtColor(s.Bayer(i), s.opencv[i], kOpenCvBgr);
-             }, pixels},
-        });
-        std::string problem;
-        for (size_t i = 0; i < s.raw.size() && i < s.nextOurs && problem.empty(); ++i)
-            problem = DemosaicProblem(*s.ours[i], *s.raw[i], bayer);
-        Check("demosaic16to48_stream", problem);
-        problem.clear();
-        for (size_t n = 0; n < s.raw.size() && n < s.nextOpenCv && problem.empty(); ++n) {
-            const size_t i = (n + s.raw.size() / 2) % s.raw.size();
-            problem = OpenCvProblem<uint16_t, 3>(s.opencv[i], *s.raw[i]);
-        }
-        Check("opencv_bayer16_stream", problem);
-    }
+    MeasureStream<uint8_t>(runs, 8, 24, CV_8UC3, 100, "demosaic8to24_stream", "opencv_bayer8_stream", bayer, pixels);
+    MeasureStream<uint16_t>(runs, 16, 48, CV_16UC3, 200, "demosaic16to48_stream", "opencv_bayer16_stream", bayer,
+                            pixels);
 
     // ---- Every timed result, checked after the timing.
     Check("demosaic8to24", DemosaicProblem(*rgb24, *raw8, bayer));

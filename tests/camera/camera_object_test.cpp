@@ -288,7 +288,10 @@ TEST_F(CameraObject, MirrorsPortAndSerialIdentifier) {
     EXPECT_TRUE(sim_.Log(0).empty()) << "refused indices send nothing";
     EXPECT_EQ(DrainHistory(handle_), std::vector<int>{});
 
-    EXPECT_EQ(Quorin_GetHalfClock(handle_, &ok), Quorin_GetHalfClock(handle_, nullptr));
+    // The simulated camera starts at the full clock: the port reads 0.
+    ok = -1;
+    EXPECT_EQ(Quorin_GetHalfClock(handle_, &ok), 0);
+    EXPECT_EQ(ok, 1);
 }
 
 TEST_F(CameraObject, SavingBeforeAnyFrameReportsOne) {
