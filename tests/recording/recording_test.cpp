@@ -122,6 +122,47 @@ TEST_F(Recording, ThreeSecondsAtFastPacingPlayTheSceneAtTheMeasuredRate) {
     for (const std::vector<uint8_t>& frame : frames) EXPECT_TRUE(frame == want);
 }
 
+TEST_F(Recording, EveryColourTypeBecomesTheSameTwentyFourBitFrames) {
+    SetScene(acqtest::NoisePicture(7));
+    const int w = 320, h = 240;
+    ASSERT_EQ(Quorin_SetCaptureWindowEx(h_, 1360, 0, w, 1024, 0, h), 1);
+    // Blue, green, red of pixel x in a stored row of the output image, as 8-bit samples: 16-bit
+    // samples hold 10 bits, of which the file keeps the upper 8.
+    struct Case {
+        int bits;
+        int sampleBytes;
+        int samples;  // per pixel
+    };
+    const Case cases[] = {{8, 1, 1}, {16, 2, 1}, {24, 1, 3}, {32, 1, 4}, {48, 2, 3}, {64, 2, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bits << " bits");
+        ASSERT_EQ(Quorin_SetColorMode(h_, c.bits), 1);
+        ScratchFolder dir;
+        const std::string path = dir.File("type.avi");
+        ASSERT_EQ(Quorin_Record(h_, path.c_str(), 300, 0), 1);
+        ASSERT_TRUE(WaitUntilFinished(path, 20000));
+        // The scene is still: the latest output image is what every recorded frame shows.
+        const int stride = (w * c.bits / 8 + 3) & ~3;
+        std::vector<uint8_t> output(size_t(stride) * h);
+        ASSERT_EQ(Quorin_GetImage(h_, output.data(), int(output.size()), 1), 1);
+        ASSERT_EQ(Quorin_StopPreview(h_), 1);
+        EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
+
+        std::vector<uint8_t> want(size_t(w) * 3 * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const uint8_t* s = &output[size_t(y) * stride + size_t(x) * c.samples * c.sampleBytes +
+                                               size_t(c.samples == 1 ? 0 : k) * c.sampleBytes];
+                    const unsigned v = c.sampleBytes == 1 ? s[0] : ((s[0] | s[1] << 8) >> 2) & 0xFF;
+                    want[(size_t(y) * w + x) * 3 + k] = uint8_t(v);
+                }
+        const std::vector<std::vector<uint8_t>> frames = rectest::DecodeAvi(path, w, h, 1);
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_TRUE(frames[0] == want);
+    }
+}
+
 TEST_F(Recording, RefusedCallsLeaveTheRunningRecordingAlone) {
     ScratchFolder dir;
     const std::string running = dir.File("running.avi"), second = dir.File("second.avi");
