@@ -169,8 +169,6 @@ private:
     bool RecorderRunning() const;
     // Writes one new processed frame to the recording file; false when the recording must end.
     bool RecordFrame(CDibImage* work[3], uint32_t now);
-    // The measured rate in hundredths of a frame per second, for frames taken over elapsedMs.
-    static uint32_t RecordRate(uint64_t frames, uint32_t elapsedMs);
 
     // FramePipelineListener: no property dialog exists yet, so nothing is open to refresh; the
     // dialogs will post their updates from here.

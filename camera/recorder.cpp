@@ -118,14 +118,6 @@ DWORD WINAPI CQuorin::RecorderMain(LPVOID param) {
     return 0;
 }
 
-uint32_t CQuorin::RecordRate(uint64_t frames, uint32_t elapsedMs) {
-    // 64-bit, over at least 1 ms: frames x 100000 overflows 32 bits past 42949 frames, and two
-    // frames within one millisecond would divide by zero.
-    const uint64_t rate = frames * 100000u / (elapsedMs > 0 ? elapsedMs : 1u);
-    if (rate == 0) return 1;  // 0 would stand for the nominal rate; the slowest rate the file holds
-    return rate > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(rate);
-}
-
 bool CQuorin::RecordFrame(CDibImage* work[3], uint32_t now) {
     CDibImage& first = *work[0];
     CDibImage& second = *work[1];
@@ -164,7 +156,7 @@ bool CQuorin::RecordFrame(CDibImage* work[3], uint32_t now) {
     // The work image is the recorder's own: the file is written outside frameLock, so the live
     // loop is not held up by the disk.
     const uint64_t frames = recordFile_.TotalFrames() + 1;
-    return recordFile_.Append(frame->bits, RecordRate(frames, now - recordStart_));
+    return recordFile_.Append(frame->bits, CRecordingFile::MeasuredRate(frames, now - recordStart_));
 }
 
 void CQuorin::RecorderLoop() {
@@ -208,7 +200,7 @@ void CQuorin::RecorderLoop() {
 
     // Every way out finishes the file with the rate measured so far.
     const uint64_t frames = recordFile_.TotalFrames();
-    const uint32_t rate = frames > 0 ? RecordRate(frames, last - recordStart_) : 0;
+    const uint32_t rate = frames > 0 ? CRecordingFile::MeasuredRate(frames, last - recordStart_) : 0;
     if (recordFile_.IsOpen() && !recordFile_.Finish(rate)) failed = true;
     if (failed) ReportError(QUORIN_ERR_FILE);
     recording_ = 0;

@@ -24,6 +24,14 @@ std::string CRecordingFile::ContinuationName(const std::string& path, uint32_t n
     return path + suffix;
 }
 
+uint32_t CRecordingFile::MeasuredRate(uint64_t frames, uint32_t elapsedMs) {
+    // 64-bit, over at least 1 ms: frames x 100000 passes 32 bits after 42949 frames, and two frames
+    // within one millisecond would divide by zero.
+    const uint64_t rate = frames * 100000u / (elapsedMs > 0 ? elapsedMs : 1u);
+    if (rate == 0) return 1;
+    return rate > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(rate);
+}
+
 bool CRecordingFile::OpenFile(const std::string& path) {
     writer_.SetSizeLimit(sizeLimit_);
     if (!writer_.Open(path.c_str(), width_, height_, bitCount_, kNominalFramesPerSecond)) return false;

@@ -33,6 +33,10 @@ public:
     // Largest file; a test hook that makes the continuation files appear with small recordings.
     void SetSizeLimit(uint64_t bytes) { sizeLimit_ = bytes; }
 
+    // The rate of frames taken over elapsedMs in hundredths of a frame per second: at least 1 (0
+    // would stand for the nominal rate), at most the largest 32-bit value.
+    static uint32_t MeasuredRate(uint64_t frames, uint32_t elapsedMs);
+
     // The name of continuation file n (1, 2, ...) of path: "_%03u" goes before a plain ASCII
     // extension, or at the end when there is none.
     static std::string ContinuationName(const std::string& path, uint32_t n);

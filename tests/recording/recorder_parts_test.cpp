@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "camera/quorin_camera.h"
+#include "camera/recording_file.h"
 #include "driver/m52sim_control.h"
 #include "imaging/dib_image.h"
 #include "tests/device/sim_camera.h"
@@ -115,4 +116,32 @@ TEST_F(RecorderParts, WorkImagesThatCannotBeMadeEndTheRecordingWithAFinishedFile
     ASSERT_EQ(bytes.size(), 240u);
     EXPECT_EQ(bytes.substr(232, 4), "idx1");
     EXPECT_EQ(uint8_t(bytes[4]), 232u);  // RIFF size: the file less its 8-byte header
+}
+
+TEST(RecordingRate, HundredthsOfAFramePerSecondWithoutOverflowOrDivisionByZero) {
+    struct Case {
+        uint64_t frames;
+        uint32_t elapsedMs;
+        uint32_t rate;
+    };
+    const Case cases[] = {
+        {100, 4000, 2500},          // 25.00 frames per second
+        {300, 10000, 3000},
+        {50000, 1000000, 5000},     // frames x 100000 no longer fits 32 bits
+        {2, 0, 200000},             // two frames within one millisecond
+        {1, 200000, 1},             // slower than 1/100 frame per second: the slowest rate, not "nominal"
+        {100000, 1, 0xFFFFFFFFu},   // clamped
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CRecordingFile::MeasuredRate(c.frames, c.elapsedMs), c.rate) << c.frames << " / " << c.elapsedMs;
+}
+
+TEST(RecordingFileNames, ContinuationGoesBeforeAPlainExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\rec\\clip.avi", "C:\\rec\\clip_002.avi"},
+        {"C:\\rec.d\\clip", "C:\\rec.d\\clip_002"},          // the dot of a folder is no extension
+        {"clip.\x83\x5C", "clip.\x83\x5C_002"},                // double-byte name after a dot
+        {"C:\\rec\\clip.v2.AVI", "C:\\rec\\clip.v2_002.AVI"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CRecordingFile::ContinuationName(c.first, 2), c.second);
 }
