@@ -251,7 +251,7 @@ int CQuorin::StopPreview() {
     if (!RequireDevice()) return 0;
     LeaveAcquisitionMode();
     EndWorker();  // a worker left from a failed start
-    // A running recording is ended here once the recorder exists.
+    EndRecorder();  // the recording file is finished before the recorder ends
     return 1;
 }
 
@@ -370,28 +370,7 @@ int CQuorin::SetCaptureWindowEx(int hTotal, int hStart, int hEffective, int vTot
     return 1;
 }
 
-// ---- Recording and still files -----------------------------------------------------------------------
-
-int CQuorin::Record(const char* path, int durationMs, int showWindow) {
-    if (!path || !*path) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    // A recording delivers no frame messages or copies.
-    SetFrameDestination(nullptr, nullptr, 0, 0);
-    // The preview window opens here when showWindow asks for it, once it exists.
-    if (!StartPreview()) {
-        Close();
-        return ReportError(QUORIN_ERR_FILE), 0;
-    }
-    // The recorder thread and its AVI file start here. This build has no recorder yet, so the
-    // recording cannot be made: the live acquisition just started is closed again.
-    Close();
-    return ReportError(QUORIN_ERR_FILE), 0;
-}
-
-int CQuorin::RecordW(const wchar_t* path, int durationMs, int showWindow) {
-    char ansi[kAnsiPathBytes];
-    if (!WideToAnsi(path, ansi, sizeof ansi)) return ReportError(QUORIN_ERR_FILE), 0;
-    return Record(ansi, durationMs, showWindow);
-}
+// ---- Still files -------------------------------------------------------------------------------------
 
 // Called with frameLock held.
 int CQuorin::SaveLocked(const char* path, int fileType) {

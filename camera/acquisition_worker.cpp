@@ -132,7 +132,8 @@ void CQuorin::LiveLoop() {
         const int fps10 = MeasureFrameRate();
         ProcessRawFrame(*raw, type);
         FillFrameInfo(*raw, type, fps10, frameNumber);
-        // The recorder's new-frame flag is set and the preview painted here once they exist.
+        recordNewFrame_ = 1;
+        // The preview is painted here once it exists.
         if (!CopyToCallerLocked(type)) continue;
         PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
     }

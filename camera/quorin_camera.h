@@ -15,6 +15,7 @@
 #include "VazadoZir_O52RO_VIZ.h"
 #include "camera/critical_section.h"
 #include "camera/error_history.h"
+#include "camera/recording_file.h"
 #include "camera/shared_section.h"
 #include "imaging/frame_pipeline.h"
 #include "settings/adjustable_values.h"
@@ -118,6 +119,9 @@ public:
 protected:
     // Makes one of the image objects of the second stage (null when out of memory).
     virtual CDibImage* MakeImage();
+    // Largest AVI file a recording writes before it continues in the next; a test hook, so that
+    // long recordings can be imitated with short ones.
+    void SetRecordFileLimit(uint64_t bytes) { recordFileLimit_ = bytes; }
 
 private:
     // ---- Acquisition (acquisition.cpp) ----
@@ -155,6 +159,16 @@ private:
     bool PauseWorker(DWORD ms);
     // Creates the stop and end events and the worker thread; false (nothing left open) on failure.
     bool CreateWorker();
+
+    // ---- The recorder (recorder.cpp) ----
+    static DWORD WINAPI RecorderMain(LPVOID self);
+    void RecorderLoop();
+    // Ends the recorder if one was started (its file is finished first) and closes its handles.
+    void EndRecorder();
+    // Whether a recorder is still recording (started and not yet ended by itself).
+    bool RecorderRunning() const;
+    // Writes one new processed frame to the recording file; false when the recording must end.
+    bool RecordFrame(CDibImage* work[3], uint32_t now);
 
     // FramePipelineListener: no property dialog exists yet, so nothing is open to refresh; the
     // dialogs will post their updates from here.
@@ -225,6 +239,20 @@ private:
     DWORD workerThreadId_ = 0;
     HANDLE workerDone_ = nullptr;  // manual reset, set by the worker as its last act
     HANDLE workerStop_ = nullptr;  // manual reset, set to cut the worker's pauses short
+
+    // The recorder. Everything but recordNewFrame_ and recording_ is set before its thread starts
+    // and then belongs to the recorder until it has ended.
+    std::atomic<int32_t> recording_{0};       // 1 while the recorder is to run
+    std::atomic<int32_t> recordNewFrame_{0};  // set by the live loop per processed frame
+    uint32_t recordStart_ = 0;                // timeGetTime of the first frame taken
+    uint32_t recordDurationMs_ = 0;
+    bool recordStarted_ = false;
+    CRecordingFile recordFile_;
+    uint64_t recordFileLimit_ = CAviWriter::kDefaultSizeLimit;
+    HANDLE recordThread_ = nullptr;
+    DWORD recordThreadId_ = 0;
+    HANDLE recordDone_ = nullptr;  // manual reset, set by the recorder as its last act
+    HANDLE recordStop_ = nullptr;  // manual reset, set to cut the recorder's polling pause short
 
     // Frame-rate measurement (worker only) and the block posted with each frame notice.
     int32_t fps10_ = 0;

@@ -192,7 +192,12 @@ QUORIN_API int QUORIN_CALL Quorin_GetRealExposureTime(int handle, int* ok);
 QUORIN_API int QUORIN_CALL Quorin_SetRealExposureTime(int handle, int microseconds);
 
 /* ---- Recording and still files ------------------------------------------------------------------- */
-/* Errors: 9 null or empty path, 12 file or live start failed, plus the acquisition errors. */
+/* Records live frames for durationMs into an AVI file at the measured rate; a recording longer than
+ * one file holds continues in name_001.avi, name_002.avi, ... Every way out (duration, StopPreview,
+ * Close, Release, a lost device) leaves finished files. Errors: 9 null or empty path or negative
+ * duration, 12 already recording (the running recording goes on), file or live start failed,
+ * 3 no recorder thread, plus the acquisition errors; later, from the recorder, 5 when its work
+ * images cannot be made and 12 when a frame or the file cannot be written. */
 QUORIN_API int QUORIN_CALL Quorin_Record(int handle, const char* path, int durationMs, int showWindow);
 QUORIN_API int QUORIN_CALL Quorin_RecordW(int handle, const wchar_t* path, int durationMs, int showWindow);
 /* fileType: QuorinStillFileType. Errors: 1 no device / nothing captured, 9 null or empty path. */

@@ -1,0 +1,210 @@
+// The camera's recorder: Record starts live acquisition and a recorder thread that takes the newest
+// processed frame at each poll, converts it to a bottom-up 24-bit frame and appends it to the
+// recording file. When the duration has passed, or the recording is stopped, or live acquisition
+// ends, the recorder writes the measured rate and finishes the file: a recording never leaves a
+// file without its index and sizes.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "camera/acquisition_modes.h"
+#include "camera/quorin_camera.h"
+#include "camera/wide_path.h"
+#include "imaging/convert_kernels.h"
+#include "imaging/dib_image.h"
+#include "imaging/pixel_runner.h"
+
+namespace {
+
+// The recorder's poll interval: the file receives at most one frame per poll.
+const DWORD kRecordPollMs = 10;
+
+void FreeWorkImage(CDibImage*& image) {
+    if (!image) return;
+    image->Release();
+    delete image;
+    image = nullptr;
+}
+
+}  // namespace
+
+// ---- Start -------------------------------------------------------------------------------------------
+
+int CQuorin::Record(const char* path, int durationMs, int showWindow) {
+    if (!path || !*path || durationMs < 0) return ReportError(QUORIN_ERR_PARAMETER), 0;
+    // One recording at a time: a second Record leaves the running one alone.
+    if (RecorderRunning()) return ReportError(QUORIN_ERR_FILE), 0;
+    EndRecorder();  // a recorder whose recording has ended by itself: its handles are closed
+
+    // A recording delivers no frame messages or copies.
+    SetFrameDestination(nullptr, nullptr, 0, 0);
+    // The preview window for showWindow opens here once it exists; the recording needs none.
+    (void)showWindow;
+    if (!StartPreview()) {
+        Close();
+        return ReportError(QUORIN_ERR_FILE), 0;
+    }
+
+    int width = 0, height = 0, bitCount = 0;
+    {
+        CriticalSectionLock hold(frameLock_);
+        const CDibImage* output = OutputImage();
+        if (output && output->bits) {
+            width = output->width;
+            height = output->height;
+            bitCount = output->bitCount;
+        }
+    }
+    recordFile_.SetSizeLimit(recordFileLimit_);
+    if (width <= 0 || height <= 0 || !recordFile_.Open(path, width, height, bitCount)) {
+        Close();
+        return ReportError(QUORIN_ERR_FILE), 0;
+    }
+
+    // Everything the recorder reads is in place before its thread exists.
+    recordStart_ = 0;
+    recordStarted_ = false;
+    recordDurationMs_ = static_cast<uint32_t>(durationMs);
+    recordNewFrame_ = 0;
+    recording_ = 1;
+    recordDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    recordStop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (recordDone_ && recordStop_)
+        recordThread_ = CreateThread(nullptr, 0, &CQuorin::RecorderMain, this, 0, &recordThreadId_);
+    if (!recordThread_ || !recordThreadId_) {
+        recording_ = 0;
+        EndRecorder();
+        recordFile_.Finish(0);  // an empty but complete file
+        Close();
+        return ReportError(QUORIN_ERR_THREAD), 0;
+    }
+    return 1;
+}
+
+int CQuorin::RecordW(const wchar_t* path, int durationMs, int showWindow) {
+    char ansi[kAnsiPathBytes];
+    if (!WideToAnsi(path, ansi, sizeof ansi)) return ReportError(QUORIN_ERR_FILE), 0;
+    return Record(ansi, durationMs, showWindow);
+}
+
+// ---- Stop --------------------------------------------------------------------------------------------
+
+bool CQuorin::RecorderRunning() const {
+    return recordThread_ && WaitForSingleObject(recordDone_, 0) != WAIT_OBJECT_0;
+}
+
+void CQuorin::EndRecorder() {
+    recording_ = 0;
+    if (recordStop_) SetEvent(recordStop_);
+    if (recordThread_) {
+        // The recorder finishes its file before it sets its end event.
+        WaitForSingleObject(recordDone_, INFINITE);
+        WaitForSingleObject(recordThread_, INFINITE);
+        CloseHandle(recordThread_);
+    }
+    if (recordDone_) CloseHandle(recordDone_);
+    if (recordStop_) CloseHandle(recordStop_);
+    recordThread_ = nullptr;
+    recordThreadId_ = 0;
+    recordDone_ = nullptr;
+    recordStop_ = nullptr;
+}
+
+// ---- The recorder thread -----------------------------------------------------------------------------
+
+DWORD WINAPI CQuorin::RecorderMain(LPVOID param) {
+    CQuorin* self = static_cast<CQuorin*>(param);
+    self->RecorderLoop();
+    SetEvent(self->recordDone_);
+    return 0;
+}
+
+bool CQuorin::RecordFrame(CDibImage* work[3], uint32_t now) {
+    CDibImage& first = *work[0];
+    CDibImage& second = *work[1];
+    CDibImage& third = *work[2];
+    const CDibImage* frame = nullptr;
+    {
+        CriticalSectionLock hold(frameLock_);
+        const CDibImage* output = OutputImage();
+        // The buffer set keeps its geometry while live acquisition runs; a frame of any other
+        // geometry is not this recording's.
+        if (!output || !output->bits || output->width != first.width || output->height != first.height)
+            return true;
+        // Into a bottom-up 24-bit frame: the "Rev" kernels turn the rows over, Draw keeps them.
+        switch (output->bitCount) {
+            case 8:
+                second.Draw(output, nullptr, 0, 0);
+                RunPixelKernel(first, Rgb24Rev, second, nullptr, 0, 0, nullptr, nullptr);
+                frame = &first;
+                break;
+            case 16:
+                RunPixelKernel(third, Gray16To8Rev, *output, nullptr, 0, 0, nullptr, nullptr);
+                first.Draw(&third, nullptr, 0, 0);
+                frame = &first;
+                break;
+            case 48:
+            case 64:
+                RunPixelKernel(second, Rgb48To24Rev, *output, nullptr, 0, 0, nullptr, nullptr);
+                frame = &second;
+                break;
+            default:
+                RunPixelKernel(first, Rgb24Rev, *output, nullptr, 0, 0, nullptr, nullptr);
+                frame = &first;
+                break;
+        }
+    }
+    // The work image is the recorder's own: the file is written outside frameLock, so the live
+    // loop is not held up by the disk.
+    const uint64_t frames = recordFile_.TotalFrames() + 1;
+    return recordFile_.Append(frame->bits, CRecordingFile::MeasuredRate(frames, now - recordStart_));
+}
+
+void CQuorin::RecorderLoop() {
+    int width = 0, height = 0;
+    {
+        CriticalSectionLock hold(frameLock_);
+        const CDibImage* output = OutputImage();
+        if (output) {
+            width = output->width;
+            height = output->height;
+        }
+    }
+    // Two 24-bit work images and an 8-bit one for the conversions of the bit counts.
+    CDibImage* work[3] = {MakeImage(), MakeImage(), MakeImage()};
+    bool made = work[0] && work[1] && work[2];
+    made = made && work[0]->Create(width, height, 24) && work[1]->Create(width, height, 24) &&
+           work[2]->Create(width, height, 8);
+    if (made) work[2]->SetPalette(kDibPaletteGray, nullptr, 0, 256);
+    if (!made) ReportError(QUORIN_ERR_MEMORY);
+
+    bool failed = false;
+    uint32_t last = 0;
+    while (made && recording_ != 0) {
+        if (WaitForSingleObject(recordStop_, kRecordPollMs) == WAIT_OBJECT_0) break;
+        // Live acquisition has ended (a lost device ends the live loop): so has the recording.
+        if (runFlag_ == 0) break;
+        if (recordNewFrame_.exchange(0) == 0) continue;
+        const uint32_t now = timeGetTime();
+        if (!recordStarted_) {
+            recordStart_ = now;
+            recordStarted_ = true;
+        }
+        last = now;
+        if (!RecordFrame(work, now)) {
+            failed = true;
+            break;
+        }
+        // Elapsed time as an unsigned difference: correct across the wrap of timeGetTime.
+        if (now - recordStart_ > recordDurationMs_) break;
+    }
+
+    // Every way out finishes the file with the rate measured so far.
+    const uint64_t frames = recordFile_.TotalFrames();
+    const uint32_t rate = frames > 0 ? CRecordingFile::MeasuredRate(frames, last - recordStart_) : 0;
+    if (recordFile_.IsOpen() && !recordFile_.Finish(rate)) failed = true;
+    if (failed) ReportError(QUORIN_ERR_FILE);
+    recording_ = 0;
+    recordStart_ = 0;
+    recordStarted_ = false;
+    for (CDibImage*& image : work) FreeWorkImage(image);
+}
