@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include "camera/acquisition_modes.h"
+#include "camera/camera_thread.h"
 #include "camera/quorin_camera.h"
 #include "device/quorin_m52dx_ltx_sdk.h"
 #include "imaging/colour_modes.h"
@@ -21,31 +22,13 @@ const DWORD kPausedPollMs = 10;
 }  // namespace
 
 bool CQuorin::CreateWorker() {
-    workerDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    workerStop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (workerDone_ && workerStop_)
-        workerThread_ = CreateThread(nullptr, 0, &CQuorin::WorkerMain, this, 0, &workerThreadId_);
-    if (workerThread_ && workerThreadId_) return true;
+    if (StartCameraThread(&CQuorin::WorkerMain, this, workerThread_, workerThreadId_, workerDone_, workerStop_))
+        return true;
     runFlag_ = 0;
-    EndWorker();
     return false;
 }
 
-void CQuorin::EndWorker() {
-    if (workerStop_) SetEvent(workerStop_);
-    if (workerThread_) {
-        // Only a worker that exists ever sets its end event.
-        WaitForSingleObject(workerDone_, INFINITE);
-        WaitForSingleObject(workerThread_, INFINITE);
-        CloseHandle(workerThread_);
-    }
-    if (workerDone_) CloseHandle(workerDone_);
-    if (workerStop_) CloseHandle(workerStop_);
-    workerThread_ = nullptr;
-    workerThreadId_ = 0;
-    workerDone_ = nullptr;
-    workerStop_ = nullptr;
-}
+void CQuorin::EndWorker() { EndCameraThread(workerThread_, workerThreadId_, workerDone_, workerStop_); }
 
 DWORD WINAPI CQuorin::WorkerMain(LPVOID param) {
     CQuorin* self = static_cast<CQuorin*>(param);

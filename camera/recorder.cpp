@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 
 #include "camera/acquisition_modes.h"
+#include "camera/camera_thread.h"
 #include "camera/quorin_camera.h"
 #include "camera/wide_path.h"
 #include "imaging/convert_kernels.h"
@@ -66,13 +67,8 @@ int CQuorin::Record(const char* path, int durationMs, int showWindow) {
     recordDurationMs_ = static_cast<uint32_t>(durationMs);
     recordNewFrame_ = 0;
     recording_ = 1;
-    recordDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    recordStop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (recordDone_ && recordStop_)
-        recordThread_ = CreateThread(nullptr, 0, &CQuorin::RecorderMain, this, 0, &recordThreadId_);
-    if (!recordThread_ || !recordThreadId_) {
+    if (!StartCameraThread(&CQuorin::RecorderMain, this, recordThread_, recordThreadId_, recordDone_, recordStop_)) {
         recording_ = 0;
-        EndRecorder();
         recordFile_.Finish(0);  // an empty but complete file
         Close();
         return ReportError(QUORIN_ERR_THREAD), 0;
@@ -94,19 +90,8 @@ bool CQuorin::RecorderRunning() const {
 
 void CQuorin::EndRecorder() {
     recording_ = 0;
-    if (recordStop_) SetEvent(recordStop_);
-    if (recordThread_) {
-        // The recorder finishes its file before it sets its end event.
-        WaitForSingleObject(recordDone_, INFINITE);
-        WaitForSingleObject(recordThread_, INFINITE);
-        CloseHandle(recordThread_);
-    }
-    if (recordDone_) CloseHandle(recordDone_);
-    if (recordStop_) CloseHandle(recordStop_);
-    recordThread_ = nullptr;
-    recordThreadId_ = 0;
-    recordDone_ = nullptr;
-    recordStop_ = nullptr;
+    // The recorder finishes its file before it sets its end event.
+    EndCameraThread(recordThread_, recordThreadId_, recordDone_, recordStop_);
 }
 
 // ---- The recorder thread -----------------------------------------------------------------------------
