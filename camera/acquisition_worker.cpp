@@ -132,7 +132,8 @@ void CQuorin::LiveLoop() {
         const int fps10 = MeasureFrameRate();
         ProcessRawFrame(*raw, type);
         FillFrameInfo(*raw, type, fps10, frameNumber);
-        // The recorder's new-frame flag is set and the preview painted here once they exist.
+        // The recorder's new-frame flag is set here once the recorder exists.
+        PaintPreview(type);
         if (!CopyToCallerLocked(type)) continue;
         PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
     }
@@ -165,6 +166,6 @@ void CQuorin::TriggerLoop() {
         FillFrameInfo(*raw, type, 0, ++triggerFrames_);
         if (!CopyToCallerLocked(type)) continue;
         PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
-        // The preview is painted here once it exists.
+        PaintPreview(type);
     }
 }
