@@ -231,7 +231,9 @@ TEST_F(Preview, PlacementOfTheWindowKinds) {
         EXPECT_EQ(Quorin_Close(h_), 1);
         EXPECT_TRUE(WindowsTitled("Active Window").empty());
         EXPECT_FALSE(FindWindowExA(parent.Handle(), nullptr, nullptr, "ActiveMovie Window"));
-        if (!cls.empty()) EXPECT_FALSE(ClassRegistered(cls)) << cls;
+        if (!cls.empty()) {
+            EXPECT_FALSE(ClassRegistered(cls)) << cls;
+        }
         EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
     }
 }
@@ -395,7 +397,9 @@ TEST_F(Preview, CloseWhileStreamingAHundredTimesLeaksNothing) {
         EXPECT_EQ(GetGuiResources(process, GR_GDIOBJECTS), gdi);
         EXPECT_EQ(GetGuiResources(process, GR_USEROBJECTS), user);
     }
-    if (handles) EXPECT_EQ(handlesAfter, handles);
+    if (handles) {
+        EXPECT_EQ(handlesAfter, handles);
+    }
     std::printf("GDI objects %lu, user objects %lu, handles %lu before and after%s\n", gdi, user, handles,
                 gdi || user || handles ? "" : " (not counted on this platform)");
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
