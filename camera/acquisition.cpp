@@ -24,17 +24,6 @@ namespace {
 
 const DWORD kClockSettleMs = 100;
 
-// Sub-sampling divisor of the buffer size (the capture-window rule rejects every mode that
-// divides, so acquisition runs at 1; the preview window's size uses it too).
-int SubSampleDivisor(int mode) {
-    switch (mode) {
-        case 1: case 17: return 2;
-        case 2: case 18: return 4;
-        case 3: case 19: return 8;
-        default: return 1;
-    }
-}
-
 // Makes image w x h at bits unless it already is exactly that (its pixels are then kept, so a
 // repeated preparation does not reallocate). 1 or 0.
 int EnsureImage(CDibImage& image, int w, int h, uint16_t bits) {
@@ -86,7 +75,7 @@ int CQuorin::Prepare() {
     // Geometry and colour type are read once here: they hold for the buffer set until the next
     // preparation, whatever the setters store meanwhile.
     const int type = colourType_;
-    const int divisor = SubSampleDivisor(subSample_);
+    const int divisor = quorin::CaptureSizeDivisor(subSample_);
     const int w = width_ / divisor, h = height_ / divisor;
     {
         CriticalSectionLock hold(frameLock_);
@@ -106,6 +95,7 @@ int CQuorin::Prepare() {
         if (made) made = output != nullptr && output->bits != nullptr;
         if (made) made = workImage_->CreateLike(output) != 0;
         if (!made) return ReportError(QUORIN_ERR_MEMORY), 0;
+        FitDisplayImageToWindow(type);
     }
 
     device_->SetWordMode(ColourTypeUsesRaw16(type));
@@ -132,7 +122,6 @@ int CQuorin::Prepare() {
     device_->SetGain(static_cast<uint16_t>(values_.analog.globalGain.load()));
     device_->SetShutter(static_cast<uint16_t>(values_.analog.exposure.load()));
     quorin::ReadRealExposureTime(values_.exposureModel, values_.analog, halfClock_);
-    // The preview window's display image is sized here once the preview window exists.
     return 1;
 }
 
@@ -152,8 +141,12 @@ int CQuorin::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
 
 int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
     SetFrameDestination(window, buffer, size, topDown);
-    // The preview window (previewParent / previewRect) is opened here once it exists; until then
-    // live acquisition runs without display.
+    const int mode = acquisitionMode_;
+    // Already live: the running worker delivers to the new destination and paints the window it has.
+    if (mode == quorin::kModeLive) return 1;
+    // The window is made only from idle, where no worker paints; from capture or trigger mode the
+    // start below refuses.
+    if (device_ && mode == quorin::kModeIdle && !OpenPreviewWindow()) return 0;
     if (StartPreview()) return 1;
     Close();
     ReportError(QUORIN_ERR_FRAME_READ);
@@ -208,7 +201,7 @@ int CQuorin::Trigger(HWND window, BYTE* buffer, int size, int topDown) {
     // Already triggering: the running worker delivers to the new destination from its next frame.
     if (rule.verdict == ModeVerdict::AlreadyOn) return 1;
 
-    // The preview window (previewParent / previewRect) is opened here once it exists.
+    if (!OpenPreviewWindow()) return 0;
     if (!Prepare()) {
         Close();
         return ReportError(QUORIN_ERR_NO_DEVICE), 0;
@@ -256,8 +249,9 @@ int CQuorin::StopPreview() {
 }
 
 int CQuorin::Close() {
-    // The preview window's device context and window are released here once they exist.
+    // The worker ends first, so no paint is running when the window and its DC go.
     StopPreview();
+    ClosePreviewWindow();
     imageReady_ = 0;
     if (device_) device_->CloseSnapHandle();
     return 1;

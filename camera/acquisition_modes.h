@@ -24,6 +24,17 @@ struct ModeDecision {
     int code;  // the error code of a conflict, else 0
 };
 
+// Sub-sampling divisor of buffer and preview sizes: 1 or 17 halve, 2 or 18 quarter, 3 or 19
+// divide by 8, every other mode by 1.
+inline int CaptureSizeDivisor(int mode) {
+    switch (mode) {
+        case 1: case 17: return 2;
+        case 2: case 18: return 4;
+        case 3: case 19: return 8;
+        default: return 1;
+    }
+}
+
 // May `call` run while the camera is in `mode`?
 //
 //                idle   live       capture    trigger

@@ -116,7 +116,7 @@ void CQuorin::LiveLoop() {
         ProcessRawFrame(*raw, type);
         FillFrameInfo(*raw, type, fps10, frameNumber);
         recordNewFrame_ = 1;
-        // The preview is painted here once it exists.
+        PaintPreview(type);
         if (!CopyToCallerLocked(type)) continue;
         PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
     }
@@ -149,6 +149,6 @@ void CQuorin::TriggerLoop() {
         FillFrameInfo(*raw, type, 0, ++triggerFrames_);
         if (!CopyToCallerLocked(type)) continue;
         PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
-        // The preview is painted here once it exists.
+        PaintPreview(type);
     }
 }

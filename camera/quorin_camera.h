@@ -15,6 +15,7 @@
 #include "VazadoZir_O52RO_VIZ.h"
 #include "camera/critical_section.h"
 #include "camera/error_history.h"
+#include "camera/preview_window.h"
 #include "camera/recording_file.h"
 #include "camera/shared_section.h"
 #include "imaging/frame_pipeline.h"
@@ -151,6 +152,22 @@ private:
     // at least one second.
     int MeasureFrameRate();
 
+    // ---- The preview window (preview_display.cpp) ----
+    // Makes the preview window previewParent / previewRect ask for, unless the one open already
+    // has that placement (it is reused); a window of another placement is closed first. Only while
+    // no worker paints. Reports 4 and returns 0 when the window cannot be made; 1 also when no
+    // window is asked for.
+    int OpenPreviewWindow();
+    // Takes the window from the painter under frameLock, then destroys it.
+    void ClosePreviewWindow();
+    // Shows the processed frame of colourType in the preview window; frameLock held.
+    void PaintPreview(int colourType);
+    // Gives displayImage the preview's client size w x h and the depth shown for colourType
+    // (8-bit gray for types 0 and 1, else 24-bit); false when it cannot be made. frameLock held.
+    bool FitDisplayImage(int colourType, int w, int h);
+    // Sizes displayImage to a visible preview window's client area; frameLock held.
+    void FitDisplayImageToWindow(int colourType);
+
     // ---- The acquisition worker (acquisition_worker.cpp) ----
     static DWORD WINAPI WorkerMain(LPVOID self);
     void LiveLoop();
@@ -267,6 +284,10 @@ private:
     BYTE* callerBuffer_ = nullptr;
     int32_t callerBufferSize_ = 0;
     int32_t callerTopDown_ = 0;
+
+    // The preview window: replaced and taken under frameLock, so a paint never sees a window
+    // being destroyed.
+    std::unique_ptr<PreviewWindow> preview_;
 
     CriticalSection frameLock_;
     CriticalSection configLock_;

@@ -38,8 +38,9 @@ int CQuorin::Record(const char* path, int durationMs, int showWindow) {
 
     // A recording delivers no frame messages or copies.
     SetFrameDestination(nullptr, nullptr, 0, 0);
-    // The preview window for showWindow opens here once it exists; the recording needs none.
-    (void)showWindow;
+    // The preview window only when asked for (and only from idle, where no worker paints); the
+    // recording itself needs none.
+    if (showWindow && device_ && acquisitionMode_ == quorin::kModeIdle && !OpenPreviewWindow()) return 0;
     if (!StartPreview()) {
         Close();
         return ReportError(QUORIN_ERR_FILE), 0;

@@ -102,6 +102,28 @@ TEST_F(Recording, ThreeSecondsAtFastPacingPlayTheSceneAtTheMeasuredRate) {
     for (const std::vector<uint8_t>& frame : frames) EXPECT_TRUE(frame == want);
 }
 
+TEST_F(Recording, ShowWindowRecordsThroughThePreviewWindow) {
+    ScratchFolder dir;
+    const std::string path = dir.File("shown.avi");
+    // A parent that is not a window: no window, no recording, code 4.
+    ASSERT_EQ(Quorin_SetPreviewWindow(h_, reinterpret_cast<HWND>(0x1234), 0, 0, 320, 240), 1);
+    EXPECT_EQ(Quorin_Record(h_, path.c_str(), 300, 1), 0);
+    EXPECT_EQ(DrainHistory(h_), std::vector<int>{QUORIN_ERR_WINDOW});
+
+    ASSERT_EQ(Quorin_SetPreviewWindow(h_, cam_.window.Handle(), 0, 0, 320, 240), 1);
+    ASSERT_EQ(Quorin_Record(h_, path.c_str(), 300, 1), 1);
+    const HWND child = GetWindow(cam_.window.Handle(), GW_CHILD);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(child), 6540);
+    ASSERT_TRUE(WaitUntilFinished(path, 20000));
+    EXPECT_EQ(Quorin_Close(h_), 1);
+    EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
+    const rectest::Probe probe = ProbeAvi(path);
+    ASSERT_TRUE(probe.read) << probe.text;
+    EXPECT_EQ(probe.warnings, "");
+    EXPECT_GE(probe.frames, 1) << probe.text;
+}
+
 TEST_F(Recording, EveryColourTypeBecomesTheSameTwentyFourBitFrames) {
     SetScene(acqtest::NoisePicture(7));
     const int w = 320, h = 240;
