@@ -181,7 +181,7 @@ void CQuorin::RecorderLoop() {
             break;
         }
         // Elapsed time as an unsigned difference: correct across the wrap of timeGetTime.
-        if (now - recordStart_ > recordDurationMs_) break;
+        if (CRecordingFile::DurationPassed(recordStart_, now, recordDurationMs_)) break;
     }
 
     // Every way out finishes the file with the rate measured so far.

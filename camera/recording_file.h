@@ -37,6 +37,12 @@ public:
     // would stand for the nominal rate), at most the largest 32-bit value.
     static uint32_t MeasuredRate(uint64_t frames, uint32_t elapsedMs);
 
+    // Whether more than durationMs have passed from start to now on the millisecond timer, which
+    // wraps after 49.7 days: the unsigned difference stays right across the wrap.
+    static bool DurationPassed(uint32_t startMs, uint32_t nowMs, uint32_t durationMs) {
+        return nowMs - startMs > durationMs;
+    }
+
     // The name of continuation file n (1, 2, ...) of path: "_%03u" goes before a plain ASCII
     // extension, or at the end when there is none.
     static std::string ContinuationName(const std::string& path, uint32_t n);

@@ -136,6 +136,24 @@ TEST(RecordingRate, HundredthsOfAFramePerSecondWithoutOverflowOrDivisionByZero) 
         EXPECT_EQ(CRecordingFile::MeasuredRate(c.frames, c.elapsedMs), c.rate) << c.frames << " / " << c.elapsedMs;
 }
 
+TEST(RecordingRate, TheEndTestHoldsAcrossTheTimerWrap) {
+    struct Case {
+        uint32_t start, now, duration;
+        bool passed;
+    };
+    const Case cases[] = {
+        {1000, 3999, 3000, false},
+        {1000, 4001, 3000, true},
+        {0xFFFFF000u, 0x00000100u, 3000, true},    // 4352 ms across the wrap
+        {0xFFFFF000u, 0x00000100u, 5000, false},
+        {0xFFFFF000u, 0xFFFFF100u, 5000, false},   // an end time start + duration wraps below now here
+        {0xFFFFFFFFu, 0x00000000u, 0, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CRecordingFile::DurationPassed(c.start, c.now, c.duration), c.passed)
+            << c.start << " -> " << c.now << " over " << c.duration;
+}
+
 TEST(RecordingFileNames, ContinuationGoesBeforeAPlainExtension) {
     const std::pair<const char*, const char*> cases[] = {
         {"C:\\rec\\clip.avi", "C:\\rec\\clip_002.avi"},
