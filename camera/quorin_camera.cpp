@@ -37,13 +37,6 @@ const int kSerialConfigAddress = 7856;
 int32_t ReadLe32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
 }
-
-void FreeImage(CDibImage*& image) {
-    if (!image) return;
-    image->Release();
-    delete image;
-    image = nullptr;
-}
 }  // namespace
 
 CQuorin::CQuorin() : fpsWindowStart_(timeGetTime()), frameInfo_(TakeFrameInfoBlock()) {}
@@ -62,7 +55,7 @@ CQuorin::~CQuorin() {
     }
     for (CDibImage** image : {&image8_, &image16_, &image24_, &image32_, &image48_, &image64_, &workImage_,
                               &displayImage_})
-        FreeImage(*image);
+        DeleteImage(*image);
     sharedSection_.Close();
     ReturnFrameInfoBlock(frameInfo_);
 }
@@ -134,6 +127,13 @@ int CQuorin::Initialize(HWND notify) {
     waitTime_ = format.waitTime;
     halfClock_ = format.clockMode;
     return 1;
+}
+
+void CQuorin::DeleteImage(CDibImage*& image) {
+    if (!image) return;
+    image->Release();
+    delete image;
+    image = nullptr;
 }
 
 CDibImage* CQuorin::MakeImage() {

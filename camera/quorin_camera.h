@@ -120,6 +120,8 @@ public:
 protected:
     // Makes one of the image objects of the second stage (null when out of memory).
     virtual CDibImage* MakeImage();
+    // Frees an image object made by MakeImage (its pixels first) and clears the pointer.
+    static void DeleteImage(CDibImage*& image);
     // Largest AVI file a recording writes before it continues in the next; a test hook, so that
     // long recordings can be imitated with short ones.
     void SetRecordFileLimit(uint64_t bytes) { recordFileLimit_ = bytes; }

@@ -19,13 +19,6 @@ namespace {
 // The recorder's poll interval: the file receives at most one frame per poll.
 const DWORD kRecordPollMs = 10;
 
-void FreeWorkImage(CDibImage*& image) {
-    if (!image) return;
-    image->Release();
-    delete image;
-    image = nullptr;
-}
-
 }  // namespace
 
 // ---- Start -------------------------------------------------------------------------------------------
@@ -192,5 +185,5 @@ void CQuorin::RecorderLoop() {
     recording_ = 0;
     recordStart_ = 0;
     recordStarted_ = false;
-    for (CDibImage*& image : work) FreeWorkImage(image);
+    for (CDibImage*& image : work) DeleteImage(image);
 }
