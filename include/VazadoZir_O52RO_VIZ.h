@@ -544,14 +544,15 @@ QUORIN_DECLARE_FILTER_PAIR(GrayOffsetB)     /* 27: -255..255, default 0 */
 
 /* ==== Set up: sensor and device access ============================================================ */
 
-/* Quorin_ReadRegister: reads one sensor register.
+/* Quorin_ReadRegister, Quorin_ReadRegisterEx: read one sensor register.
  *   address: 0..255 (the Ex form takes an int and uses its low 8 bits).
  *   Returns: the register value; 0 on failure (*ok 0).
  *   Errors:  1 no device; 6 the camera refused the access.
  *   Thread:  any. */
 QUORIN_API int QUORIN_CALL Quorin_ReadRegister(int handle, BYTE address, int* ok);
 QUORIN_API int QUORIN_CALL Quorin_ReadRegisterEx(int handle, int address, int* ok);
-/* Quorin_WriteRegister: writes one sensor register; the library's stored settings do not follow.
+/* Quorin_WriteRegister, Quorin_WriteRegisterEx: write one sensor register; the library's stored
+ * settings do not follow.
  *   address: low 8 bits used. value: 16 bits (the Ex form passes the whole int).
  *   Returns: 1; 0 on failure.
  *   Errors:  1 no device; 6 the camera refused the access.
