@@ -1,11 +1,12 @@
 // The camera dialog against stored formats it cannot show as they are: a "Size" index outside the
 // size list, a full list of 100 entries, lists left without a selected line and wait times that are
-// no count of milliseconds. The dialog runs in the export on the test's thread and is driven and
-// ended with OK from a second thread.
+// no count of milliseconds; and two cameras' dialogs open at once. The dialogs run in the export and
+// are driven and ended with OK from another thread.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -122,3 +123,72 @@ INSTANTIATE_TEST_SUITE_P(Stored, CameraFormatBounds, ::testing::ValuesIn(kCases)
                          [](const ::testing::TestParamInfo<Case>& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
+
+namespace {
+
+struct OpenDialog {
+    int handle;
+    std::atomic<DWORD> thread{0};
+    int result = -1;
+};
+
+DWORD WINAPI RunCameraDialog(LPVOID param) {
+    OpenDialog* open = static_cast<OpenDialog*>(param);
+    open->thread = GetCurrentThreadId();
+    open->result = Quorin_SetCameraDlg(open->handle, nullptr);
+    return 0;
+}
+
+HWND DialogOfThread(DWORD thread) {
+    for (int i = 0; i < 200; ++i) {
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", "Property"); w;
+             w = FindWindowExA(nullptr, w, "#32770", "Property"))
+            if (IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == thread) return w;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// Each dialog window carries its own object: two cameras' dialogs open at once on two threads each
+// store into their own camera's key and camera.
+TEST(CameraDialogPerWindow, TwoCamerasDialogsOpenAtOnceKeepTheirOwnValues) {
+    if (GetSystemDefaultLangID() == 1041) GTEST_SKIP() << "finds the English caption";
+    simtest::SimControl sim;
+    ASSERT_TRUE(sim.IsOpen()) << "the simulated camera driver is not installed";
+    ASSERT_TRUE(sim.Attach(0));
+    ASSERT_TRUE(sim.Attach(1));
+    ProductTreeAside aside;
+    OpenDialog dialogs[2] = {{Quorin_Initialize(nullptr)}, {Quorin_Initialize(nullptr)}};
+    ASSERT_NE(dialogs[0].handle, 0);
+    ASSERT_NE(dialogs[1].handle, 0);
+    ASSERT_EQ(Quorin_SetDeviceNumber(dialogs[1].handle, 1), 1);
+
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i) threads[i] = CreateThread(nullptr, 0, RunCameraDialog, &dialogs[i], 0, nullptr);
+    HWND windows[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        while (!dialogs[i].thread) Sleep(10);
+        windows[i] = DialogOfThread(dialogs[i].thread);
+    }
+    ASSERT_TRUE(windows[0] && windows[1] && windows[0] != windows[1]);
+    Sleep(300);
+    SetDlgItemTextA(windows[0], IDC_CAMERA_WAIT_TIME, "11");
+    SetDlgItemTextA(windows[1], IDC_CAMERA_WAIT_TIME, "22");
+    SendMessageA(GetDlgItem(windows[1], IDOK), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(windows[0], IDOK), BM_CLICK, 0, 0);
+    for (HWND w : windows)
+        if (IsWindow(w)) PostMessageA(w, WM_CLOSE, 0, 0);  // a lost click fails the checks below
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    for (HANDLE t : threads) CloseHandle(t);
+
+    EXPECT_EQ(dialogs[0].result, 1);
+    EXPECT_EQ(dialogs[1].result, 1);
+    EXPECT_EQ(ReadValues(CameraPath(0))["WaitTime"], 11);
+    EXPECT_EQ(ReadValues(CameraPath(1))["WaitTime"], 22);
+    EXPECT_EQ(Quorin_GetWaitTime(dialogs[0].handle), 11);
+    EXPECT_EQ(Quorin_GetWaitTime(dialogs[1].handle), 22);
+    for (const OpenDialog& d : dialogs) EXPECT_EQ(Quorin_Release(d.handle), 1);
+    sim.Detach(1);
+}
