@@ -389,9 +389,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case QUORIN_WM_FRAME:
         OnFrameNotice(wParam, lParam);
         return 0;
-    case QUORIN_WM_ERROR: {  // wParam: the error code the SDK recorded
+    case QUORIN_WM_ERROR: {  // lParam: the error code the SDK recorded
         char text[32];
-        wsprintfA(text, "SDK error %d", static_cast<int>(wParam));
+        wsprintfA(text, "SDK error %d", static_cast<int>(lParam));
         SetMessage(text);
         return 0;
     }
