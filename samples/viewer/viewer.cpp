@@ -204,6 +204,16 @@ void ToggleRecording() {
     SetMessage("Recording to " + path);
 }
 
+// The camera in use, in the title and the status bar.
+void ShowCameraName(int index) {
+    Viewer& v = g_viewer;
+    v.cameraIndex = index;
+    char name[256] = "";
+    Quorin_GetDeviceName(v.handle, index, name, sizeof name);
+    v.cameraName = name;
+    SetWindowTextA(v.window, (std::string(VIEWER_TITLE) + " - " + name).c_str());
+}
+
 // Device selection needs the acquisition stopped; it resumes on the new camera.
 void UseCamera(int index) {
     Viewer& v = g_viewer;
@@ -212,11 +222,7 @@ void UseCamera(int index) {
     if (!Quorin_SetDeviceNumber(v.handle, index)) {
         SetMessage("Select camera: " + TakeErrors(v.handle));
     } else {
-        v.cameraIndex = index;
-        char name[256] = "";
-        Quorin_GetDeviceName(v.handle, index, name, sizeof name);
-        v.cameraName = name;
-        SetWindowTextA(v.window, (std::string(VIEWER_TITLE) + " - " + name).c_str());
+        ShowCameraName(index);
     }
     if (wasLive) StartLive();
 }
@@ -227,7 +233,7 @@ void ChooseCamera(bool atStart) {
     // At start-up the question is asked only when there is a choice.
     if (cameras.empty() || (atStart && cameras.size() < 2)) return;
     const int chosen = SelectCamera(v.window, cameras, v.cameraIndex);
-    if (chosen >= 0 && (chosen != v.cameraIndex || atStart)) UseCamera(chosen);
+    if (chosen >= 0 && chosen != v.cameraIndex) UseCamera(chosen);
 }
 
 // The property dialogs are modal; they handle the acquisition themselves (the camera dialog
@@ -246,12 +252,12 @@ void OpenCamera() {
         SetMessage("The SDK could not make a camera object");
         return;
     }
-    if (v.options.camera >= 0)
+    // The camera object starts on device 0.
+    ShowCameraName(0);
+    if (v.options.camera > 0)
         UseCamera(v.options.camera);
-    else {
-        UseCamera(0);
+    else if (v.options.camera < 0)
         ChooseCamera(true);
-    }
     StartLive();
 }
 
