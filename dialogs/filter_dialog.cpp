@@ -1,0 +1,55 @@
+#include "dialogs/filter_dialog.h"
+
+#include "dialogs/dialog_ids.h"
+
+CFilterDialog::CFilterDialog(quorin::FilterSettings& record, const FilterEnableFlags& flags,
+                             DialogWindowSlot& openWindow)
+    : CPropertyDialog(IDD_FILTER_FRAME_JA, IDD_FILTER_FRAME_EN),
+      record_(record), openWindow_(openWindow), hasGrayPage_(flags.on[kEnableGrayPage]),
+      imagePage_(record, flags), grayPage_(record) {
+    AddPage(&imagePage_);
+    if (hasGrayPage_) {
+        AddPage(&grayPage_);
+        imagePage_.SetPartner(&grayPage_);
+        grayPage_.SetPartner(&imagePage_);
+    }
+}
+
+CFilterDialog::~CFilterDialog() { openWindow_.Clear(); }
+
+void CFilterDialog::OnInitDialog() { openWindow_.Set(Window()); }
+
+// The window is destroyed once the modal loop ends: nothing may be posted to it from here on.
+void CFilterDialog::OnOk() {
+    openWindow_.Clear();
+    CPropertyDialog::OnOk();
+}
+
+void CFilterDialog::OnCancel() {
+    openWindow_.Clear();
+    CPropertyDialog::OnCancel();
+}
+
+void CFilterDialog::OnDefault() {
+    record_.brightness = 0;
+    record_.contrast = 0;
+    record_.hue = 0;
+    record_.saturation = 0;
+    record_.sharpness = 0;
+    record_.bayerGainRed = 100;
+    record_.bayerGainGreen = 100;
+    record_.bayerGainBlue = 100;
+    record_.gamma = 100;
+    record_.bayerMode = 1;
+    if (hasGrayPage_) {
+        record_.grayGainR = 128;
+        record_.grayGainG1 = 128;
+        record_.grayGainG2 = 128;
+        record_.grayGainB = 128;
+        record_.grayOffsetR = 0;
+        record_.grayOffsetG1 = 0;
+        record_.grayOffsetG2 = 0;
+        record_.grayOffsetB = 0;
+    }
+    ReloadPages();
+}
