@@ -29,6 +29,7 @@ namespace {
 const UINT WM_VIEWER_START = WM_APP + 1;  // posted once the window is up: open the camera
 const UINT_PTR kStatusTimer = 1;          // refreshes the status bar twice a second
 const UINT_PTR kExitTimer = 2;            // --exit-after
+const UINT_PTR kCancelTimer = 3;          // closes the dialogs of the warm-up (--report)
 const int kRecordLimitMs = 10 * 60 * 1000;  // a recording stops by itself after ten minutes
 
 struct Options {
@@ -281,10 +282,21 @@ void OnFrameNotice(WPARAM wParam, LPARAM lParam) {
     v.lastFrameNumber = info->frameNumber;
 }
 
+// During the warm-up each dialog is cancelled by this timer as soon as it is up.
+void CALLBACK CancelOwnedDialog(HWND window, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowExA(nullptr, nullptr, "#32770", nullptr);
+    for (; dialog; dialog = FindWindowExA(nullptr, dialog, "#32770", nullptr))
+        if (GetWindow(dialog, GW_OWNER) == window) break;
+    if (!dialog) return;  // not up yet
+    KillTimer(window, timer);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
 // The platform makes some objects once per process, on first use: the named-object directory, an
-// entry of the display-context cache, ... They would read as leaks of the first session. So with
-// --report the viewer first runs one short session (open, live for a moment, release) and takes
-// its baseline after that; the comparison then shows only what a session leaves behind.
+// entry of the display-context cache, the bitmaps the dialogs' controls draw with, ... They would
+// read as leaks of the first session. So with --report the viewer first runs one short session
+// (open, live for a moment, each dialog opened and cancelled, release) and takes its baseline
+// after that; the comparison then shows only what a session leaves behind.
 void WarmUp() {
     Viewer& v = g_viewer;
     v.handle = Quorin_Initialize(v.window);
@@ -297,6 +309,12 @@ void WarmUp() {
             MSG message;
             while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
             UpdateStatus();
+        }
+        int (QUORIN_CALL* const dialogs[])(int, HWND) = {Quorin_SetCameraDlg, Quorin_SetAnalogDlg, Quorin_SetImageDlg};
+        for (auto show : dialogs) {
+            SetTimer(v.window, kCancelTimer, 200, CancelOwnedDialog);
+            show(v.handle, v.window);
+            KillTimer(v.window, kCancelTimer);
         }
     }
     StopLive();
