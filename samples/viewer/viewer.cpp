@@ -56,7 +56,7 @@ struct Viewer {
     int fps10 = 0;
     unsigned lastFrameNumber = 0;
     unsigned lostFrames = 0;
-    int lastFps10 = 0;  // the best rate seen, for the report
+    int bestFps10 = 0;  // the best rate seen, for the report
     std::string message;  // the last thing that happened, shown in the status bar
     ResourceCount before = {};
 };
@@ -276,7 +276,7 @@ void OnFrameNotice(WPARAM wParam, LPARAM lParam) {
     if (!info || !v.live) return;
     ++v.frames;
     v.fps10 = info->fps10;
-    if (v.fps10 > v.lastFps10) v.lastFps10 = v.fps10;
+    if (v.fps10 > v.bestFps10) v.bestFps10 = v.fps10;
     if (v.lastFrameNumber && info->frameNumber > v.lastFrameNumber + 1)
         v.lostFrames += info->frameNumber - v.lastFrameNumber - 1;
     v.lastFrameNumber = info->frameNumber;
@@ -321,14 +321,14 @@ void WarmUp() {
     Quorin_Release(v.handle);
     v.handle = 0;
     v.frames = v.lostFrames = v.lastFrameNumber = 0;
-    v.fps10 = v.lastFps10 = 0;
+    v.fps10 = v.bestFps10 = 0;
 }
 
 void WriteReport(const ResourceCount& after) {
     const Viewer& v = g_viewer;
     if (v.options.reportPath.empty()) return;
     if (FILE* file = std::fopen(v.options.reportPath.c_str(), "w")) {
-        std::fprintf(file, "frames %u\nfps10 %d\nlost %u\n", v.frames, v.lastFps10, v.lostFrames);
+        std::fprintf(file, "frames %u\nfps10 %d\nlost %u\n", v.frames, v.bestFps10, v.lostFrames);
         std::fprintf(file, "handles %ld %ld\ngdi %ld %ld\nwindows %ld %ld\n", v.before.handles, after.handles,
                      v.before.gdi, after.gdi, v.before.windows, after.windows);
         std::fclose(file);
