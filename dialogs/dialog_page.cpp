@@ -140,7 +140,10 @@ void CDialogPage::Reload() {
     for (const SliderTriple& triple : triples_) {
         const int32_t value = *triple.value;
         SendMessageA(GetDlgItem(window_, triple.slider), TBM_SETPOS, TRUE, value);
-        SetEditValue(triple, value);
+        // A box that already shows the value is left alone, so text being typed survives the
+        // pipeline's reload after every frame.
+        int32_t shown = 0;
+        if (!ReadEditValue(triple.edit, &shown) || shown != value) SetEditValue(triple, value);
     }
     OnReloadPage();
     initialised_ = was;
