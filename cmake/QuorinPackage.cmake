@@ -1,6 +1,6 @@
 # The release zip (./run package): build/win/package/QuorinSdk-<version>.zip, assembled by
 # make_package.cmake once the SDK, the samples and the simulator are built.
-set(quorin_package_parts quorin_sdk quorin_demo snapshot callback trigger m52sim m52sim_sys)
+set(quorin_package_parts quorin_sdk quorin_demo snapshot callback trigger viewer m52sim m52sim_sys)
 foreach(t ${quorin_package_parts})
   if(NOT TARGET ${t})
     return()  # an area left out by QUORIN_SKIP: no package

@@ -21,7 +21,7 @@ if(NOT rc EQUAL 0)
 endif()
 
 # Built programs: each must exist, a package without one of them is not a release.
-foreach(exe quorin_demo.exe snapshot.exe callback.exe trigger.exe m52sim.exe m52sim.sys)
+foreach(exe quorin_demo.exe snapshot.exe callback.exe trigger.exe viewer.exe m52sim.exe m52sim.sys)
   if(NOT EXISTS ${BUILD}/bin/${exe})
     message(FATAL_ERROR "not built: ${BUILD}/bin/${exe}")
   endif()

@@ -16,7 +16,7 @@ set(sdk ${WORK}/unpacked/QuorinSdk-${VERSION})
 set(expected
   bin/VazadoZir_O52RO_VIZ.dll lib/VazadoZir_O52RO_VIZ.lib include/VazadoZir_O52RO_VIZ.h
   include/driver/m52sim_control.h lib/cmake/QuorinSdk/QuorinSdkConfig.cmake
-  bin/quorin_demo.exe bin/snapshot.exe bin/callback.exe bin/trigger.exe bin/m52sim.exe bin/m52sim.sys
+  bin/quorin_demo.exe bin/snapshot.exe bin/callback.exe bin/trigger.exe bin/viewer.exe bin/m52sim.exe bin/m52sim.sys
   samples/quorin_demo.cpp samples/snapshot/snapshot.cpp samples/callback/callback.cpp samples/trigger/trigger.cpp
   samples/find_package_app/CMakeLists.txt README.md)
 if(EXISTS ${ROOT}/docs)
