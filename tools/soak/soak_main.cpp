@@ -134,7 +134,7 @@ double DriftPerHour(const std::vector<Sample>& samples, Get get) {
         sx += x, sy += y, sxx += x * x, sxy += x * y;
     }
     const double d = n * sxx - sx * sx;
-    return d > 0 ? (n * sxy - sx * sy) / d : 0;
+    return d > 0 ? (n * sxy - sx * sy) / d + 0.0 : 0;  // + 0.0: no "-0.0" in the report
 }
 
 void PrintSample(const Sample& s, unsigned long records) {
