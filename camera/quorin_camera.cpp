@@ -6,6 +6,7 @@
 #include <mmsystem.h>
 #include <new>
 
+#include "camera/config_records.h"
 #include "camera/device_table.h"
 #include "camera/file_image.h"
 #include "camera/frame_info_pool.h"
@@ -33,10 +34,6 @@ const int kSensorWidth = 1360, kSensorHeight = 1024;
 // "RuvadeR52EV-UZI_NN" and its terminator.
 const int kDeviceNameChars = 19;
 const int kSerialConfigAddress = 7856;
-
-int32_t ReadLe32(const uint8_t* p) {
-    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-}
 }  // namespace
 
 CQuorin::CQuorin() : fpsWindowStart_(timeGetTime()), frameInfo_(TakeFrameInfoBlock()) {}
@@ -326,15 +323,8 @@ int CQuorin::LoadConfigFile(const char* path) {
     CFileImage file;
     const uint8_t* data = file.Load(path);
     if (!data) return 0;
-    // One pair per complete 8-byte record, little-endian; a trailing partial record is ignored.
     // The new list is complete before it replaces the old one, so a failure keeps the old one.
-    std::vector<std::pair<int32_t, int32_t>> pairs;
-    const uint32_t records = file.Size() / 8;
-    pairs.reserve(records);
-    for (uint32_t i = 0; i < records; ++i) {
-        const uint8_t* r = data + static_cast<size_t>(i) * 8;
-        pairs.emplace_back(ReadLe32(r), ReadLe32(r + 4));
-    }
+    std::vector<std::pair<int32_t, int32_t>> pairs = ParseConfigRecords(data, file.Size());
     CriticalSectionLock hold(configLock_);
     configList_.swap(pairs);
     return 1;
