@@ -233,8 +233,10 @@ bool DialogDriver::Screenshot(const std::string& path, std::string* why) const {
     RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Send(frame_, WM_NULL);
     Sleep(300);
+    // The client area: on Xvfb without a window manager Wine leaves the caption bar unpainted.
     RECT r;
-    if (!GetWindowRect(frame_, &r)) return *why = "no dialog window", false;
+    if (!GetClientRect(frame_, &r)) return *why = "no dialog window", false;
+    MapWindowPoints(frame_, nullptr, reinterpret_cast<POINT*>(&r), 2);
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) return *why = "empty dialog rectangle", false;
     BITMAPINFO bi = {};
@@ -295,7 +297,9 @@ DialogRun RunDialog(const std::function<int()>& exportCall, HWND owner,
         // Whatever is still open (the script's dialog, or one that never matched) is cancelled.
         const DWORD closing = GetTickCount();
         while (WaitForSingleObject(exportDone, 100) == WAIT_TIMEOUT) {
-            HWND open = frame && IsWindow(frame) ? frame : FindDialog(mainThread, owner, L"");
+            // A dialog told to end hides at once but may take a moment to return from its loop.
+            if (GetTickCount() - closing < 1000) continue;
+            HWND open = frame && IsWindowVisible(frame) ? frame : FindDialog(mainThread, owner, L"");
             if (open && !frame && !run.closedByGuard) {
                 wchar_t text[128] = {};
                 InternalGetWindowText(open, text, 128);

@@ -60,7 +60,7 @@ public:
     // TCM_SETCURSEL and the TCN_SELCHANGE notification to the frame.
     void SelectTab(int index) const;
 
-    // The dialog as the screen shows it, written as a PNG; false (reason in *why) when it could
+    // The dialog's client area as the screen shows it, written as a PNG; false (reason in *why) when it could
     // not be captured or is blank (one colour or too few colours to hold any text).
     bool Screenshot(const std::string& path, std::string* why) const;
 
