@@ -1,6 +1,7 @@
 #include "dialogs/dialog_page.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <cerrno>
 #include <climits>
@@ -47,11 +48,15 @@ INT_PTR CALLBACK CDialogPage::PageProc(HWND window, UINT message, WPARAM wParam,
 INT_PTR CDialogPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            // The page shows the tab's body through it, as the frame does around it.
+            EnableThemeDialogTexture(window_, ETDT_ENABLETAB);
             initialised_ = false;
             for (const SliderTriple& triple : triples_) SetUpTriple(triple);
             OnInitPage();
             initialised_ = true;
             return TRUE;
+        case WM_CTLCOLORSTATIC:
+            return quorin::LabelBackground(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case WM_HSCROLL:
             if (lParam) OnScroll(reinterpret_cast<HWND>(lParam));
             return TRUE;

@@ -34,6 +34,14 @@ void InitDialogControls() {
     InitOnceExecuteOnce(&once, RegisterControlClasses, nullptr, nullptr);
 }
 
+INT_PTR LabelBackground(HDC dc, HWND control) {
+    char className[16] = {};
+    GetClassNameA(control, className, sizeof(className));
+    if (lstrcmpiA(className, "Static") != 0 && lstrcmpiA(className, "Button") != 0) return FALSE;
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+}
+
 std::string ToAnsi(const wchar_t* text) {
     const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return std::string();

@@ -29,6 +29,12 @@ inline const wchar_t* DialogText(const wchar_t* english, const wchar_t* japanese
 // Registers the tab, trackbar, up-down and combo box classes; once per process, any thread.
 void InitDialogControls();
 
+// The answer to WM_CTLCOLORSTATIC of a frame or page over the tab control: labels, check boxes,
+// radio buttons and group boxes are drawn transparent on the body around them (the tab's texture
+// under a visual style, else the button face); other controls that ask (read-only or disabled edit
+// boxes) get the default (FALSE).
+INT_PTR LabelBackground(HDC dc, HWND control);
+
 // A UTF-16 text in the ANSI code page, for the ANSI messages the dialogs send.
 std::string ToAnsi(const wchar_t* text);
 

@@ -1,6 +1,7 @@
 #include "dialogs/property_dialog.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <string>
 
@@ -100,6 +101,8 @@ INT_PTR CPropertyDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             DrawTab(*item);
             return TRUE;
         }
+        case WM_CTLCOLORSTATIC:
+            return quorin::LabelBackground(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case kReloadPagesMessage:
             ReloadPages();
             return TRUE;
@@ -111,6 +114,9 @@ INT_PTR CPropertyDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
 
 void CPropertyDialog::InitFrame() {
     tab_ = GetDlgItem(window_, IDC_FRAME_TAB);
+    // Under a visual style the tab's body has the style's texture; the frame takes it too, so the
+    // labels over the tab (drawn transparent) sit on the same colour as the body around them.
+    EnableThemeDialogTexture(window_, ETDT_ENABLETAB);
     for (size_t i = 0; i < tabs_.size(); ++i) {
         std::string caption = quorin::ToAnsi(tabs_[i].caption);
         TCITEMA item = {};
