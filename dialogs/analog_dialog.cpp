@@ -1,6 +1,7 @@
 #include "dialogs/analog_dialog.h"
 
 #include "dialogs/dialog_ids.h"
+#include "dialogs/fit_tabs.h"
 
 CAnalogDialog::CAnalogDialog(quorin::AnalogSettings& record, quorin::AnalogDevice& device,
                              const std::atomic<int32_t>& clockMode, DialogWindowSlot& openWindow)
@@ -11,7 +12,10 @@ CAnalogDialog::CAnalogDialog(quorin::AnalogSettings& record, quorin::AnalogDevic
 
 CAnalogDialog::~CAnalogDialog() { openWindow_.Clear(); }
 
-void CAnalogDialog::OnInitDialog() { openWindow_.Set(Window()); }
+void CAnalogDialog::OnInitDialog() {
+    FitTabsToCaptions(GetDlgItem(Window(), IDC_FRAME_TAB));
+    openWindow_.Set(Window());
+}
 
 // The window is destroyed once the modal loop ends: nothing may be posted to it from here on.
 void CAnalogDialog::OnOk() {
