@@ -153,9 +153,20 @@ build_gtest() {
     mark "mingw-$id"
 }
 
+# The dialog tests run one Wine process under the Japanese system locale; glibc must know it.
+ensure_locales() {
+    local loc
+    for loc in ja_JP.UTF-8; do
+        locale -a 2>/dev/null | grep -qix "${loc/UTF-8/utf8}" && continue
+        log "generating the locale $loc"
+        localedef -i "${loc%%.*}" -c -f UTF-8 -A /usr/share/locale/locale.alias "$loc"
+    done
+}
+
 main() {
     local what=${1:-base}
     apt_install_list "$here/packages-base.txt" "$here/packages-test.txt"
+    ensure_locales
     [ "$what" = bench ] && apt_install_list "$here/packages-bench.txt"
     mkdir -p "$QUORIN_CACHE"
     build_gtest

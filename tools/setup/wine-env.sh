@@ -52,6 +52,21 @@ quorin_driver_up() {
     fi
 }
 
+# The dialog templates name "MS Shell Dlg" (English) and "MS UI Gothic" (Japanese); neither exists
+# here, and Wine's own fallback picks a wide Latin-only face in an English session. Both map to the
+# CJK face from fonts-noto-cjk, which has Latin and Japanese glyphs, so the two languages render
+# alike and nothing shows as boxes. Done once per prefix.
+_quorin_dialog_fonts() {
+    local stamp=$WINEPREFIX/.quorin-dialog-fonts-1 face
+    [ -f "$stamp" ] && return 0
+    fc-list 2>/dev/null | grep -q "Noto Sans CJK JP" || return 0
+    for face in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic"; do
+        quorin_wine reg.exe add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+            /v "$face" /t REG_SZ /d "Noto Sans CJK JP" /f </dev/null >/dev/null 2>&1 || return 0
+    done
+    touch "$stamp"
+}
+
 quorin_wine_up() {
     local build=$1
     quorin_wine_vars "$build"
@@ -64,6 +79,7 @@ quorin_wine_up() {
     fi
     # One persistent server for the whole run: tests start fast and share the driver host.
     wineserver -p
+    _quorin_dialog_fonts
     # Start Wine's background services now, with our stdio closed: started lazily by the first test
     # they would inherit CTest's output pipe and keep it open, and CTest would wait for them forever.
     quorin_wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
