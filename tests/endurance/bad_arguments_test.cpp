@@ -22,7 +22,7 @@ constexpr BYTE kSentinelByte = 0xA5;
 constexpr int kSentinelInt = 0x5A5A5A5A;
 constexpr int kAnyResult = INT_MIN + 1;  // the call must only survive
 constexpr int kFrame24 = 4080 * 1024;     // one 24-bit frame at 1360 x 1024
-const char kProductKey[] = "Software\\VazadoZir\\O52RO";
+const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
 
 // Output storage of one call, filled with sentinels before it.
 struct Outputs {

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int kFrameBytes = 4080 * 1024;  // 24 bits at 1360 x 1024
-const char kProductKey[] = "Software\\VazadoZir\\O52RO";
+const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
 
 // Handles window messages until a frame notice arrives; false after ms.
 bool WaitForFrame(DWORD ms) {
