@@ -19,8 +19,8 @@ protected:
         DeleteTree(CameraPath(0));  // no stored format: the dialog shows its own defaults
     }
     void TearDown() override {
+        DialogTest::TearDown();  // the release stores the camera's format: remove it afterwards
         DeleteTree(CameraPath(0));
-        DialogTest::TearDown();
     }
     DialogRun Run(const std::function<void(DialogDriver&)>& script) {
         return RunDialog([&] { return Quorin_SetCameraDlg(h_, owner_.Handle()); }, owner_.Handle(), script);
