@@ -2,10 +2,6 @@
 // does not support.
 #include "api/export_dispatch.h"
 
-namespace {
-enum { kCameraDialog = 0, kAnalogDialog = 1, kImageDialog = 2 };
-}
-
 extern "C" {
 
 QUORIN_API int QUORIN_CALL Quorin_GetFilterValue(int handle, int id, int* ok) {
@@ -112,15 +108,15 @@ QUORIN_API int QUORIN_CALL Quorin_GetAutoIris(int handle, int* ok) {
 }
 
 QUORIN_API int QUORIN_CALL Quorin_SetCameraDlg(int handle, HWND parent) {
-    return WithCamera(handle, 0, [&](CQuorin& c) { return c.ShowDialog(kCameraDialog, parent); });
+    return WithCamera(handle, 0, [&](CQuorin& c) { return c.ShowDialog(CQuorin::kCameraDialog, parent); });
 }
 
 QUORIN_API int QUORIN_CALL Quorin_SetAnalogDlg(int handle, HWND parent) {
-    return WithCamera(handle, 0, [&](CQuorin& c) { return c.ShowDialog(kAnalogDialog, parent); });
+    return WithCamera(handle, 0, [&](CQuorin& c) { return c.ShowDialog(CQuorin::kAnalogDialog, parent); });
 }
 
 QUORIN_API int QUORIN_CALL Quorin_SetImageDlg(int handle, HWND parent) {
-    return WithCamera(handle, 0, [&](CQuorin& c) { return c.ShowDialog(kImageDialog, parent); });
+    return WithCamera(handle, 0, [&](CQuorin& c) { return c.ShowDialog(CQuorin::kImageDialog, parent); });
 }
 
 // ---- Not supported by this camera model ---------------------------------------------------------

@@ -98,16 +98,7 @@ int CQuorin::Initialize(HWND notify) {
     }
 
     const int index = deviceIndex_;
-    quorin::SizeEntry size = {hTotal_, vTotal_, width_, height_, hStart_, vStart_, bufferCount_};
-    if (quorin::LoadCaptureGeometry(index, &size)) {
-        hTotal_ = size.hTotal;
-        vTotal_ = size.vTotal;
-        width_ = size.width;
-        height_ = size.height;
-        hStart_ = size.hStart;
-        vStart_ = size.vStart;
-        bufferCount_ = size.bufferCount;
-    }
+    LoadStoredGeometry(index);
     device_->SensorStartUp();
     if (!IsCaptureWindowValid()) {
         ReportError(QUORIN_ERR_CAPTURE_WINDOW);
@@ -120,13 +111,29 @@ int CQuorin::Initialize(HWND notify) {
     settingsLoaded_ = true;
     ApplyAnalogToDevice();
 
+    LoadStoredFormatValues(index);
+    return 1;
+}
+
+void CQuorin::LoadStoredGeometry(int index) {
+    quorin::SizeEntry size = {hTotal_, vTotal_, width_, height_, hStart_, vStart_, bufferCount_};
+    if (!quorin::LoadCaptureGeometry(index, &size)) return;
+    hTotal_ = size.hTotal;
+    vTotal_ = size.vTotal;
+    width_ = size.width;
+    height_ = size.height;
+    hStart_ = size.hStart;
+    vStart_ = size.vStart;
+    bufferCount_ = size.bufferCount;
+}
+
+void CQuorin::LoadStoredFormatValues(int index) {
     quorin::CameraFormat format = {colourType_, subSample_, waitTime_, halfClock_};
     quorin::LoadCameraFormatValues(index, &format);
     colourType_ = format.colourType;
     subSample_ = format.subSample;
     waitTime_ = format.waitTime;
     halfClock_ = format.clockMode;
-    return 1;
 }
 
 void CQuorin::DeleteImage(CDibImage*& image) {
@@ -517,9 +524,4 @@ int CQuorin::SetAutoIris(int mode) {
 int CQuorin::GetAutoIris(int* ok) {
     if (ok) *ok = 1;
     return values_.analog.autoIris;
-}
-
-int CQuorin::ShowDialog(int which, HWND parent) {
-    if (!RequireDevice()) return 0;
-    return 0;
 }

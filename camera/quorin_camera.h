@@ -107,7 +107,8 @@ public:
     int SetAutoIris(int mode);
     int GetAutoIris(int* ok);
 
-    // Property dialogs.
+    // Property dialogs: which = one of DialogKind. Returns 1 once the dialog has been shown.
+    enum DialogKind { kCameraDialog = 0, kAnalogDialog = 1, kImageDialog = 2 };
     int ShowDialog(int which, HWND parent);
 
     // The shared table of cameras in use (for this camera's device index).
@@ -153,6 +154,16 @@ private:
     // The frame-rate measurement of the live loop: tenths of frames per second over windows of
     // at least one second.
     int MeasureFrameRate();
+
+    // ---- Property dialogs (property_dialogs.cpp) ----
+    // An acquisition the camera dialog stops or pauses while it is open.
+    enum class HeldAcquisition { None, Live, Capture, Trigger };
+    // Stops a running live acquisition or capture mode, or pauses the trigger worker; says which.
+    HeldAcquisition HoldAcquisition();
+    // Starts again what HoldAcquisition stopped (with the format then stored), or resumes the
+    // paused trigger worker.
+    void ResumeAcquisition(HeldAcquisition held);
+    int RunCameraDialog(HWND parent);
 
     // ---- The preview window (preview_display.cpp) ----
     // Makes the preview window previewParent / previewRect ask for, unless the one open already
@@ -206,6 +217,11 @@ private:
     // The owner value this camera writes into the device table: its notify window, or when that is
     // null a non-zero value unique to this object (0 would read as free to every other client).
     uint64_t OwnerToken() const;
+    // The stored camera format of device number index: the selected size entry's geometry, then
+    // the colour mode, sub-sampling, wait time and clock (at open, and after the camera dialog's
+    // OK). What is not stored stays as it is.
+    void LoadStoredGeometry(int index);
+    void LoadStoredFormatValues(int index);
     void LoadSettingsGroups(int index);
     void SaveSettingsGroups(int index);
     void ApplyAnalogToDevice();
