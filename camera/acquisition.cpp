@@ -9,6 +9,8 @@
 #include "camera/acquisition_modes.h"
 #include "camera/quorin_camera.h"
 #include "camera/wide_path.h"
+#include "dialogs/analog_dialog.h"
+#include "dialogs/property_dialog.h"
 #include "device/quorin_m52dx_ltx_sdk.h"
 #include "files/still_image_writer.h"
 #include "imaging/colour_modes.h"
@@ -393,6 +395,11 @@ int CQuorin::SaveImageW(const wchar_t* path, int fileType) {
 
 // ---- Pipeline listener -------------------------------------------------------------------------------
 
-void CQuorin::FilterDialogRefresh() {}
+// Called by the pipeline with frameLock held: the open dialog is only posted to, never sent to, so
+// the acquisition thread never waits on the dialog's thread (which may be waiting for frameLock).
+void CQuorin::FilterDialogRefresh() { filterDialogWindow_.Post(CPropertyDialog::kReloadPagesMessage, 0, 0); }
 
-void CQuorin::AnalogDialogValue(int controlId, int value) {}
+void CQuorin::AnalogDialogValue(int controlId, int value) {
+    analogDialogWindow_.Post(CAnalogDialog::kAutoIrisValueMessage, static_cast<WPARAM>(controlId),
+                             static_cast<LPARAM>(value));
+}

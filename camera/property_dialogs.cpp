@@ -10,6 +10,8 @@ int CQuorin::ShowDialog(int which, HWND parent) {
     if (!RequireDevice()) return 0;
     switch (which) {
         case kCameraDialog: return RunCameraDialog(parent);
+        case kAnalogDialog: return RunAnalogDialog(parent);
+        case kImageDialog: return RunFilterDialog(parent);
         default: return 0;
     }
 }

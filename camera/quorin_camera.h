@@ -18,6 +18,7 @@
 #include "camera/preview_window.h"
 #include "camera/recording_file.h"
 #include "camera/shared_section.h"
+#include "dialogs/dialog_window_slot.h"
 #include "imaging/frame_pipeline.h"
 #include "settings/adjustable_values.h"
 
@@ -202,8 +203,13 @@ private:
     // Writes one new processed frame to the recording file; false when the recording must end.
     bool RecordFrame(CDibImage* work[3], uint32_t now);
 
-    // FramePipelineListener: no property dialog exists yet, so nothing is open to refresh; the
-    // dialogs will post their updates from here.
+    // ---- The analog and filter dialogs (analog_dialog_run.cpp, filter_dialog_run.cpp) ----
+    // Run the dialog modally on the caller's thread; the record (and the device's analog state) is
+    // put back unless it ends with OK. 1 once the dialog was shown; 0 (error 4) when it could not be.
+    int RunAnalogDialog(HWND parent);
+    int RunFilterDialog(HWND parent);
+
+    // FramePipelineListener: posts the request to the open dialog's window, if any.
     void FilterDialogRefresh() override;
     void AnalogDialogValue(int controlId, int value) override;
 
@@ -308,6 +314,10 @@ private:
     // The preview window: replaced and taken under frameLock, so a paint never sees a window
     // being destroyed.
     std::unique_ptr<PreviewWindow> preview_;
+
+    // The windows of the open analog and filter dialogs, which the pipeline's requests are posted to.
+    DialogWindowSlot analogDialogWindow_;
+    DialogWindowSlot filterDialogWindow_;
 
     CriticalSection frameLock_;
     CriticalSection configLock_;
