@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
@@ -22,7 +23,7 @@ using faulttest::kExportLimitMs;
 using faulttest::kReportLimitMs;
 
 enum class Fault { kUnplug, kStall };
-enum class State { kIdle, kLive, kCapture, kTrigger, kRecording };
+enum class State { kIdle, kLive, kCapture, kTrigger, kRecording, kDialog };
 
 struct Case {
     Fault fault;
@@ -36,6 +37,7 @@ const char* StateName(State s) {
     case State::kLive: return "live, caller buffer";
     case State::kCapture: return "capture, between snapshots";
     case State::kTrigger: return "trigger wait";
+    case State::kDialog: return "live, analog dialog open";
     default: return "recording";
     }
 }
@@ -60,6 +62,25 @@ std::vector<int> WaitForHistory(int handle, int code, DWORD ms, DWORD* at) {
         Sleep(10);
     }
     return seen;
+}
+
+// The visible property dialog of a thread, or null.
+HWND FindPropertyDialog(DWORD thread) {
+    struct Find {
+        HWND found = nullptr;
+        static BOOL CALLBACK Visit(HWND window, LPARAM self) {
+            wchar_t caption[64] = {};
+            GetWindowTextW(window, caption, 64);
+            if (IsWindowVisible(window) &&
+                (!lstrcmpW(caption, L"Property") || !lstrcmpW(caption, L"\x30D7\x30ED\x30D1\x30C6\x30A3"))) {
+                reinterpret_cast<Find*>(self)->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    } find;
+    EnumThreadWindows(thread, &Find::Visit, reinterpret_cast<LPARAM>(&find));
+    return find.found;
 }
 
 class UnplugAndStall : public ::testing::TestWithParam<Case> {
@@ -194,6 +215,42 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
         code = QUORIN_ERR_DEVICE_LOST;
         break;
     }
+    case State::kDialog: {
+        // The analog dialog runs in its export on a second thread while frames stream.
+        ASSERT_EQ(Quorin_CallBackPreview(h_, w_, buffer_.data(), size, 1), 1);
+        ASSERT_EQ(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
+        int dialogResult = -1;
+        DWORD dialogThread = 0;
+        std::thread dialog([&] {
+            dialogThread = GetCurrentThreadId();
+            dialogResult = Quorin_SetAnalogDlg(h_, nullptr);
+        });
+        HWND frame = nullptr;
+        for (int i = 0; i < 500 && !frame; ++i) {
+            Sleep(20);
+            if (dialogThread) frame = FindPropertyDialog(dialogThread);
+        }
+        if (!frame) {
+            dialog.detach();  // the program ends with the failure below
+            FAIL() << "the analog dialog did not open";
+        }
+        Inject();
+        const DWORD start = GetTickCount();
+        const DWORD at = acqtest::WaitForFrameError(w_, QUORIN_ERR_DEVICE_LOST, kReportLimitMs + 1000);
+        reportMs = at ? at - start : GetTickCount() - start;
+        code = at ? QUORIN_ERR_DEVICE_LOST : 0;
+        // The dialog still answers and its export returns once it is closed.
+        EXPECT_TRUE(IsWindow(frame));
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        {
+            HangWatch watch("Quorin_SetAnalogDlg after the close", kExportLimitMs);
+            dialog.join();
+        }
+        EXPECT_EQ(dialogResult, 1);
+        ASSERT_NE(at, 0u) << "no (0, 13) notice";
+        EXPECT_EQ(DrainHistory(h_), std::vector<int>{QUORIN_ERR_DEVICE_LOST});
+        break;
+    }
     case State::kRecording: {
         ASSERT_EQ(Quorin_Record(h_, avi.c_str(), 30000, 0), 1);
         Sleep(800);
@@ -257,13 +314,13 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
     for (Fault f : {Fault::kUnplug, Fault::kStall})
-        for (State s : {State::kIdle, State::kLive, State::kCapture, State::kTrigger, State::kRecording})
+        for (State s : {State::kIdle, State::kLive, State::kCapture, State::kTrigger, State::kRecording, State::kDialog})
             cases.push_back({f, s});
     return cases;
 }
 
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-    static const char* const kStates[] = {"Idle", "Live", "Capture", "Trigger", "Recording"};
+    static const char* const kStates[] = {"Idle", "Live", "Capture", "Trigger", "Recording", "AnalogDialog"};
     return std::string(info.param.fault == Fault::kUnplug ? "Unplug" : "Stall") +
            kStates[static_cast<int>(info.param.state)];
 }
