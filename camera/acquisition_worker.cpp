@@ -81,6 +81,15 @@ int CQuorin::CopyToCallerLocked(int colourType) {
     return output && CopyFrame(*output, callerTopDown_, callerBuffer_, callerBufferSize_);
 }
 
+void CQuorin::ReportDeviceLost() {
+    runFlag_ = 0;
+    {
+        CriticalSectionLock hold(frameLock_);
+        PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
+    }
+    ReportError(QUORIN_ERR_DEVICE_LOST);
+}
+
 void CQuorin::LiveLoop() {
     while (runFlag_ != 0) {
         if (!PauseWorker(static_cast<DWORD>(waitTime_.load()))) break;
@@ -92,12 +101,7 @@ void CQuorin::LiveLoop() {
         if (runFlag_ == 0) break;
         if (wait == quorin::WAIT_FRAME_FAILED || wait == quorin::WAIT_FRAME_NOT_STREAMING) {
             // No frame within the time-out, or the transfer ended on its own: the device is lost.
-            runFlag_ = 0;
-            {
-                CriticalSectionLock hold(frameLock_);
-                PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
-            }
-            ReportError(QUORIN_ERR_DEVICE_LOST);
+            ReportDeviceLost();
             break;
         }
         if (wait != quorin::WAIT_FRAME_READY) continue;
@@ -131,6 +135,12 @@ void CQuorin::TriggerLoop() {
         // Returns with the triggered frame, or failed at the device's trigger time-out.
         const int read = device_->SnapFrame();
         if (runFlag_ == 0) break;
+        if (read == quorin::DEV_NO_HANDLE || read == quorin::DEV_NO_ANSWER) {
+            // The camera is gone (its path no longer opens) or stopped answering: the device is
+            // lost, as in the live loop. A trigger time-out is an ordinary failed read.
+            ReportDeviceLost();
+            break;
+        }
         if (read != 0) {
             if (!PauseWorker(kFailedReadPauseMs)) break;
             continue;

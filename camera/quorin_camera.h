@@ -184,6 +184,8 @@ private:
 
     // ---- The acquisition worker (acquisition_worker.cpp) ----
     static DWORD WINAPI WorkerMain(LPVOID self);
+    // Ends the worker with the lost-device notice (0, 13) and code 13.
+    void ReportDeviceLost();
     void LiveLoop();
     void TriggerLoop();
     // Waits ms unless a stop is requested; false when the worker is to end.

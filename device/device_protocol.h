@@ -70,6 +70,7 @@ enum DeviceResult : int {
     DEV_COMMAND_FAILED = 12,
     DEV_NO_BUFFER = 14,
     DEV_FRAME_FAILED = 19,
+    DEV_NO_ANSWER = 20,           // a single frame read got no answer within kSnapReadLimitMs
     DEV_ALREADY_STREAMING = 21,
     DEV_BAD_INDEX = 22,
 };

@@ -18,6 +18,20 @@ constexpr int kSromIdCount = 256;
 // at the slower clock); a read still pending after this is cancelled.
 constexpr DWORD kStopGraceMs = 1000;
 constexpr DWORD kCancelRetryMs = 20;
+// A single frame read ends at the driver's trigger time-out (3000 ms) at the latest; one still
+// pending well after that belongs to a camera that stopped answering and is cancelled.
+constexpr DWORD kSnapReadLimitMs = 5000;
+
+struct SnapWatch {
+    HANDLE device;
+    volatile LONG fired;
+};
+
+VOID CALLBACK CancelUnansweredRead(PVOID param, BOOLEAN) {
+    SnapWatch* watch = static_cast<SnapWatch*>(param);
+    InterlockedExchange(&watch->fired, 1);
+    CancelIoEx(watch->device, nullptr);
+}
 
 }  // namespace
 
@@ -357,13 +371,19 @@ int CQRNSdkLib::SnapFrame() {
     SendPrepare();
     SendCommand(device, EncodeRequestFrame());  // a lost request shows up as a failed read
     uint32_t moved = 0;
+    SnapWatch watch = {device, 0};
+    HANDLE timer = nullptr;
+    if (!CreateTimerQueueTimer(&timer, nullptr, CancelUnansweredRead, &watch, kSnapReadLimitMs, 0,
+                               WT_EXECUTEONLYONCE))
+        timer = nullptr;
     const int rc = PipeTransfer(device, PIPE_IMAGE, target, length, code, &moved);
+    if (timer != nullptr) DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);  // waits for a running cancel
 
     DeviceCommandGuard guard(&commandLock_);
     snapBusy_ = false;
     if (rc != 0 || moved != length) {
         CloseDevice(&snapHandle_);  // the next snapshot reopens
-        return DEV_FRAME_FAILED;
+        return watch.fired && !snapCloseRequested_ ? DEV_NO_ANSWER : DEV_FRAME_FAILED;
     }
     if (snapCloseRequested_) CloseDevice(&snapHandle_);
     return DEV_OK;

@@ -70,6 +70,9 @@ DWORD WINAPI TransferThread(LPVOID param) {
     block->errorFlag.store(endCode == DEV_FRAME_FAILED ? 1 : 0);
     block->stopFlag.store(1);
     SetEvent(block->endEvent);
+    // A consumer waiting for a frame learns at once that none will come (a camera that could not
+    // be opened leaves no failed frame behind to wake it).
+    SetEvent(block->frameEvent);
     return 0;
 }
 

@@ -49,6 +49,17 @@
  * frames_delivered count it was sent at, 32-bit little-endian, repeated); 0 stops, and so do
  * reset and a new plug-in, so scenes stay exact unless asked. M52SIM_STAMP_WHOLE stamps it all. */
 #define M52SIM_IOCTL_STAMP M52SIM_CTL(0x920, M52SIM_METHOD_BUFFERED)
+/* Random faults: FAULT_SEED stores the seed (value), FAULT_RANDOM starts the mode with the rate
+ * in millionths of requests (value, at most 1000000) and zeroes its counts; value 0, FAULT
+ * (any kind, "clear" too), RESET and a new plug-in stop it. The counts stay readable in the status
+ * until the next start. Each command block, response read and frame read then draws one decision
+ * of the seeded sequence: a failure, a stall (commands and responses up to 0.4 s late, frames up
+ * to 2.5 s), a short transfer, or changed bytes (responses and frames). */
+#define M52SIM_IOCTL_FAULT_SEED M52SIM_CTL(0x921, M52SIM_METHOD_BUFFERED)
+#define M52SIM_IOCTL_FAULT_RANDOM M52SIM_CTL(0x922, M52SIM_METHOD_BUFFERED)
+/* Indices of the random fault counts: targets (rows) and kinds (columns; 0 counts the draws). */
+#define M52SIM_RANDOM_TARGETS 3u /* 0 command blocks, 1 response reads, 2 frame reads */
+#define M52SIM_RANDOM_KINDS 5u   /* 0 draws, 1 fail, 2 stall, 3 short, 4 corrupt */
 #define M52SIM_STAMP_WHOLE 0xFFFFFFFFu
 
 #define M52SIM_PACE_REALTIME 0u
@@ -98,6 +109,9 @@ typedef struct M52SimStatus {
     uint32_t sensor_resets;
     uint32_t wrong_code_requests; /* pipe requests with a control code the pipe does not take */
     uint64_t frame_period_us;    /* realtime period the camera model predicts */
+    uint32_t random_seed;        /* seed of the random fault mode */
+    uint32_t random_rate;        /* its rate in millionths; 0 while it is off */
+    uint32_t random_counts[M52SIM_RANDOM_TARGETS][M52SIM_RANDOM_KINDS]; /* since it was last started */
 } M52SimStatus;
 
 /* The log holds every command block sent on the command pipe and every read of the response

@@ -43,6 +43,19 @@ static unsigned patches_level(unsigned x, unsigned y_in_band, unsigned band_heig
     return kPatches[row * PATCH_COLUMNS + column][channel];
 }
 
+static int in_mark_band(const M52SceneParams *scene, unsigned y)
+{
+    if (scene->camera == 0 || scene->camera >= 32 || scene->scene != M52_SCENE_COMPOSITE) return 0;
+    return (y >= M52_MARK_BAND_A && y < M52_MARK_BAND_A + M52_MARK_BAND_LINES) ||
+           (y >= M52_MARK_BAND_B && y < M52_MARK_BAND_B + M52_MARK_BAND_LINES);
+}
+
+static unsigned mark_level(const M52SceneParams *scene, unsigned x)
+{
+    unsigned cell = x * M52_MARK_CELLS / M52_SENSOR_WIDTH;
+    return ((scene->camera >> cell) & 1u) ? M52_MARK_ON_LEVEL : M52_MARK_OFF_LEVEL;
+}
+
 unsigned m52_scene_level(const M52SceneParams *scene, unsigned x, unsigned y, unsigned channel)
 {
     unsigned ox, oy;
@@ -60,6 +73,7 @@ unsigned m52_scene_level(const M52SceneParams *scene, unsigned x, unsigned y, un
                      dy >= M52_OBJECT_SIZE - OBJECT_BORDER;
         return border ? OBJECT_BORDER_LEVEL : OBJECT_LEVEL;
     }
+    if (in_mark_band(scene, y)) return mark_level(scene, x);
     switch (scene->scene) {
     case M52_SCENE_BARS: return bars_level(x, channel);
     case M52_SCENE_RAMP: return ramp_level(x);
@@ -100,6 +114,10 @@ static void scene_line(const M52SceneParams *scene, unsigned y, uint16_t levels[
     }
     for (x = 0; x < M52_SENSOR_WIDTH; ++x) {
         unsigned channel = m52_mosaic_channel(x, y);
+        if (in_mark_band(scene, y)) {
+            levels[x] = (uint16_t)mark_level(scene, x);
+            continue;
+        }
         switch (kind) {
         case M52_SCENE_BARS: levels[x] = (uint16_t)bars_level(x, channel); break;
         case M52_SCENE_RAMP: levels[x] = (uint16_t)ramp_level(x); break;

@@ -34,7 +34,20 @@ typedef struct M52SceneParams {
     unsigned exposure_lines;      /* 0 to 1074 */
     unsigned gain;                /* 0 to 1023 */
     const uint8_t *picture_rgb;   /* R, G, B bytes, 1360 x 1024, top line first; M52_SCENE_PICTURE */
+    unsigned camera;              /* camera number 0 to 31; marked in the composite scene of 1 to 31 */
 } M52SceneParams;
+
+/* The composite scene of camera 1 to 31 carries its number in two bands of eight cells, one cell
+ * per bar width: cell k is white when bit k of the number is set, black otherwise. Camera 0
+ * shows the plain bars and ramp there, so crossed streams of different cameras tell apart. */
+enum {
+    M52_MARK_BAND_A = 256,       /* first line of the band at the foot of the bars */
+    M52_MARK_BAND_B = 576,       /* first line of the band at the foot of the ramp */
+    M52_MARK_BAND_LINES = 64,
+    M52_MARK_CELLS = 8,
+    M52_MARK_ON_LEVEL = 900,
+    M52_MARK_OFF_LEVEL = 0
+};
 
 /* Colour 0 red, 1 green, 2 blue of the mosaic site (x, y): row 0 R G R G ..., row 1 G B G B ... */
 static inline unsigned m52_mosaic_channel(unsigned x, unsigned y)

@@ -38,6 +38,7 @@ static void ResetSimSettings(CAMERA_EXTENSION *camera)
     camera->pace = M52SIM_PACE_REALTIME;
     camera->scene = M52_SCENE_COMPOSITE;
     camera->fault = M52SIM_FAULT_NONE;
+    m52_random_faults_start(&camera->random, 0, 0);
     camera->stamp_bytes = 0;
     camera->frame_timeout_ms = M52SIM_DEFAULT_FRAME_TIMEOUT_MS;
     camera->trigger_every_ms = 0;
@@ -245,11 +246,33 @@ static NTSTATUS WrongCode(CAMERA_EXTENSION *camera, ULONG pipe, ULONG code, cons
     return STATUS_INVALID_DEVICE_REQUEST;
 }
 
-static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, CAMERA_FILE *file, ULONG code, const UCHAR *block)
+M52RandomFault CameraDrawFault(CAMERA_EXTENSION *camera, M52FaultTarget target)
+{
+    M52RandomFault fault;
+    fault.kind = M52_RANDOM_NONE;
+    fault.stall_ms = 0;
+    fault.corrupt_seed = 0;
+    if (!m52_random_faults_active(&camera->random)) return fault;
+    fault = m52_random_faults_next(&camera->random, target);
+    camera->random_counts[target][0]++;
+    if (fault.kind != M52_RANDOM_NONE) camera->random_counts[target][fault.kind]++;
+    return fault;
+}
+
+void CameraStall(ULONG ms)
+{
+    LARGE_INTEGER delay;
+    delay.QuadPart = -(LONGLONG)ms * 10000;
+    KeDelayExecutionThread(KernelMode, FALSE, &delay);
+}
+
+static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, CAMERA_FILE *file, ULONG code, const UCHAR *block,
+                            ULONG *moved)
 {
     UCHAR copy[M52_BLOCK_SIZE];
     unsigned effects = 0;
     M52CommandResult result;
+    M52RandomFault fault;
     KIRQL irql;
 
     /* The buffer belongs to the caller: decode a private copy. */
@@ -264,6 +287,13 @@ static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, CAMERA_FILE *file, ULONG c
         AppendLog(camera, PIPE_COMMAND, code, copy, TRUE);
         KeReleaseSpinLock(&camera->lock, irql);
         return STATUS_INVALID_PARAMETER;
+    }
+    fault = CameraDrawFault(camera, M52_FAULT_TARGET_COMMAND);
+    if (fault.kind == M52_RANDOM_FAIL) {
+        /* Lost on the way: the camera never sees it. */
+        AppendLog(camera, PIPE_COMMAND, code, copy, TRUE);
+        KeReleaseSpinLock(&camera->lock, irql);
+        return STATUS_UNSUCCESSFUL;
     }
     result = m52_model_command(&camera->model, copy, &effects);
     AppendLog(camera, PIPE_COMMAND, code, copy, result != M52_COMMAND_DONE);
@@ -284,21 +314,34 @@ static NTSTATUS SendCommand(CAMERA_EXTENSION *camera, CAMERA_FILE *file, ULONG c
     }
     KeReleaseSpinLock(&camera->lock, irql);
     if (effects & (M52_EFFECT_TRIGGER_FIRED | M52_EFFECT_FRAME_REQUESTED)) KeSetEvent(&camera->wake, 0, FALSE);
+    if (fault.kind == M52_RANDOM_STALL) CameraStall(fault.stall_ms);
+    /* A short transfer: the camera took the block, the byte count says otherwise. */
+    if (fault.kind == M52_RANDOM_SHORT) *moved = m52_random_short_length(M52_BLOCK_SIZE);
     return result == M52_COMMAND_DONE ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER;
 }
 
-static NTSTATUS ReadResponse(CAMERA_EXTENSION *camera, ULONG code, UCHAR *out)
+static NTSTATUS ReadResponse(CAMERA_EXTENSION *camera, ULONG code, UCHAR *out, ULONG *moved)
 {
     UCHAR response[M52_BLOCK_SIZE];
+    M52RandomFault fault;
     int ok;
     KIRQL irql;
     if (code != IOCTL_PIPE_OUT_DIRECT) return WrongCode(camera, PIPE_RESPONSE, code, NULL);
     KeAcquireSpinLock(&camera->lock, &irql);
+    fault = CameraDrawFault(camera, M52_FAULT_TARGET_RESPONSE);
+    if (fault.kind == M52_RANDOM_FAIL) {
+        AppendLog(camera, PIPE_RESPONSE, code, NULL, TRUE);
+        KeReleaseSpinLock(&camera->lock, irql);
+        return STATUS_UNSUCCESSFUL;
+    }
     ok = m52_model_response(&camera->model, response);
+    if (ok && fault.kind == M52_RANDOM_CORRUPT) m52_random_corrupt(response, sizeof response, fault.corrupt_seed);
     AppendLog(camera, PIPE_RESPONSE, code, ok ? response : NULL, !ok);
     KeReleaseSpinLock(&camera->lock, irql);
+    if (fault.kind == M52_RANDOM_STALL) CameraStall(fault.stall_ms);
     if (!ok) return STATUS_DEVICE_NOT_READY;
     RtlCopyMemory(out, response, sizeof response);
+    if (fault.kind == M52_RANDOM_SHORT) *moved = m52_random_short_length(M52_BLOCK_SIZE);
     return STATUS_SUCCESS;
 }
 
@@ -354,12 +397,16 @@ NTSTATUS CameraDeviceControl(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCAT
      * reads of 64 bytes on pipe 1 with IOCTL_PIPE_OUT_DIRECT, frames on pipe 2 with
      * IOCTL_PIPE_IN_DIRECT or its alternate. */
     switch (pipe) {
-    case PIPE_COMMAND:
+    case PIPE_COMMAND: {
+        ULONG moved = M52_BLOCK_SIZE;
         if (out_length != M52_BLOCK_SIZE) break;
-        return CompleteRequest(camera, irp, SendCommand(camera, file, code, data), M52_BLOCK_SIZE);
-    case PIPE_RESPONSE:
+        return CompleteRequest(camera, irp, SendCommand(camera, file, code, data, &moved), moved);
+    }
+    case PIPE_RESPONSE: {
+        ULONG moved = M52_BLOCK_SIZE;
         if (out_length != M52_BLOCK_SIZE) break;
-        return CompleteRequest(camera, irp, ReadResponse(camera, code, data), M52_BLOCK_SIZE);
+        return CompleteRequest(camera, irp, ReadResponse(camera, code, data, &moved), moved);
+    }
     case PIPE_IMAGE: {
         NTSTATUS status;
         if (code != IOCTL_PIPE_IN_DIRECT && code != IOCTL_PIPE_IN_DIRECT_ALT)

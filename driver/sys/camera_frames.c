@@ -11,6 +11,7 @@ NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable, 
 /* DriverContext slots of a pended read. */
 #define READ_ARRIVAL(irp) ((irp)->Tail.Overlay.DriverContext[0])
 #define READ_DUE(irp) ((irp)->Tail.Overlay.DriverContext[1])
+#define READ_FAULT_DRAWN(irp) ((irp)->Tail.Overlay.DriverContext[2])
 
 LONGLONG FrameNow(void)
 {
@@ -75,6 +76,7 @@ NTSTATUS FrameQueueRead(CAMERA_EXTENSION *camera, CAMERA_FILE *file, PIRP irp)
     camera->pending_requests--;
     READ_ARRIVAL(irp) = (PVOID)(ULONG_PTR)FrameNow();
     READ_DUE(irp) = NULL;
+    READ_FAULT_DRAWN(irp) = NULL;
     IoSetCancelRoutine(irp, CancelRead);
     if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
         KeReleaseSpinLock(&camera->lock, irql);
@@ -133,6 +135,7 @@ typedef struct FRAME_JOB {
     M52SceneParams scene;
     int word_mode;
     BOOLEAN short_frame;
+    ULONG corrupt_seed;          /* random fault: bytes of the frame changed; 0 for none */
     ULONG stamp_bytes;
     LONGLONG due;
 } FRAME_JOB;
@@ -189,18 +192,36 @@ static LONGLONG PlanHead(CAMERA_EXTENSION *camera, LONGLONG now, FRAME_JOB *job)
         }
         if (due != 0) READ_DUE(irp) = (PVOID)(ULONG_PTR)due;
     }
+    if (job->action == ACTION_NONE && due != 0 && now >= due && !READ_FAULT_DRAWN(irp)) {
+        /* One random decision per frame, taken when it is due. */
+        M52RandomFault fault = CameraDrawFault(camera, M52_FAULT_TARGET_FRAME);
+        READ_FAULT_DRAWN(irp) = (PVOID)1;
+        if (fault.kind == M52_RANDOM_FAIL) {
+            job->action = ACTION_FAIL;
+        } else if (fault.kind == M52_RANDOM_STALL) {
+            due = now + (LONGLONG)fault.stall_ms * TICKS_PER_MS;
+            READ_DUE(irp) = (PVOID)(ULONG_PTR)due;
+        } else if (fault.kind == M52_RANDOM_SHORT) {
+            job->short_frame = TRUE;
+        } else if (fault.kind == M52_RANDOM_CORRUPT) {
+            job->corrupt_seed = fault.corrupt_seed;
+        }
+    }
     if (job->action == ACTION_NONE && due != 0) {
         if (now >= due) {
             job->action = ACTION_DELIVER;
             job->due = due;
             job->scene.scene = camera->scene;
+            job->scene.camera = camera->index;
             job->scene.frame_number = camera->frames_delivered;
             job->scene.exposure_lines = m52_model_exposure_lines(&camera->model);
             job->scene.gain = m52_model_gain(&camera->model);
             job->word_mode = m52_model_word_mode(&camera->model);
             job->stamp_bytes = camera->stamp_bytes;
-            job->short_frame = camera->fault == M52SIM_FAULT_SHORT;
-            if (job->short_frame) camera->fault = M52SIM_FAULT_NONE;
+            if (camera->fault == M52SIM_FAULT_SHORT) {
+                job->short_frame = TRUE;
+                camera->fault = M52SIM_FAULT_NONE;
+            }
         } else {
             wake_at = Earlier(wake_at, due);
         }
@@ -242,6 +263,7 @@ static void Deliver(CAMERA_EXTENSION *camera, FRAME_JOB *job)
             KeReleaseMutex(&camera->picture_mutex, FALSE);
         }
         StampFrame(data, length, job->stamp_bytes, job->scene.frame_number);
+        if (job->corrupt_seed) m52_random_corrupt(data, length, job->corrupt_seed);
     }
     KeAcquireSpinLock(&camera->lock, &irql);
     if (!camera->attached) status = STATUS_DEVICE_NOT_CONNECTED;

@@ -46,6 +46,9 @@ static void FillStatus(CAMERA_EXTENSION *camera, M52SimStatus *status)
     status->sensor_resets = model->sensor_resets;
     status->wrong_code_requests = camera->wrong_code_requests;
     status->frame_period_us = m52_model_frame_period_us(model);
+    status->random_seed = camera->random_seed;
+    status->random_rate = camera->random.rate;
+    RtlCopyMemory(status->random_counts, camera->random_counts, sizeof status->random_counts);
     KeReleaseSpinLock(&camera->lock, irql);
 }
 
@@ -109,8 +112,21 @@ static NTSTATUS Configure(CAMERA_EXTENSION *camera, ULONG code, ULONG value)
         else camera->scene = value;
         break;
     case M52SIM_IOCTL_FAULT:
-        if (value > M52SIM_FAULT_REFUSE) status = STATUS_INVALID_PARAMETER;
-        else camera->fault = value;
+        if (value > M52SIM_FAULT_REFUSE) {
+            status = STATUS_INVALID_PARAMETER;
+        } else {
+            camera->fault = value;
+            m52_random_faults_start(&camera->random, 0, 0);
+        }
+        break;
+    case M52SIM_IOCTL_FAULT_SEED:
+        camera->random_seed = value;
+        break;
+    case M52SIM_IOCTL_FAULT_RANDOM:
+        if (value > M52_RATE_ONE) { status = STATUS_INVALID_PARAMETER; break; }
+        camera->fault = M52SIM_FAULT_NONE;
+        m52_random_faults_start(&camera->random, camera->random_seed, value);
+        RtlZeroMemory(camera->random_counts, sizeof camera->random_counts);
         break;
     case M52SIM_IOCTL_STAMP:
         camera->stamp_bytes = value;
@@ -129,6 +145,7 @@ static NTSTATUS Configure(CAMERA_EXTENSION *camera, ULONG code, ULONG value)
         camera->pace = M52SIM_PACE_REALTIME;
         camera->scene = M52_SCENE_COMPOSITE;
         camera->fault = M52SIM_FAULT_NONE;
+        m52_random_faults_start(&camera->random, 0, 0);
         camera->stamp_bytes = 0;
         camera->trigger_every_ms = 0;
         camera->frame_timeout_ms = M52SIM_DEFAULT_FRAME_TIMEOUT_MS;

@@ -7,6 +7,7 @@
 #include "driver/m52sim_control.h"
 #include "driver/model/m52_camera_model.h"
 #include "driver/model/m52_scene.h"
+#include "driver/model/m52_random_faults.h"
 
 #define M52SIM_POOL_TAG 0x6D35324D /* 'M52m' */
 
@@ -47,6 +48,9 @@ typedef struct CAMERA_EXTENSION {
     LONGLONG next_periodic_trigger;
     LONGLONG last_delivery;      /* interrupt time of the last frame, 100 ns units */
     ULONG frames_delivered, frames_failed, refused_requests, open_handles, wrong_code_requests;
+    M52RandomFaults random;      /* the seeded random fault mode */
+    ULONG random_seed;
+    ULONG random_counts[M52SIM_RANDOM_TARGETS][M52SIM_RANDOM_KINDS];
     ULONG log_next, log_count, log_sequence, log_dropped;
     M52SimLogEntry log[M52SIM_LOG_CAPACITY];
 
@@ -75,6 +79,11 @@ void CameraDestroy(CAMERA_EXTENSION *camera);
 NTSTATUS CameraCreateClose(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS CameraCleanup(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS CameraDeviceControl(CAMERA_EXTENSION *camera, PIRP irp, PIO_STACK_LOCATION stack);
+
+/* The next random fault decision for `target` (lock held), counted. */
+M52RandomFault CameraDrawFault(CAMERA_EXTENSION *camera, M52FaultTarget target);
+/* Waits `ms` milliseconds in the calling thread (no lock held). */
+void CameraStall(ULONG ms);
 
 /* camera_frames.c: the pended frame reads and the per-camera thread that completes them */
 NTSTATUS FrameQueueRead(CAMERA_EXTENSION *camera, CAMERA_FILE *file, PIRP irp);

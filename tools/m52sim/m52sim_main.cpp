@@ -29,6 +29,9 @@ const char kUsage[] =
     "  pace N realtime|fast         frame timing of camera N\n"
     "  scene N ID|FILE.bmp          built-in scene 0 to 4, or a 24-bit BMP picture\n"
     "  fault N stall|short|fail|refuse|clear\n"
+    "  fault N random SEED RATE     for a fraction RATE (0 to 1) of commands, response reads and frames:\n"
+    "                               a failure, a stall, a short transfer or changed bytes, drawn from SEED;\n"
+    "                               'fault N clear' ends it, status shows what was injected\n"
     "  stamp N on|off|BYTES         write the frame number over a frame's first bytes\n"
     "  srom N ADDR VALUE|fail       set serial-memory byte ADDR (0 to 0xFFFF), or make its reads fail\n"
     "  log N [--clear]              command blocks and response reads, oldest first\n"
@@ -144,6 +147,35 @@ std::string Parameters(const uint8_t *b)
     return text;
 }
 
+// "  random seed=S rate=R commands(drawn=..,fail=..,stall=..,short=..) responses(...) frames(...)"
+std::string RandomFaultLine(const M52SimStatus &s)
+{
+    static const char *const kTargets[M52SIM_RANDOM_TARGETS] = {"commands", "responses", "frames"};
+    static const char *const kKinds[M52SIM_RANDOM_KINDS] = {"drawn", "fail", "stall", "short", "corrupt"};
+    char head[96];
+    std::snprintf(head, sizeof head, "  random %s seed=%u rate=%.6f", s.random_rate ? "on" : "off", s.random_seed,
+                  s.random_rate / 1e6);
+    std::string line = head;
+    for (unsigned t = 0; t < M52SIM_RANDOM_TARGETS; ++t) {
+        line += std::string(" ") + kTargets[t] + "(";
+        for (unsigned k = 0; k < M52SIM_RANDOM_KINDS; ++k)
+            line += std::string(k ? "," : "") + kKinds[k] + "=" + std::to_string(s.random_counts[t][k]);
+        line += ")";
+    }
+    return line;
+}
+
+// A fraction from 0 to 1 in millionths.
+bool ParseRate(const char *text, uint32_t *out)
+{
+    char *end = nullptr;
+    if (!text || !*text) return false;
+    const double v = std::strtod(text, &end);
+    if (*end || !(v >= 0.0 && v <= 1.0)) return false;
+    *out = static_cast<uint32_t>(v * 1e6 + 0.5);
+    return true;
+}
+
 int Status()
 {
     HANDLE control = m52sim::OpenControl();
@@ -170,6 +202,7 @@ int Status()
                     s.trigger_mode ? "on" : "off", s.shutter, s.exposure_lines, s.gain,
                     s.pace == M52SIM_PACE_FAST ? "fast" : "realtime", s.scene, kFaults[s.fault <= M52SIM_FAULT_REFUSE ? s.fault : 0],
                     s.frame_timeout_ms, static_cast<unsigned long long>(s.frame_period_us), s.wrong_code_requests);
+        std::printf("%s\n", RandomFaultLine(s).c_str());
         ++shown;
     }
     CloseHandle(control);
@@ -251,6 +284,12 @@ int Run(int argc, char **argv)
         return Usage();
     }
     if (command == "scene" && argc == 4) return Scene(camera, arg);
+    if (command == "fault" && argc == 6 && std::strcmp(arg, "random") == 0) {
+        uint32_t seed = 0, rate = 0;
+        if (!ParseNumber(argv[4], 0xFFFFFFFFul, &seed) || !ParseRate(argv[5], &rate)) return Usage();
+        const int rc = Simple(M52SIM_IOCTL_FAULT_SEED, camera, seed, "fault");
+        return rc ? rc : Simple(M52SIM_IOCTL_FAULT_RANDOM, camera, rate, "fault");
+    }
     if (command == "fault" && argc == 4) {
         static const char *const kNames[] = {"clear", "stall", "short", "fail", "refuse"};
         for (uint32_t f = 0; f <= M52SIM_FAULT_REFUSE; ++f)

@@ -1,0 +1,260 @@
+// The seeded random faults of the simulated camera while streaming and while opening, and four
+// cameras streamed by two processes with two handles each.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "VazadoZir_O52RO_VIZ.h"
+#include "tests/acquisition/acquisition_support.h"
+#include "tests/faults/fault_support.h"
+
+namespace {
+
+using acqtest::CollectFrames;
+using acqtest::DrainHistory;
+using acqtest::FrameNotice;
+using faulttest::HangWatch;
+using faulttest::kExportLimitMs;
+
+// Codes an acquisition may leave in the history.
+const std::set<int> kDocumented = {1, 2, 3, 5, 6, 7, 8, 13};
+
+class PrintTable : public ::testing::Environment {
+public:
+    void TearDown() override { faulttest::PrintOutcomes(); }
+};
+::testing::Environment* const g_table = ::testing::AddGlobalTestEnvironment(new PrintTable);
+
+// A seed per run, printed, so a failure can be replayed with the same faults.
+uint32_t NextSeed() {
+    static uint32_t seed = GetTickCount();
+    return ++seed;
+}
+
+void AddRandomCounts(const M52SimStatus& s, const char* state) {
+    static const char* const kTargets[] = {"commands", "response reads", "frame reads"};
+    static const char* const kKinds[] = {"", "fail", "stall", "short", "corrupt"};
+    for (unsigned t = 0; t < M52SIM_RANDOM_TARGETS; ++t)
+        for (unsigned k = 1; k < M52SIM_RANDOM_KINDS; ++k) {
+            if (!s.random_counts[t][k]) continue;
+            faulttest::Outcome& o = faulttest::OutcomeOf(std::string("random ") + kKinds[k] + " of " + kTargets[t], state);
+            o.injected += static_cast<int>(s.random_counts[t][k]);
+        }
+}
+
+int Injected(const M52SimStatus& s) {
+    int n = 0;
+    for (unsigned t = 0; t < M52SIM_RANDOM_TARGETS; ++t)
+        for (unsigned k = 1; k < M52SIM_RANDOM_KINDS; ++k) n += static_cast<int>(s.random_counts[t][k]);
+    return n;
+}
+
+class RandomFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!cam_.SetUp(&why)) GTEST_SKIP() << why;
+        h_ = cam_.handle;
+        w_ = cam_.window.Handle();
+        buffer_.assign(acqtest::FrameBytes(24), 0);
+    }
+    void TearDown() override {
+        cam_.sim.Fault(0, M52SIM_FAULT_NONE);
+        cam_.TearDown();
+    }
+    bool StartRandom(uint32_t seed, const char* rate) {
+        std::string why;
+        std::printf("random faults: seed %u rate %s\n", seed, rate);
+        return acqtest::RunM52Sim("fault 0 random " + std::to_string(seed) + " " + rate, &why);
+    }
+    int Stop() {
+        HangWatch watch("Quorin_StopPreview", kExportLimitMs);
+        return Quorin_StopPreview(h_);
+    }
+    // After the faults end, a new live start delivers frames of this camera.
+    void ExpectCleanStart() {
+        ASSERT_TRUE(cam_.sim.Fault(0, M52SIM_FAULT_NONE));
+        Stop();
+        DrainHistory(h_);
+        ASSERT_EQ(Quorin_CallBackPreview(h_, w_, buffer_.data(), static_cast<int>(buffer_.size()), 1), 1);
+        size_t frames = 0;
+        for (const FrameNotice& n : CollectFrames(w_, 4000, 2)) frames += n.hasInfo ? 1 : 0;
+        EXPECT_EQ(frames, 2u);
+        EXPECT_EQ(faulttest::MarkedCamera(buffer_.data(), 4080), 0);
+        EXPECT_EQ(Stop(), 1);
+        EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
+    }
+
+    acqtest::CameraFixture cam_;
+    int h_ = 0;
+    HWND w_ = nullptr;
+    std::vector<uint8_t> buffer_;
+};
+
+TEST_F(RandomFaults, StreamingReportsEveryFailureAndNeverGoesSilent) {
+    faulttest::Outcome& run = faulttest::OutcomeOf("random (all kinds)", "live, caller buffer");
+    const long handlesBefore = faulttest::ProcessHandles();
+    ASSERT_TRUE(cam_.sim.Pace(0, M52SIM_PACE_FAST));  // many frames, many frame faults
+    ASSERT_TRUE(StartRandom(NextSeed(), "0.1"));
+    const int size = static_cast<int>(buffer_.size());
+    const DWORD start = GetTickCount();
+    int starts = 0, frames = 0;
+    while (GetTickCount() - start < 8000) {
+        int started;
+        {
+            HangWatch watch("Quorin_CallBackPreview", kExportLimitMs);
+            started = Quorin_CallBackPreview(h_, w_, buffer_.data(), size, 1);
+        }
+        ++starts;
+        if (started != 1) {
+            const std::vector<int> history = DrainHistory(h_);
+            ASSERT_FALSE(history.empty()) << "a failed start must say why";
+            for (int c : history) EXPECT_TRUE(kDocumented.count(c)) << c;
+            run.codes.push_back(history.front());
+            Stop();
+            continue;
+        }
+        // Something arrives at least every 7 s: a frame, or the notice that ends the run.
+        DWORD last = GetTickCount();
+        bool lost = false;
+        while (!lost && GetTickCount() - start < 8000) {
+            for (const FrameNotice& n : CollectFrames(w_, 200)) {
+                last = n.at;
+                if (n.hasInfo) {
+                    ++frames;
+                    continue;
+                }
+                EXPECT_TRUE(n.code == 5 || n.code == 8 || n.code == 13) << n.code;
+                run.codes.push_back(static_cast<int>(n.code));
+                lost = lost || n.code == QUORIN_ERR_DEVICE_LOST;
+            }
+            ASSERT_LT(GetTickCount() - last, faulttest::kReportLimitMs) << "no frame and no error for 7 s";
+        }
+        if (lost) {
+            const std::vector<int> history = DrainHistory(h_);
+            EXPECT_NE(std::find(history.begin(), history.end(), QUORIN_ERR_DEVICE_LOST), history.end());
+            for (int c : history) EXPECT_TRUE(kDocumented.count(c)) << c;
+        }
+        EXPECT_EQ(Stop(), 1);
+    }
+    const M52SimStatus status = cam_.sim.Status(0);
+    AddRandomCounts(status, "live, caller buffer");
+    run.runs++;
+    run.injected += Injected(status);
+    std::printf("random streaming: %d starts, %d frames, %u frame reads drawn\n", starts, frames,
+                status.random_counts[2][0]);
+    EXPECT_GT(frames, 0);
+    ExpectCleanStart();
+    run.restartsOk += HasFailure() ? 0 : 1;
+    run.handlesAfter = std::max(run.handlesAfter, faulttest::ProcessHandles() - handlesBefore);
+}
+
+TEST_F(RandomFaults, OpeningNeverCrashesOrHangs) {
+    faulttest::Outcome& run = faulttest::OutcomeOf("random (all kinds)", "opening");
+    // An opening sends about a thousand commands; a few dozen faults among them.
+    ASSERT_TRUE(StartRandom(NextSeed(), "0.03"));
+    int opened = 0;
+    for (int i = 0; i < 3; ++i) {
+        int handle;
+        {
+            HangWatch watch("Quorin_Initialize", 20000);
+            handle = Quorin_Initialize(nullptr);
+        }
+        if (!handle) continue;
+        ++opened;
+        {
+            HangWatch watch("Quorin_Capture and Quorin_SnapShot", 2 * kExportLimitMs);
+            if (Quorin_Capture(handle) == 1 && Quorin_SnapShot(handle, nullptr, 0, 1) != 1) {
+                const std::vector<int> history = DrainHistory(handle);
+                ASSERT_FALSE(history.empty()) << "a failed snapshot must say why";
+                run.codes.push_back(history.front());
+            }
+        }
+        for (int c : DrainHistory(handle)) {
+            EXPECT_TRUE(kDocumented.count(c)) << c;
+            run.codes.push_back(c);
+        }
+        HangWatch watch("Quorin_Release", kExportLimitMs);
+        EXPECT_EQ(Quorin_Release(handle), 1);
+    }
+    const M52SimStatus status = cam_.sim.Status(0);
+    AddRandomCounts(status, "opening");
+    run.runs++;
+    run.injected += Injected(status);
+    std::printf("random opening: %d of 3 opened\n", opened);
+    ExpectCleanStart();
+    run.restartsOk += HasFailure() ? 0 : 1;
+}
+
+// ---- Four cameras, two processes --------------------------------------------------------------
+
+std::string ChildPath() {
+    char exe[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path(exe, n);
+    return path.substr(0, path.find_last_of("\\/") + 1) + "fault_stream_child.exe";
+}
+
+TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
+    simtest::SimControl sim;
+    if (!sim.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
+    const std::string child = ChildPath();
+    if (GetFileAttributesA(child.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no " << child;
+    for (uint32_t c = 1; c <= 4; ++c) ASSERT_TRUE(sim.Attach(c) && sim.Reset(c));
+    faulttest::Outcome& run = faulttest::OutcomeOf("crossed streams (4 cameras, 2 processes)", "live x4");
+
+    std::vector<PROCESS_INFORMATION> children;
+    for (const char* cameras : {"1 2", "3 4"}) {
+        std::string line = "\"" + child + "\" " + cameras + " 3000";
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        children.push_back(pi);
+    }
+    // While the children stream, camera 1 is theirs: the device table turns this process away.
+    Sleep(2000);
+    const int h = Quorin_Initialize(nullptr);
+    ASSERT_NE(h, 0);
+    DrainHistory(h);
+    const int size = acqtest::FrameBytes(24);
+    std::vector<uint8_t> buffer(size);
+    if (Quorin_SetDeviceNumber(h, 1) == 1) {
+        EXPECT_EQ(Quorin_CallBackPreview(h, nullptr, buffer.data(), size, 1), 0) << "camera 1 taken twice";
+        const std::vector<int> history = DrainHistory(h);
+        EXPECT_NE(std::find(history.begin(), history.end(), QUORIN_ERR_DEVICE_BUSY), history.end());
+    } else {
+        EXPECT_EQ(DrainHistory(h), std::vector<int>{QUORIN_ERR_DEVICE_BUSY});
+    }
+    Quorin_StopPreview(h);
+
+    for (PROCESS_INFORMATION& pi : children) {
+        const DWORD wait = WaitForSingleObject(pi.hProcess, 30000);
+        if (wait != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 4);
+        DWORD code = 1;
+        GetExitCodeProcess(pi.hProcess, &code);
+        EXPECT_EQ(wait, WAIT_OBJECT_0) << "a streaming process hung";
+        EXPECT_EQ(code, 0u) << "a handle saw another camera's scene, or none";
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    // Their cameras are free again once they have ended.
+    ASSERT_EQ(Quorin_SetDeviceNumber(h, 3), 1);
+    ASSERT_EQ(Quorin_CallBackPreview(h, nullptr, buffer.data(), size, 1), 1);
+    int seen = -1;
+    for (int i = 0; i < 40 && seen != 3; ++i) {
+        Sleep(100);
+        if (Quorin_GetImage(h, buffer.data(), size, 1) == 1) seen = faulttest::MarkedCamera(buffer.data(), 4080);
+    }
+    EXPECT_EQ(seen, 3);
+    EXPECT_EQ(Quorin_StopPreview(h), 1);
+    EXPECT_EQ(Quorin_Release(h), 1);
+    for (uint32_t c = 1; c <= 4; ++c) sim.Detach(c);
+    run.runs++;
+    run.restartsOk += HasFailure() ? 0 : 1;
+}
+
+}  // namespace
