@@ -304,20 +304,23 @@ QUORIN_API int QUORIN_CALL Quorin_Capture(int handle);
  *            could not be read; 5, then 5 again, when size is below the frame.
  *   Posts:   to the frame window last set, if any: (0, 8) when a frame read could not be unpacked,
  *            (0, 5) when the buffer is too small.
- *   Thread:  any; blocks until the frame is read or the read times out. */
+ *   Thread:  any; blocks until the frame is read, or at most about 5 s for a camera that does not
+ *            answer (then 8). */
 QUORIN_API int QUORIN_CALL Quorin_SnapShot(int handle, BYTE* buffer, int size, int topDown);
 
 /* Quorin_Trigger: opens the preview window as Quorin_Preview does, prepares the camera, enables
  * its external trigger and starts the trigger worker: each triggered frame is processed, copied
  * into buffer, announced to frameWindow (QuorinFrameInfo.fps10 0, frameNumber = frames since the
- * start) and painted. A read that sees no trigger within 3 s is simply repeated. Already in trigger
- * mode: the new window and buffer take effect from the next frame; returns 1.
+ * start) and painted. A read that sees no trigger within 3 s is simply repeated; a camera that is
+ * gone, or a read that gets no answer at all, ends the run with 13. Already in trigger mode: the
+ * new window and buffer take effect from the next frame; returns 1.
  *   Parameters: as Quorin_CallBackPreview.
  *   Returns: 1; 0 on failure.
  *   Errors:  1 no device, live or capture mode, or after a failed preparation (2, 5, 7) or a lost
  *            race for the device (2); 4 the window could not be made; 3 the worker could not be
- *            made. Per frame: 8 and 5 as for Quorin_CallBackPreview.
- *   Posts:   QUORIN_WM_FRAME per frame; (0, 8) and (0, 5) on frame failures.
+ *            made. Per frame: 8 and 5 as for Quorin_CallBackPreview; 13 when the camera is lost.
+ *   Posts:   QUORIN_WM_FRAME per frame; (0, 8) and (0, 5) on frame failures; (0, 13) when the
+ *            camera is lost.
  *   Thread:  as Quorin_Preview. */
 QUORIN_API int QUORIN_CALL Quorin_Trigger(int handle, HWND frameWindow, BYTE* buffer, int size, int topDown);
 
