@@ -165,10 +165,13 @@ TEST(CameraDialogPerWindow, TwoCamerasDialogsOpenAtOnceKeepTheirOwnValues) {
     ASSERT_NE(dialogs[1].handle, 0);
     ASSERT_EQ(Quorin_SetDeviceNumber(dialogs[1].handle, 1), 1);
 
+    // The second dialog starts once the first is up: two edit controls initialising at the same
+    // moment on two threads race in Wine's text-shaping cache (a crash inside gdi32, not ours).
+    // Both dialogs are then open at once, each on its own thread.
     HANDLE threads[2];
-    for (int i = 0; i < 2; ++i) threads[i] = CreateThread(nullptr, 0, RunCameraDialog, &dialogs[i], 0, nullptr);
     HWND windows[2] = {};
     for (int i = 0; i < 2; ++i) {
+        threads[i] = CreateThread(nullptr, 0, RunCameraDialog, &dialogs[i], 0, nullptr);
         while (!dialogs[i].thread) Sleep(10);
         windows[i] = DialogOfThread(dialogs[i].thread);
     }

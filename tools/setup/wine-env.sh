@@ -67,6 +67,17 @@ _quorin_dialog_fonts() {
     touch "$stamp"
 }
 
+# A crashing program starts winedbg, whose crash dialog waits for a click that never comes on the
+# headless display: the test would hang until its time-out. Without the dialog, winedbg prints the
+# backtrace into the test's output and the program ends. Done once per prefix.
+_quorin_crash_reports() {
+    local stamp=$WINEPREFIX/.quorin-crash-reports-1
+    [ -f "$stamp" ] && return 0
+    quorin_wine reg.exe add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >/dev/null 2>&1 || return 0
+    touch "$stamp"
+}
+
 quorin_wine_up() {
     local build=$1
     quorin_wine_vars "$build"
@@ -80,6 +91,7 @@ quorin_wine_up() {
     # One persistent server for the whole run: tests start fast and share the driver host.
     wineserver -p
     _quorin_dialog_fonts
+    _quorin_crash_reports
     # Start Wine's background services now, with our stdio closed: started lazily by the first test
     # they would inherit CTest's output pipe and keep it open, and CTest would wait for them forever.
     quorin_wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
