@@ -1,16 +1,23 @@
 // Quorin_SetAnalogDlg: the analog dialog over the camera's sensor values, with the device's state put
 // back unless the user ends it with OK.
+#include <atomic>
+#include <cstddef>
+
 #include "camera/quorin_camera.h"
 #include "dialogs/analog_dialog.h"
+#include "settings/analog_settings.h"
 #include "settings/device_analog_adapter.h"
 
 namespace {
 
-// The nine analog values and the Bayer mode as they were when the dialog opened.
-struct AnalogCopy {
-    int32_t globalGain, colorGainG1, colorGainR, colorGainB, colorGainG2, exposure;
-    int32_t mirrorV, mirrorH, autoIris, bayerMode;
+using AnalogField = std::atomic<int32_t> quorin::AnalogSettings::*;
+// The nine analog values, kept when the dialog opens and put back unless it ends with OK.
+const AnalogField kAnalogFields[] = {
+    &quorin::AnalogSettings::globalGain, &quorin::AnalogSettings::colorGainG1, &quorin::AnalogSettings::colorGainR,
+    &quorin::AnalogSettings::colorGainB, &quorin::AnalogSettings::colorGainG2, &quorin::AnalogSettings::exposure,
+    &quorin::AnalogSettings::mirrorV,    &quorin::AnalogSettings::mirrorH,     &quorin::AnalogSettings::autoIris,
 };
+const size_t kAnalogFieldCount = sizeof kAnalogFields / sizeof kAnalogFields[0];
 
 }  // namespace
 
@@ -26,9 +33,9 @@ int CQuorin::RunAnalogDialog(HWND parent) {
     analog.exposure = device.GetShutter();
     analog.mirrorV = device.GetMirrorV();
     analog.mirrorH = device.GetMirrorH();
-    const AnalogCopy saved = {analog.globalGain, analog.colorGainG1, analog.colorGainR, analog.colorGainB,
-                              analog.colorGainG2, analog.exposure,   analog.mirrorV,    analog.mirrorH,
-                              analog.autoIris,   values_.filter.bayerMode};
+    int32_t saved[kAnalogFieldCount];
+    for (size_t i = 0; i < kAnalogFieldCount; ++i) saved[i] = (analog.*kAnalogFields[i]).load();
+    const int32_t savedBayerMode = values_.filter.bayerMode;
 
     INT_PTR result;
     {
@@ -38,20 +45,10 @@ int CQuorin::RunAnalogDialog(HWND parent) {
     if (result != IDOK) {
         // Between two frames, so an auto-iris step in flight cannot land after the restore.
         CriticalSectionLock hold(frameLock_);
-        device.SetGain(static_cast<uint16_t>(saved.globalGain));
-        device.SetShutter(static_cast<uint16_t>(saved.exposure));
-        device.SetMirrorV(saved.mirrorV);
-        device.SetMirrorH(saved.mirrorH);
-        analog.globalGain = saved.globalGain;
-        analog.colorGainG1 = saved.colorGainG1;
-        analog.colorGainR = saved.colorGainR;
-        analog.colorGainB = saved.colorGainB;
-        analog.colorGainG2 = saved.colorGainG2;
-        analog.exposure = saved.exposure;
-        analog.mirrorV = saved.mirrorV;
-        analog.mirrorH = saved.mirrorH;
-        analog.autoIris = saved.autoIris;
-        values_.filter.bayerMode = saved.bayerMode;
+        for (size_t i = 0; i < kAnalogFieldCount; ++i) analog.*kAnalogFields[i] = saved[i];
+        values_.filter.bayerMode = savedBayerMode;
+        // Gain, exposure, then the two mirrors, as the device had them.
+        quorin::ApplyAnalogSettings(analog, device);
     }
     // A dialog that could not be made (no template, a bad parent window) was not shown.
     if (result != IDOK && result != IDCANCEL) return ReportError(QUORIN_ERR_WINDOW), 0;
