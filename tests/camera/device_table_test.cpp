@@ -51,7 +51,13 @@ DWORD RunChild(const char* verb, int index, uint64_t owner) {
                   static_cast<unsigned long long>(owner));
     STARTUPINFOA si = {sizeof si};
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 99;
+    // Under a loaded Wine a process start now and then fails once; the child's answer is the test.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+        if (!started) Sleep(200);
+    }
+    if (!started) return 99;
     WaitForSingleObject(pi.hProcess, 60000);
     DWORD code = 98;
     GetExitCodeProcess(pi.hProcess, &code);
