@@ -1,5 +1,6 @@
-// Uncompressed AVI file of 24-bit frames: one video stream, one "00db" chunk per frame and an
-// "idx1" index. The header goes out with placeholders at Open and is patched at Close.
+// AVI file of one video stream: uncompressed 24-bit frames ("00db" chunks of one size) or
+// Motion-JPEG frames ("00dc" chunks, one JPEG image each, of any size), and an "idx1" index. The
+// header goes out with placeholders at Open and is patched at Close.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,12 @@ enum class AviFrameResult {
     Written,   // the frame is in the file
     FileFull,  // the frame would push a size or offset past the file limit; nothing written
     Failed     // no file open, or a write failed; the writer takes no more frames
+};
+
+// What the frame chunks hold.
+enum class AviCodec {
+    Dib24,  // bottom-up 24-bit frames, FrameSize() bytes each
+    Mjpeg   // one JPEG image per frame ('MJPG')
 };
 
 class CAviWriter {
@@ -26,13 +33,17 @@ public:
     CAviWriter(const CAviWriter&) = delete;
     CAviWriter& operator=(const CAviWriter&) = delete;
 
-    // Starts a new file for frames of width x height (bitCount is recorded only; the file
-    // always holds 24-bit frames) at a nominal rate in whole frames per second. Returns 1, or
+    // Starts a new file for frames of width x height (bitCount is recorded only; an uncompressed
+    // file always holds 24-bit frames) at a nominal rate in whole frames per second. Returns 1, or
     // 0 when the file cannot be created or the geometry is unusable.
-    int Open(const char* path, int width, int height, int bitCount, int framesPerSecond);
+    int Open(const char* path, int width, int height, int bitCount, int framesPerSecond,
+             AviCodec codec = AviCodec::Dib24);
 
-    // Appends FrameSize() bytes of bottom-up 24-bit frame data.
+    // Appends FrameSize() bytes of bottom-up 24-bit frame data (an uncompressed file).
     AviFrameResult WriteFrame(const void* frame);
+    // Appends one frame of bytes: a JPEG image in a Motion-JPEG file; in an uncompressed file
+    // bytes must be FrameSize(). An odd-sized chunk is followed by one pad byte, as RIFF wants.
+    AviFrameResult WriteFrame(const void* data, uint32_t bytes);
 
     // Writes the index, patches the header with the frame count and the measured rate in
     // hundredths of a frame per second (0 stands for the nominal 30 fps), and closes.
@@ -44,7 +55,11 @@ public:
 
     bool IsOpen() const { return file_.IsOpen(); }
     uint32_t FrameCount() const { return frameCount_; }
+    // The size of one uncompressed 24-bit frame of the file's geometry.
     uint32_t FrameSize() const { return frameSize_; }
+    // The largest frame written so far (FrameSize() in an uncompressed file once one is written).
+    uint32_t LargestFrame() const { return largestFrame_; }
+    AviCodec Codec() const { return codec_; }
     int Width() const { return width_; }
     int Height() const { return height_; }
     int BitCount() const { return bitCount_; }
@@ -56,6 +71,7 @@ private:
     void FillHeaders(uint32_t framesPerSecond);
     bool WriteHeaders();
     uint64_t FileLengthWith(uint64_t frames) const;
+    void PatchCompressedSizes(uint32_t rateHundredths, bool* ok);
 
     COutputFile file_;
     int width_ = 0;
@@ -63,6 +79,9 @@ private:
     int bitCount_ = 0;
     uint32_t frameSize_ = 0;
     uint32_t frameCount_ = 0;
+    uint32_t largestFrame_ = 0;
+    uint64_t moviEnd_ = kHeaderBytes;  // the file offset after the last whole chunk
+    AviCodec codec_ = AviCodec::Dib24;
     uint32_t riffSize_ = 0;      // bytes after the 8-byte RIFF header
     uint32_t moviSize_ = 0;      // the "movi" list, counting its own fourcc
     uint32_t nextOffset_ = 4;    // index offset of the next chunk
