@@ -117,6 +117,14 @@ QUORIN_API int QUORIN_CALL Quorin_RecordW(int handle, const wchar_t* path, int d
     return WithCamera(handle, 0, [&](CQuorin& c) { return c.RecordW(path, durationMs, showWindow); });
 }
 
+QUORIN_API int QUORIN_CALL Quorin_SetRecordFormat(int handle, int format, int quality) {
+    return WithCamera(handle, 0, [&](CQuorin& c) { return c.SetRecordFormat(format, quality); });
+}
+
+QUORIN_API int QUORIN_CALL Quorin_GetRecordFormat(int handle, int* format, int* quality) {
+    return WithCamera(handle, 0, [&](CQuorin& c) { return c.GetRecordFormat(format, quality); });
+}
+
 QUORIN_API int QUORIN_CALL Quorin_SaveImage(int handle, const char* path, int fileType) {
     return WithCamera(handle, 0, [&](CQuorin& c) { return c.SaveImage(path, fileType); });
 }

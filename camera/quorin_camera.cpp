@@ -23,6 +23,7 @@
 #include "settings/filter_settings_store.h"
 #include "settings/filter_values.h"
 #include "settings/gray_settings_store.h"
+#include "settings/record_format_store.h"
 #include "settings/size_entry.h"
 
 namespace {
@@ -150,12 +151,16 @@ void CQuorin::LoadSettingsGroups(int index) {
     quorin::CFilterSettingsStore(values_.filter).Load(index);
     quorin::CGraySettingsStore(values_.filter).Load(index);
     quorin::CAnalogSettingsStore(values_.analog, *analogDevice_).Load(index);
+    CriticalSectionLock hold(configLock_);
+    quorin::CRecordFormatStore(recordFormat_).Load(index);
 }
 
 void CQuorin::SaveSettingsGroups(int index) {
     quorin::CAnalogSettingsStore(values_.analog, *analogDevice_).Save(index);
     quorin::CFilterSettingsStore(values_.filter).Save(index);
     quorin::CGraySettingsStore(values_.filter).Save(index);
+    CriticalSectionLock hold(configLock_);
+    quorin::CRecordFormatStore(recordFormat_).Save(index);
 }
 
 void CQuorin::ApplyAnalogToDevice() { quorin::ApplyAnalogSettings(values_.analog, *analogDevice_); }

@@ -21,6 +21,7 @@
 #include "dialogs/dialog_window_slot.h"
 #include "imaging/frame_pipeline.h"
 #include "settings/adjustable_values.h"
+#include "settings/record_format_store.h"
 
 class CDibImage;
 class CQuorinM52DXLTXSdk;
@@ -87,6 +88,10 @@ public:
     // Recording and still files.
     int Record(const char* path, int durationMs, int showWindow);
     int RecordW(const wchar_t* path, int durationMs, int showWindow);
+    // How the next recording stores its frames (record_format.cpp): format 0 uncompressed, 1
+    // Motion-JPEG; quality 1..100. A bad value reports 9 and changes nothing.
+    int SetRecordFormat(int format, int quality);
+    int GetRecordFormat(int* format, int* quality);
     int SaveImage(const char* path, int fileType);
     int SaveImageW(const wchar_t* path, int fileType);
 
@@ -296,6 +301,11 @@ private:
     DWORD recordThreadId_ = 0;
     HANDLE recordDone_ = nullptr;  // manual reset, set by the recorder as its last act
     HANDLE recordStop_ = nullptr;  // manual reset, set to cut the recorder's polling pause short
+    // The format of the next recording; stored per device number with the settings groups.
+    // Written and read under configLock_.
+    quorin::StoredRecordFormat recordFormat_ = quorin::kDefaultRecordFormat;
+    // The format of the recording that runs, taken at its start.
+    RecordFormat activeRecordFormat_;
 
     // Frame-rate measurement (worker only) and the block posted with each frame notice.
     int32_t fps10_ = 0;

@@ -1,6 +1,6 @@
 // The camera's recorder: Record starts live acquisition and a recorder thread that takes the newest
-// processed frame at each poll, converts it to a bottom-up 24-bit frame and appends it to the
-// recording file. When the duration has passed, or the recording is stopped, or live acquisition
+// processed frame at each poll, converts it to a bottom-up 24-bit frame (8-bit gray for a gray
+// Motion-JPEG recording) and appends it to the recording file, which encodes it outside frameLock. When the duration has passed, or the recording is stopped, or live acquisition
 // ends, the recorder writes the measured rate and finishes the file: a recording never leaves a
 // file without its index and sizes.
 #include <windows.h>
@@ -49,8 +49,14 @@ int CQuorin::Record(const char* path, int durationMs, int showWindow) {
             bitCount = output->bitCount;
         }
     }
+    RecordFormat format;
+    {
+        CriticalSectionLock hold(configLock_);
+        format.format = recordFormat_.format;
+        format.quality = recordFormat_.quality;
+    }
     recordFile_.SetSizeLimit(recordFileLimit_);
-    if (width <= 0 || height <= 0 || !recordFile_.Open(path, width, height, bitCount)) {
+    if (width <= 0 || height <= 0 || !recordFile_.Open(path, width, height, bitCount, format)) {
         Close();
         return ReportError(QUORIN_ERR_FILE), 0;
     }
@@ -110,7 +116,14 @@ bool CQuorin::RecordFrame(CDibImage* work[3], uint32_t now) {
         if (!output || !output->bits || output->width != first.width || output->height != first.height)
             return true;
         // Into a bottom-up 24-bit frame: the "Rev" kernels turn the rows over, Draw keeps them.
-        switch (output->bitCount) {
+        // Gray output goes into a Motion-JPEG file as a gray image: the 8-bit third image.
+        const bool grayJpeg = recordFile_.Compressed() && (output->bitCount == 8 || output->bitCount == 16);
+        switch (grayJpeg ? 0 : output->bitCount) {
+            case 0:
+                RunPixelKernel(third, output->bitCount == 8 ? RowCopyRev : Gray16To8Rev, *output, nullptr, 0, 0,
+                               nullptr, nullptr);
+                frame = &third;
+                break;
             case 8:
                 second.Draw(output, nullptr, 0, 0);
                 RunPixelKernel(first, Rgb24Rev, second, nullptr, 0, 0, nullptr, nullptr);
@@ -132,10 +145,11 @@ bool CQuorin::RecordFrame(CDibImage* work[3], uint32_t now) {
                 break;
         }
     }
-    // The work image is the recorder's own: the file is written outside frameLock, so the live
-    // loop is not held up by the disk.
+    // The work image is the recorder's own: the frame is encoded and written outside frameLock, so
+    // the live loop is not held up by the encoder or the disk.
     const uint64_t frames = recordFile_.TotalFrames() + 1;
-    return recordFile_.Append(frame->bits, CRecordingFile::MeasuredRate(frames, now - recordStart_));
+    return recordFile_.Append(frame->bits, frame->stride, frame->bitCount,
+                              CRecordingFile::MeasuredRate(frames, now - recordStart_));
 }
 
 void CQuorin::RecorderLoop() {

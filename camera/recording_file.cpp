@@ -34,13 +34,15 @@ uint32_t CRecordingFile::MeasuredRate(uint64_t frames, uint32_t elapsedMs) {
 
 bool CRecordingFile::OpenFile(const std::string& path) {
     writer_.SetSizeLimit(sizeLimit_);
-    if (!writer_.Open(path.c_str(), width_, height_, bitCount_, kNominalFramesPerSecond)) return false;
+    const AviCodec codec = Compressed() ? AviCodec::Mjpeg : AviCodec::Dib24;
+    if (!writer_.Open(path.c_str(), width_, height_, bitCount_, kNominalFramesPerSecond, codec)) return false;
     ++files_;
     return true;
 }
 
-int CRecordingFile::Open(const char* path, int width, int height, int bitCount) {
+int CRecordingFile::Open(const char* path, int width, int height, int bitCount, RecordFormat format) {
     writer_.Reset();
+    format_ = format;
     path_ = path ? path : "";
     width_ = width;
     height_ = height;
@@ -51,13 +53,32 @@ int CRecordingFile::Open(const char* path, int width, int height, int bitCount) 
 }
 
 bool CRecordingFile::Append(const void* frame, uint32_t rateSoFar) {
-    AviFrameResult result = writer_.WriteFrame(frame);
+    if (!frame || height_ <= 0) return false;
+    const int stride = static_cast<int>(writer_.FrameSize() / static_cast<uint32_t>(height_));
+    return Append(static_cast<const uint8_t*>(frame), stride, 24, rateSoFar);
+}
+
+bool CRecordingFile::Append(const uint8_t* bits, int stride, int bitCount, uint32_t rateSoFar) {
+    if (!bits || !writer_.IsOpen()) return false;
+    if (!Compressed()) {
+        // Uncompressed files hold the 24-bit frame as it is.
+        if (bitCount != 24 || stride < 0 || static_cast<uint64_t>(stride) * static_cast<uint32_t>(height_) !=
+                                                 writer_.FrameSize())
+            return false;
+        return AppendChunk(bits, writer_.FrameSize(), rateSoFar);
+    }
+    if (!encoder_.Encode(bits, width_, height_, stride, bitCount, format_.quality)) return false;
+    return AppendChunk(encoder_.Data(), static_cast<uint32_t>(encoder_.Size()), rateSoFar);
+}
+
+bool CRecordingFile::AppendChunk(const void* data, uint32_t bytes, uint32_t rateSoFar) {
+    AviFrameResult result = writer_.WriteFrame(data, bytes);
     if (result == AviFrameResult::FileFull) {
         // The full file is finished before the next is begun: each one stays playable even if
         // the next cannot be created.
         const bool finished = writer_.Close(rateSoFar) == 1;
         if (!finished || !OpenFile(ContinuationName(path_, files_))) return false;
-        result = writer_.WriteFrame(frame);
+        result = writer_.WriteFrame(data, bytes);
     }
     if (result != AviFrameResult::Written) return false;
     ++totalFrames_;

@@ -451,8 +451,8 @@ QUORIN_API int QUORIN_CALL Quorin_SetRealExposureTime(int handle, int microsecon
 /* ==== Files: recording and still images =========================================================== */
 
 /* Quorin_Record: starts live acquisition (or joins the running one) and a recorder that appends the
- * newest processed frame every 10 ms to an uncompressed 24-bit AVI file at path, for durationMs from
- * the first frame taken. The file's frame rate is the one measured over the recording. A recording
+ * newest processed frame every 10 ms to an AVI file at path, for durationMs from the first frame
+ * taken: uncompressed 24-bit frames, or Motion-JPEG as Quorin_SetRecordFormat chose. The file's frame rate is the one measured over the recording. A recording
  * longer than one file holds (2 GiB) continues in name_001.avi, name_002.avi, ... Every way out
  * (duration, Quorin_StopPreview, Quorin_Close, Quorin_Release, a lost device) leaves finished files.
  * Live acquisition goes on after the duration until it is stopped. A recording delivers no frame
@@ -471,6 +471,26 @@ QUORIN_API int QUORIN_CALL Quorin_Record(int handle, const char* path, int durat
 /* Quorin_RecordW: the UTF-16 form.
  *   Errors:  12 path NULL or not convertible; otherwise as Quorin_Record. */
 QUORIN_API int QUORIN_CALL Quorin_RecordW(int handle, const wchar_t* path, int durationMs, int showWindow);
+
+/* Record formats (Quorin_SetRecordFormat). */
+#define QUORIN_RECORD_UNCOMPRESSED 0 /* 24-bit frames, "DIB " stream: about 4 MB per full frame */
+#define QUORIN_RECORD_MJPEG 1        /* one baseline JPEG image per frame, 'MJPG' stream */
+
+/* Quorin_SetRecordFormat: how the next Quorin_Record stores its frames: format 0 uncompressed (the
+ * default), 1 Motion-JPEG, each frame a JPEG image of the given quality (1..100, default 90; kept
+ * but unused for format 0). Gray colour modes (8 and 16 bits) give gray JPEG images, the others
+ * colour ones. A running recording keeps its format. The values are stored per device number with
+ * the adjustable values (loaded at Quorin_Initialize and Quorin_SetDeviceNumber, saved at
+ * Quorin_Release and Quorin_SetDeviceNumber). No device needed.
+ *   Returns: 1; 0 on failure (nothing changes).
+ *   Errors:  9 format not 0 or 1, or quality outside 1..100.
+ *   Thread:  any. */
+QUORIN_API int QUORIN_CALL Quorin_SetRecordFormat(int handle, int format, int quality);
+/* Quorin_GetRecordFormat: the format and quality the next recording uses.
+ *   Returns: 1; 0 on failure.
+ *   Errors:  9 format or quality NULL.
+ *   Thread:  any. */
+QUORIN_API int QUORIN_CALL Quorin_GetRecordFormat(int handle, int* format, int* quality);
 
 /* Quorin_SaveImage: writes the latest processed frame (in the colour mode of the start) to path as
  * fileType (QuorinStillFileType: BMP, raw pixel data, JPEG at quality 100, 70 or 20, PNG, TIFF);
