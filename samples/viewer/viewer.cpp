@@ -1,7 +1,8 @@
 // viewer: a small Win32 application around the SDK.
 //
 // The SDK's live preview runs inside the main window (Quorin_SetPreviewWindow with our window as
-// the parent); the Camera menu starts and stops it, saves snapshots and records AVI files, and the
+// the parent); the Camera menu starts and stops it, saves snapshots and records AVI files
+// (uncompressed or Motion-JPEG, as its "Record format" submenu chooses), and the
 // Settings menu opens the SDK's three property dialogs. A status bar shows the frame rate the SDK
 // measured, the frames seen and lost, the state and the last file written. With several cameras
 // attached the viewer asks which one to use.
@@ -44,6 +45,7 @@ struct Viewer {
     Options options;
     HWND window = nullptr;
     HWND statusBar = nullptr;
+    HMENU recordFormatMenu = nullptr;
     int handle = 0;      // the SDK's camera handle
     int cameraIndex = 0;
     std::string cameraName;
@@ -205,6 +207,30 @@ void ToggleRecording() {
     SetMessage("Recording to " + path);
 }
 
+// The record format of a "Record format" menu command; it applies from the next recording on.
+void SetRecordFormat(int command) {
+    Viewer& v = g_viewer;
+    const int format = command == IDM_RECORD_UNCOMPRESSED ? QUORIN_RECORD_UNCOMPRESSED : QUORIN_RECORD_MJPEG;
+    const int quality = command == IDM_RECORD_MJPEG_50 ? 50 : 90;
+    if (!Quorin_SetRecordFormat(v.handle, format, quality))
+        SetMessage("Record format: " + TakeErrors(v.handle));
+    else
+        SetMessage(format == QUORIN_RECORD_MJPEG ? "Next recordings: Motion-JPEG" : "Next recordings: uncompressed");
+}
+
+// Checks the entry of the camera's record format as the submenu opens (none for another quality).
+void ShowRecordFormat(HMENU menu) {
+    Viewer& v = g_viewer;
+    int format = 0, quality = 0;
+    if (!v.handle || !Quorin_GetRecordFormat(v.handle, &format, &quality)) return;
+    int checked = 0;
+    if (format == QUORIN_RECORD_UNCOMPRESSED) checked = IDM_RECORD_UNCOMPRESSED;
+    else if (quality == 90) checked = IDM_RECORD_MJPEG_90;
+    else if (quality == 50) checked = IDM_RECORD_MJPEG_50;
+    for (int id : {IDM_RECORD_UNCOMPRESSED, IDM_RECORD_MJPEG_90, IDM_RECORD_MJPEG_50})
+        CheckMenuItem(menu, id, MF_BYCOMMAND | (id == checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
 // The camera in use, in the title and the status bar.
 void ShowCameraName(int index) {
     Viewer& v = g_viewer;
@@ -342,6 +368,13 @@ HMENU BuildMenu() {
     AppendMenuA(camera, MF_STRING, IDM_LIVE, "&Live\tF5");
     AppendMenuA(camera, MF_STRING, IDM_SNAPSHOT, "&Snapshot\tF6");
     AppendMenuA(camera, MF_STRING, IDM_RECORD, "&Record\tF7");
+    // The SDK keeps the record format per camera; the checks are set as the submenu opens.
+    HMENU format = CreatePopupMenu();
+    AppendMenuA(format, MF_STRING, IDM_RECORD_UNCOMPRESSED, "&Uncompressed");
+    AppendMenuA(format, MF_STRING, IDM_RECORD_MJPEG_90, "Motion-JPEG, quality &90");
+    AppendMenuA(format, MF_STRING, IDM_RECORD_MJPEG_50, "Motion-JPEG, quality &50");
+    AppendMenuA(camera, MF_POPUP, reinterpret_cast<UINT_PTR>(format), "Record &format");
+    g_viewer.recordFormatMenu = format;
     AppendMenuA(camera, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(camera, MF_STRING, IDM_SELECT_CAMERA, "S&elect camera...");
     AppendMenuA(camera, MF_SEPARATOR, 0, nullptr);
@@ -370,6 +403,9 @@ void OnCommand(int id) {
         break;
     case IDM_SNAPSHOT: Snapshot(); break;
     case IDM_RECORD: ToggleRecording(); break;
+    case IDM_RECORD_UNCOMPRESSED:
+    case IDM_RECORD_MJPEG_90:
+    case IDM_RECORD_MJPEG_50: SetRecordFormat(id); break;
     case IDM_SELECT_CAMERA: ChooseCamera(false); break;
     case IDM_CAMERA_DIALOG: ShowDialog(Quorin_SetCameraDlg, "Camera dialog"); break;
     case IDM_ANALOG_DIALOG: ShowDialog(Quorin_SetAnalogDlg, "Analog dialog"); break;
@@ -412,6 +448,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case QUORIN_WM_FRAME:
         OnFrameNotice(wParam, lParam);
+        return 0;
+    case WM_INITMENUPOPUP:
+        if (reinterpret_cast<HMENU>(wParam) == v.recordFormatMenu) ShowRecordFormat(v.recordFormatMenu);
         return 0;
     case QUORIN_WM_ERROR: {  // lParam: the error code the SDK recorded
         char text[32];

@@ -12,6 +12,10 @@
 #define IDM_RECORD 40003         // start or stop an AVI recording
 #define IDM_SELECT_CAMERA 40004  // choose another attached camera
 #define IDM_EXIT 40005
+// Camera menu, "Record format" submenu: how the next recordings store their frames
+#define IDM_RECORD_UNCOMPRESSED 40006  // uncompressed 24-bit frames
+#define IDM_RECORD_MJPEG_90 40007      // Motion-JPEG, quality 90
+#define IDM_RECORD_MJPEG_50 40008      // Motion-JPEG, quality 50
 // Settings menu: the SDK's property dialogs
 #define IDM_CAMERA_DIALOG 40011  // capture format
 #define IDM_ANALOG_DIALOG 40012  // analog gain and exposure
