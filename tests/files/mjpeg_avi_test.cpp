@@ -1,16 +1,17 @@
-// Motion-JPEG AVI files as a recording writes them (encoder and writer), read back by ffprobe and
-// ffmpeg: headers that describe the largest frame, an index whose entries find their chunks, and a
-// full disk that leaves every whole frame readable. The mount needs root; without it that case is
-// skipped.
+// Motion-JPEG AVI files as a recording writes them, read back by ffprobe and ffmpeg: headers that
+// describe the largest frame, an index whose entries find their chunks, and a recording on a full
+// disk or over several files that leaves every whole frame readable. The mount needs root; without
+// it that case is skipped.
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cstdlib>
 #include <string>
 
+#include "camera/recording_file.h"
 #include "files/avi_writer.h"
 #include "files/mjpeg_encoder.h"
 #include "still_test_support.h"
@@ -81,21 +82,44 @@ TEST(MjpegAvi, HeadersAndIndexDescribeChunksOfEverySize) {
     }
 }
 
-TEST(MjpegAvi, FullDiskKeepsEveryWholeFrame) {
+// A recording's files: on a full disk, and continued in numbered files when one is full.
+TEST(MjpegAvi, RecordingFilesKeepEveryWholeFrame) {
     ScratchDir dir;
     const std::string full = dir.File("full");
     ASSERT_EQ(0, mkdir(full.c_str(), 0755));
     if (mount("tmpfs", full.c_str(), "tmpfs", 0, "size=160k") != 0) GTEST_SKIP() << "cannot mount a small tmpfs (needs root)";
-    const std::string path = full + "/rec.avi";
-    CAviWriter writer;
-    ASSERT_EQ(1, writer.Open(path.c_str(), 320, 240, 24, 30, AviCodec::Mjpeg));
-    uint32_t largest = 0;
-    const uint32_t written = WriteFrames(writer, 200, 320, 240, &largest);
-    EXPECT_GT(written, 0u);
-    EXPECT_LT(written, 200u);
-    EXPECT_EQ(1, writer.Close(3000));
-    EXPECT_NE(std::string::npos, Probe(path).find("nb_read_frames=" + std::to_string(written) + "\n"));
-    const ToolResult decode = RunTool("ffmpeg -v error -i " + ShellQuote(path) + " -f null -");
-    EXPECT_EQ("", decode.output);
+    struct Case {
+        std::string path;
+        uint64_t limit;
+        uint32_t minFiles, maxFiles;
+    };
+    const Case cases[] = {{full + "/rec.avi", CAviWriter::kDefaultSizeLimit, 1, 1}, {dir.File("cut.avi"), 300000, 3, 11}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        CRecordingFile recording;
+        recording.SetSizeLimit(c.limit);
+        ASSERT_EQ(1, recording.Open(c.path.c_str(), 320, 240, 24, RecordFormat{RecordFormat::kMjpeg, 90}));
+        CDibImage image;
+        ASSERT_EQ(1, image.Create(320, 240, 24));
+        bool appended = true;
+        for (uint32_t i = 0; i < 12 && appended; ++i) {
+            FillPattern(image, Pattern::Noise, i);
+            appended = recording.Append(image.bits, image.stride, 24, 2500);
+        }
+        EXPECT_EQ(c.limit == CAviWriter::kDefaultSizeLimit, !appended);  // the disk is full, or room is made
+        EXPECT_EQ(1, recording.Finish(2500));
+        ASSERT_GE(recording.Files(), c.minFiles);
+        ASSERT_LE(recording.Files(), c.maxFiles);
+        uint64_t frames = 0;
+        for (uint32_t n = 0; n < recording.Files(); ++n) {
+            const std::string file = n ? CRecordingFile::ContinuationName(c.path, n) : c.path;
+            const std::string probe = Probe(file);
+            EXPECT_NE(std::string::npos, probe.find("codec_name=mjpeg\n")) << probe;
+            frames += std::strtoull(probe.substr(probe.find("nb_read_frames=") + 15).c_str(), nullptr, 10);
+            EXPECT_EQ("", RunTool("ffmpeg -v error -i " + ShellQuote(file) + " -f null -").output);
+        }
+        EXPECT_EQ(recording.TotalFrames(), frames);
+        EXPECT_GT(frames, 0u);
+    }
     umount(full.c_str());
 }
