@@ -256,6 +256,17 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
     EXPECT_EQ(LittleEndian32(&bytes[64]), 1360u);
     EXPECT_EQ(LittleEndian32(&bytes[68]), 1024u);
 
+    // Record format, Motion-JPEG: the next recording's stream is 'MJPG'.
+    viewer.Command(IDM_RECORD_MJPEG_90);
+    viewer.Command(IDM_RECORD);
+    EXPECT_TRUE(viewer.StreamsOn(5)) << viewer.Status();
+    viewer.Command(IDM_RECORD);
+    EXPECT_TRUE(viewer.StreamsOn(3)) << viewer.Status();
+    bytes = ReadFileBytes(scratch_.File("viewer_record_002.avi"));
+    ASSERT_GT(bytes.size(), 232u);
+    EXPECT_EQ(std::memcmp(&bytes[112], "MJPG", 4), 0);
+    EXPECT_GT(LittleEndian32(&bytes[48]), 0u) << "no frames recorded";
+
     EXPECT_EQ(viewer.Close(), 0);
 
     // The viewer's own counts: before the camera was opened, and after it was released.
