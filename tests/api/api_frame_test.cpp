@@ -65,6 +65,8 @@ std::vector<ExportCall> AllHandleExports() {
         {"SetRealExposureTime", 0, [](int h) { return Quorin_SetRealExposureTime(h, 100); }},
         {"Record", 0, [](int h) { return Quorin_Record(h, "C:\\x.avi", 10, 0); }},
         {"RecordW", 0, [](int h) { return Quorin_RecordW(h, L"C:\\x.avi", 10, 0); }},
+        {"SetRecordFormat", 0, [](int h) { return Quorin_SetRecordFormat(h, 1, 90); }},
+        {"GetRecordFormat", 0, [](int h) { return Quorin_GetRecordFormat(h, &a, &b); }},
         {"SaveImage", 0, [](int h) { return Quorin_SaveImage(h, "C:\\x.bmp", 0); }},
         {"SaveImageW", 0, [](int h) { return Quorin_SaveImageW(h, L"C:\\x.bmp", 0); }},
         {"GetFilterValue", 0, [](int h) { return Quorin_GetFilterValue(h, 1, &ok); }},
@@ -160,7 +162,7 @@ TEST(ApiUnknownHandle, EveryExportReturnsItsFailureValueAndPostsNothing) {
     TestWindow::Drain();
 
     const std::vector<ExportCall> calls = AllHandleExports();
-    EXPECT_EQ(calls.size(), 122u);  // all but Quorin_Initialize and Quorin_GetDllVersion
+    EXPECT_EQ(calls.size(), 124u);  // all but Quorin_Initialize and Quorin_GetDllVersion
     for (int unknown : {0, released, live + 1, -1}) {
         if (unknown == live) continue;
         for (const ExportCall& c : calls)
