@@ -1,8 +1,9 @@
 // The camera's recorder: Record starts live acquisition and a recorder thread that takes the newest
 // processed frame at each poll, converts it to a bottom-up 24-bit frame (8-bit gray for a gray
-// Motion-JPEG recording) and appends it to the recording file, which encodes it outside frameLock. When the duration has passed, or the recording is stopped, or live acquisition
-// ends, the recorder writes the measured rate and finishes the file: a recording never leaves a
-// file without its index and sizes.
+// Motion-JPEG recording) and appends it to the recording file, which encodes it outside frameLock.
+// When the duration has passed, or the recording is stopped, or live acquisition ends, the recorder
+// writes the measured rate and finishes the file: a recording never leaves a file without its index
+// and sizes.
 #include <windows.h>
 #include <mmsystem.h>
 
