@@ -9,43 +9,35 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "driver/m52sim_control.h"
-#include "tests/acquisition/acquisition_support.h"
 #include "tests/recording/jpeg_quant_tables.h"
 #include "tests/recording/recording_support.h"
 #include "tests/settings/registry_test_keys.h"
+#include "tests/support/camera.h"
 
-using acqtest::DrainHistory;
-using rectest::ScratchFolder;
+using qtest::DrainHistory;
+using qtest::ScratchFolder;
 
 namespace {
 
 const int kW = 1360, kH = 1024;
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 // What ffmpeg says while it decodes every frame: nothing for a sound file.
 std::string DecodeErrors(const std::string& path) {
     std::string out;
-    const int code = rectest::RunUnix("ffmpeg -v error -i '" + rectest::UnixPath(path) + "' -f null -", &out);
+    const int code = qtest::RunUnix("ffmpeg -v error -i " + qtest::ShellQuote(qtest::UnixPath(path)) + " -f null -", &out);
     return code == 0 ? out : "exit " + std::to_string(code) + ": " + out;
 }
 
 std::string ProbeField(const std::string& path, const char* field) {
     std::string out;
-    rectest::RunUnix("ffprobe -v error -select_streams v:0 -show_entries stream=" + std::string(field) +
-                         " -of default=nw=1:nk=1 '" + rectest::UnixPath(path) + "'", &out);
+    qtest::RunUnix("ffprobe -v error -select_streams v:0 -show_entries stream=" + std::string(field) +
+                       " -of default=nw=1:nk=1 " + qtest::ShellQuote(qtest::UnixPath(path)), &out);
     return out.substr(0, out.find('\n'));
 }
 
@@ -62,16 +54,9 @@ std::vector<uint8_t> ScenePicture() {
     return rgb;
 }
 
-class MjpegRecording : public ::testing::Test {
+// A camera at fast pacing with first-run settings.
+class MjpegRecording : public qtest::CameraTest {
 protected:
-    void SetUp() override {
-        if (!cam_.sim.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        std::string why;
-        ASSERT_TRUE(cam_.SetUp(&why)) << why;
-        h_ = cam_.handle;
-    }
-    void TearDown() override { cam_.TearDown(); }
-
     // Records ms into path; the file once finished.
     void Record(const std::string& path, int format, int quality, int ms) {
         ASSERT_EQ(Quorin_SetRecordFormat(h_, format, quality), 1);
@@ -79,9 +64,6 @@ protected:
         ASSERT_TRUE(rectest::WaitUntilFinished(path, ms + 30000));
         EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
     }
-
-    acqtest::CameraFixture cam_;
-    int h_ = 0;
 };
 
 }  // namespace
@@ -103,20 +85,16 @@ TEST_F(MjpegRecording, FormatArgumentsAndTheStoredValue) {
     ASSERT_EQ(Quorin_SetRecordFormat(h_, 1, 55), 1);
     ASSERT_EQ(Quorin_Release(h_), 1);
     cam_.handle = h_ = 0;
-    EXPECT_EQ(ReadValues(CameraPath(0) + "\\Record"), (std::map<std::string, int64_t>{{"Format", 1}, {"Quality", 55}}));
+    EXPECT_EQ(ReadValues(CameraPath(int(cam_.camera)) + "\\Record"), (std::map<std::string, int64_t>{{"Format", 1}, {"Quality", 55}}));
     cam_.handle = h_ = Quorin_Initialize(nullptr);
     ASSERT_NE(h_, 0);
+    if (cam_.camera != 0) ASSERT_EQ(Quorin_SetDeviceNumber(h_, int(cam_.camera)), 1);  // loads its values
     ASSERT_EQ(Quorin_GetRecordFormat(h_, &format, &quality), 1);
     EXPECT_EQ(std::make_pair(format, quality), std::make_pair(1, 55));
 }
 
 TEST_F(MjpegRecording, QualityNinetyKeepsThePictureAtAFractionOfTheSize) {
-    const std::string bmp = acqtest::TempFile("mjpeg_scene.bmp");
-    ASSERT_TRUE(acqtest::WriteBmp(bmp, kW, kH, ScenePicture()));
-    std::string why;
-    ASSERT_TRUE(acqtest::RunM52Sim("scene 0 \"" + bmp + "\"", &why)) << why;
-    DeleteFileA(bmp.c_str());
-    ASSERT_TRUE(cam_.sim.Pace(0, M52SIM_PACE_FAST));
+    ASSERT_TRUE(qtest::SetPicture(cam_.camera, ScenePicture()));
     ScratchFolder dir;
     const std::string raw = dir.File("raw.avi"), mjpeg = dir.File("mjpeg.avi");
     Record(raw, 0, 90, 500);
@@ -137,8 +115,8 @@ TEST_F(MjpegRecording, QualityNinetyKeepsThePictureAtAFractionOfTheSize) {
     for (size_t i = 0; i < a[0].size(); ++i) squared += double(a[0][i] - b[0][i]) * (a[0][i] - b[0][i]);
     const double psnr = 10 * std::log10(255.0 * 255.0 * a[0].size() / squared);
     EXPECT_GE(psnr, 38.0);
-    const double rawPerFrame = double(FileBytes(raw).size()) / rawProbe.frames;
-    const double mjpegPerFrame = double(FileBytes(mjpeg).size()) / probe.frames;
+    const double rawPerFrame = double(qtest::ReadBytes(raw).size()) / rawProbe.frames;
+    const double mjpegPerFrame = double(qtest::ReadBytes(mjpeg).size()) / probe.frames;
     EXPECT_GE(rawPerFrame / mjpegPerFrame, 8.0);
     std::printf("[ figures  ] PSNR %.1f dB; bytes per frame %.0f uncompressed (%.1f fps), %.0f Motion-JPEG 90 (%.1f fps)\n",
                 psnr, rawPerFrame, rawProbe.rate, mjpegPerFrame, probe.rate);
@@ -162,7 +140,7 @@ TEST_F(MjpegRecording, QualitiesAndColourModesGiveTheirTablesAndImages) {
         EXPECT_EQ(ProbeField(path, "pix_fmt"), c.pixels);
         EXPECT_EQ(DecodeErrors(path), "");
         // The first chunk follows "movi" at 232: "00dc", its size, the JPEG image.
-        const std::vector<uint8_t> f = FileBytes(path);
+        const std::vector<uint8_t> f = qtest::ReadBytes(path);
         ASSERT_GT(f.size(), 240u);
         ASSERT_EQ(std::string(f.begin() + 232, f.begin() + 236), "00dc");
         const uint32_t bytes = f[236] | f[237] << 8 | f[238] << 16 | uint32_t(f[239]) << 24;
@@ -181,7 +159,7 @@ TEST_F(MjpegRecording, UnpluggedCameraLeavesEveryWholeFrame) {
     const std::string path = dir.File("unplug.avi");
     ASSERT_EQ(Quorin_Record(h_, path.c_str(), 60000, 0), 1);
     Sleep(1500);
-    ASSERT_TRUE(cam_.sim.Detach(0));
+    ASSERT_TRUE(cam_.sim.Detach(cam_.camera));
     ASSERT_TRUE(rectest::WaitUntilFinished(path, 20000));
     const rectest::Probe probe = rectest::ProbeAvi(path);
     ASSERT_TRUE(probe.read) << probe.text;
