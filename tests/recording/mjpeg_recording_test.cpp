@@ -88,7 +88,9 @@ TEST_F(MjpegRecording, FormatArgumentsAndTheStoredValue) {
     EXPECT_EQ(ReadValues(CameraPath(int(cam_.camera)) + "\\Record"), (std::map<std::string, int64_t>{{"Format", 1}, {"Quality", 55}}));
     cam_.handle = h_ = Quorin_Initialize(nullptr);
     ASSERT_NE(h_, 0);
-    if (cam_.camera != 0) ASSERT_EQ(Quorin_SetDeviceNumber(h_, int(cam_.camera)), 1);  // loads its values
+    if (cam_.camera != 0) {
+        ASSERT_EQ(Quorin_SetDeviceNumber(h_, int(cam_.camera)), 1);  // loads its values
+    }
     ASSERT_EQ(Quorin_GetRecordFormat(h_, &format, &quality), 1);
     EXPECT_EQ(std::make_pair(format, quality), std::make_pair(1, 55));
 }

@@ -179,7 +179,7 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
     EXPECT_TRUE(viewer.StreamsOn(5)) << viewer.Status();
     viewer.Command(IDM_RECORD);
     EXPECT_TRUE(viewer.StreamsOn(3)) << viewer.Status();
-    bytes = ReadFileBytes(scratch_.File("viewer_record_002.avi"));
+    bytes = qtest::ReadBytes(scratch_.File("viewer_record_002.avi"));
     ASSERT_GT(bytes.size(), 232u);
     EXPECT_EQ(std::memcmp(&bytes[112], "MJPG", 4), 0);
     EXPECT_GT(LittleEndian32(&bytes[48]), 0u) << "no frames recorded";
