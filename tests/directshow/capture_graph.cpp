@@ -1,0 +1,315 @@
+#include "tests/directshow/capture_graph.h"
+
+#include <qedit.h>
+
+#include <cstring>
+
+#include "driver/m52sim_control.h"
+
+namespace dshow_test {
+
+namespace {
+
+const CLSID kSampleGrabber = {0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+
+template <typename T>
+void SafeRelease(T*& p) {
+    if (p) p->Release();
+    p = nullptr;
+}
+
+std::wstring ReadString(IPropertyBag* bag, const wchar_t* name) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    std::wstring text;
+    if (SUCCEEDED(bag->Read(name, &v, nullptr)) && V_VT(&v) == VT_BSTR) text = V_BSTR(&v);
+    VariantClear(&v);
+    return text;
+}
+
+bool ReadIndex(IPropertyBag* bag, int* index) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    const bool ok = SUCCEEDED(bag->Read(L"DeviceIndex", &v, nullptr)) && V_VT(&v) == VT_I4;
+    if (ok) *index = V_I4(&v);
+    VariantClear(&v);
+    return ok;
+}
+
+// Visits the category's monikers; stops when visit returns true.
+template <typename F>
+void ForEachMoniker(F visit) {
+    ICreateDevEnum* devices = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                reinterpret_cast<void**>(&devices))))
+        return;
+    IEnumMoniker* monikers = nullptr;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) == S_OK) {
+        IMoniker* moniker = nullptr;
+        bool done = false;
+        while (!done && monikers->Next(1, &moniker, nullptr) == S_OK) {
+            IPropertyBag* bag = nullptr;
+            if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) {
+                done = visit(moniker, bag);
+                bag->Release();
+            }
+            moniker->Release();
+        }
+        monikers->Release();
+    }
+    devices->Release();
+}
+
+}  // namespace
+
+std::vector<DeviceEntry> ListVideoInputDevices() {
+    std::vector<DeviceEntry> entries;
+    ForEachMoniker([&](IMoniker*, IPropertyBag* bag) {
+        DeviceEntry entry = {ReadString(bag, L"FriendlyName"), -2};
+        ReadIndex(bag, &entry.deviceIndex);
+        entries.push_back(entry);
+        return false;
+    });
+    return entries;
+}
+
+HRESULT BindCaptureFilter(int deviceIndex, IBaseFilter** filter) {
+    HRESULT result = VFW_E_NOT_FOUND;
+    *filter = nullptr;
+    ForEachMoniker([&](IMoniker* moniker, IPropertyBag* bag) {
+        int index = -2;
+        if (!ReadIndex(bag, &index) || index != deviceIndex) return false;
+        result = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+        return true;
+    });
+    return result;
+}
+
+HRESULT RegisterCaptureFilter() {
+    HMODULE module = LoadLibraryW(L"QuorinCapture.ax");
+    if (!module) return HRESULT_FROM_WIN32(GetLastError());
+    auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    const HRESULT result = reg ? reg() : E_NOINTERFACE;
+    FreeLibrary(module);
+    return result;
+}
+
+class GrabberCallback : public ISampleGrabberCB {
+public:
+    explicit GrabberCallback(CaptureGraph* graph) : graph_(graph) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == __uuidof(ISampleGrabberCB)) {
+            *object = static_cast<ISampleGrabberCB*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // owned by the graph helper
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
+        graph_->OnSample(sample);
+        return S_OK;
+    }
+    STDMETHODIMP BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
+
+private:
+    CaptureGraph* graph_;
+};
+
+void CaptureGraph::OnSample(IMediaSample* sample) {
+    REFERENCE_TIME now = 0, start = 0, stop = 0;
+    const bool timed = clock_ && SUCCEEDED(clock_->GetTime(&now)) && SUCCEEDED(sample->GetTime(&start, &stop));
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    std::lock_guard<std::mutex> lock(lock_);
+    Grabbed& g = grabbed_;
+    const DWORD tick = GetTickCount();
+    if (g.frames == 0) g.firstTick = tick;
+    g.lastTick = tick;
+    ++g.frames;
+    if (sample->IsDiscontinuity() == S_OK) ++g.discontinuities;
+    if (timed) {
+        const double latency = (now - start_ - start) / 10000.0;
+        g.latencySumMs += latency;
+        if (latency > g.latencyMaxMs) g.latencyMaxMs = latency;
+        if (start <= lastSampleStart_ || stop <= start) g.timesIncrease = false;
+        lastSampleStart_ = start;
+    }
+    if (data) g.lastSample.assign(data, data + sample->GetActualDataLength());
+}
+
+CaptureGraph::~CaptureGraph() {
+    if (control_) control_->Stop();
+    if (grabber_) {
+        ISampleGrabber* sg = nullptr;
+        if (SUCCEEDED(grabber_->QueryInterface(__uuidof(ISampleGrabber), reinterpret_cast<void**>(&sg)))) {
+            sg->SetCallback(nullptr, 0);
+            sg->Release();
+        }
+    }
+    SafeRelease(config);
+    SafeRelease(clock_);
+    SafeRelease(events_);
+    SafeRelease(control_);
+    SafeRelease(mux_);
+    SafeRelease(sink_);
+    SafeRelease(grabber_);
+    SafeRelease(source);
+    SafeRelease(builder_);
+    SafeRelease(graph_);
+    delete static_cast<GrabberCallback*>(callback_);
+}
+
+HRESULT CaptureGraph::Build(int deviceIndex, const AM_MEDIA_TYPE* format, const wchar_t* aviPath) {
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                  reinterpret_cast<void**>(&graph_));
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
+                              reinterpret_cast<void**>(&builder_));
+    if (SUCCEEDED(hr)) hr = builder_->SetFiltergraph(graph_);
+    if (SUCCEEDED(hr)) hr = BindCaptureFilter(deviceIndex, &source);
+    if (SUCCEEDED(hr)) hr = graph_->AddFilter(source, L"Camera");
+    if (SUCCEEDED(hr))
+        hr = builder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, IID_IAMStreamConfig,
+                                     reinterpret_cast<void**>(&config));
+    if (SUCCEEDED(hr) && format) hr = config->SetFormat(const_cast<AM_MEDIA_TYPE*>(format));
+    if (FAILED(hr)) return hr;
+
+    callback_ = new GrabberCallback(this);
+    hr = CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                          reinterpret_cast<void**>(&grabber_));
+    ISampleGrabber* sg = nullptr;
+    if (SUCCEEDED(hr)) hr = grabber_->QueryInterface(__uuidof(ISampleGrabber), reinterpret_cast<void**>(&sg));
+    if (SUCCEEDED(hr)) {
+        sg->SetBufferSamples(FALSE);
+        sg->SetOneShot(FALSE);
+        hr = sg->SetCallback(callback_, 0);
+        sg->Release();
+    }
+    if (SUCCEEDED(hr)) hr = graph_->AddFilter(grabber_, L"Grabber");
+    if (FAILED(hr)) return hr;
+    if (aviPath) {
+        hr = builder_->SetOutputFileName(&MEDIASUBTYPE_Avi, aviPath, &mux_, nullptr);
+        if (SUCCEEDED(hr)) hr = builder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, grabber_, mux_);
+    } else {
+        hr = CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                              reinterpret_cast<void**>(&sink_));
+        if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_, L"Null");
+        if (SUCCEEDED(hr)) hr = builder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, grabber_, sink_);
+    }
+    if (SUCCEEDED(hr)) hr = graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control_));
+    if (SUCCEEDED(hr)) hr = graph_->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events_));
+    return hr;
+}
+
+HRESULT CaptureGraph::Run() {
+    HRESULT hr = control_->Pause();
+    if (FAILED(hr)) return hr;
+    IMediaFilter* filter = nullptr;
+    hr = graph_->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&filter));
+    if (FAILED(hr)) return hr;
+    SafeRelease(clock_);
+    filter->GetSyncSource(&clock_);
+    REFERENCE_TIME now = 0;
+    if (clock_) clock_->GetTime(&now);
+    start_ = now + 10 * 10000;  // 10 ms ahead, as the graph itself would
+    lastSampleStart_ = -1;
+    hr = filter->Run(start_);
+    filter->Release();
+    return hr;
+}
+
+DWORD CaptureGraph::StopMs() {
+    const DWORD begin = GetTickCount();
+    if (control_) control_->Stop();
+    return GetTickCount() - begin;
+}
+
+long CaptureGraph::WaitForEvent(long code, DWORD timeoutMs) {
+    const DWORD begin = GetTickCount();
+    for (;;) {
+        const DWORD spent = GetTickCount() - begin;
+        if (spent > timeoutMs) return -1;
+        long got = 0;
+        LONG_PTR p1 = 0, p2 = 0;
+        if (events_->GetEvent(&got, &p1, &p2, timeoutMs - spent) != S_OK) return -1;
+        events_->FreeEventParams(got, p1, p2);
+        if (got == code) return static_cast<long>(GetTickCount() - begin);
+    }
+}
+
+Grabbed CaptureGraph::Snapshot() {
+    std::lock_guard<std::mutex> lock(lock_);
+    return grabbed_;
+}
+
+void CaptureGraph::Clear() {
+    std::lock_guard<std::mutex> lock(lock_);
+    grabbed_ = Grabbed();
+}
+
+long CaptureGraph::Dropped() {
+    IAMDroppedFrames* dropped = nullptr;
+    long count = -1;
+    if (SUCCEEDED(builder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, IID_IAMDroppedFrames,
+                                          reinterpret_cast<void**>(&dropped)))) {
+        dropped->GetNumDropped(&count);
+        dropped->Release();
+    }
+    return count;
+}
+
+AM_MEDIA_TYPE CaptureGraph::ConnectedType() {
+    AM_MEDIA_TYPE type = {};
+    IPin* pin = nullptr;
+    if (SUCCEEDED(builder_->FindPin(source, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, FALSE, 0, &pin))) {
+        pin->ConnectionMediaType(&type);
+        pin->Release();
+    }
+    return type;
+}
+
+void FreeType(AM_MEDIA_TYPE* type) {
+    if (type->cbFormat) CoTaskMemFree(type->pbFormat);
+    if (type->pUnk) type->pUnk->Release();
+    type->pbFormat = nullptr;
+    type->cbFormat = 0;
+    type->pUnk = nullptr;
+}
+
+const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE& type) {
+    return reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+}
+
+bool SimControl(DWORD code, unsigned camera, unsigned value, void* out, DWORD outBytes) {
+    HANDLE device = CreateFileA(M52SIM_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) return false;
+    M52SimRequest request = {camera, value};
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(device, code, &request, sizeof request, out, outBytes, &returned, nullptr);
+    CloseHandle(device);
+    return ok != FALSE;
+}
+
+bool SimAttach(unsigned camera) { return SimControl(M52SIM_IOCTL_ATTACH, camera, 0); }
+bool SimDetach(unsigned camera) { return SimControl(M52SIM_IOCTL_DETACH, camera, 0); }
+bool SimFault(unsigned camera, unsigned kind) { return SimControl(M52SIM_IOCTL_FAULT, camera, kind); }
+bool SimScene(unsigned camera, unsigned scene) { return SimControl(M52SIM_IOCTL_SCENE, camera, scene); }
+
+bool SimPicture(unsigned camera, const std::vector<BYTE>& rgb) {
+    if (rgb.size() != M52SIM_PICTURE_BYTES) return false;
+    return SimControl(M52SIM_IOCTL_PICTURE, camera, 0, const_cast<BYTE*>(rgb.data()), M52SIM_PICTURE_BYTES);
+}
+
+double SimFramePeriodMs(unsigned camera) {
+    M52SimStatus status = {};
+    if (!SimControl(M52SIM_IOCTL_STATUS, camera, 0, &status, sizeof status)) return 0;
+    return status.frame_period_us / 1000.0;
+}
+
+}  // namespace dshow_test
