@@ -54,9 +54,18 @@ bool CameraDevice::Present(int index) const {
     return sdk_->GetDeviceName(handle_, index, name, static_cast<int>(sizeof name)) != 0;
 }
 
+double CameraDevice::ClockHz() const {
+    // Read from the camera once: only the camera dialog changes it, and a new filter reads it again.
+    if (clockHz_ == 0) {
+        int ok = 0;
+        clockHz_ = sdk_->GetHalfClock(handle_, &ok) == 1 ? 12e6 : 24e6;
+    }
+    return clockHz_;
+}
+
 LONGLONG CameraDevice::FrameTime(int width, int height, bool sixteenBit) const {
     int ok = 0;
-    const double clockHz = sdk_->GetHalfClock(handle_, &ok) == 1 ? 12e6 : 24e6;
+    const double clockHz = ClockHz();
     const int exposureUs = sdk_->GetRealExposureTime(handle_, &ok);
     // A frame takes the longest of: reading its lines out, the exposure, and its USB transfer.
     const double pixels = static_cast<double>(width) * height;
@@ -145,6 +154,7 @@ HRESULT CameraDevice::Reserve() {
         if (index == deviceIndex_ || !Present(index)) continue;
         if (!sdk_->SetDeviceNumber(handle_, index)) continue;
         deviceIndex_ = index;
+        clockHz_ = 0;
         if (TryReserve()) return S_OK;
     }
     return HRESULT_FROM_WIN32(ERROR_BUSY);

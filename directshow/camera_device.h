@@ -34,6 +34,8 @@ public:
     // Every format the pin offers, first the full sensor in RGB24, with frame times at the
     // camera's present clock and exposure.
     std::vector<VideoFormat> Formats() const;
+    // The sensor clock in Hz (24 or 12 MHz).
+    double ClockHz() const;
     // The camera's frame period in 100-ns units for a window of width x height.
     LONGLONG FrameTime(int width, int height, bool sixteenBit) const;
 
@@ -57,6 +59,7 @@ private:
     int handle_;
     int deviceIndex_;
     bool anyCamera_;
+    mutable double clockHz_ = 0;
 };
 
 }  // namespace quorin_dshow

@@ -51,10 +51,7 @@ int AutoIris(CameraDevice& camera) {
 }
 
 // Seconds per sensor clock at the camera's present clock.
-double ClockSeconds(CameraDevice& camera) {
-    int ok = 0;
-    return camera.Sdk().GetHalfClock(camera.Handle(), &ok) == 1 ? 1.0 / 12e6 : 1.0 / 24e6;
-}
+double ClockSeconds(CameraDevice& camera) { return 1.0 / camera.ClockHz(); }
 
 void ExposureLimits(CameraDevice& camera, long* min, long* max) {
     const double clock = ClockSeconds(camera);

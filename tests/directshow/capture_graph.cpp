@@ -312,4 +312,10 @@ double SimFramePeriodMs(unsigned camera) {
     return status.frame_period_us / 1000.0;
 }
 
+unsigned SimFramesDelivered(unsigned camera) {
+    M52SimStatus status = {};
+    if (!SimControl(M52SIM_IOCTL_STATUS, camera, 0, &status, sizeof status)) return 0;
+    return status.frames_delivered;
+}
+
 }  // namespace dshow_test

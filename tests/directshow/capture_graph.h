@@ -88,5 +88,6 @@ bool SimFault(unsigned camera, unsigned kind);
 bool SimPicture(unsigned camera, const std::vector<BYTE>& rgb);  // 1360 x 1024 R, G, B, top line first
 bool SimScene(unsigned camera, unsigned scene);
 double SimFramePeriodMs(unsigned camera);
+unsigned SimFramesDelivered(unsigned camera);
 
 }  // namespace dshow_test
