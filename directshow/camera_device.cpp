@@ -38,7 +38,8 @@ std::shared_ptr<CameraDevice> CameraDevice::Open(int deviceIndex, HRESULT* resul
     // Quorin_Initialize opened index 0; another index is selected explicitly.
     if (index != 0 || !camera->Present(0)) {
         if (!sdk->SetDeviceNumber(handle, index)) {
-            *result = VFW_E_NO_CAPTURE_HARDWARE;
+            // Attached but not to be opened: another program has it.
+            *result = camera->Present(index) ? HRESULT_FROM_WIN32(ERROR_BUSY) : VFW_E_NO_CAPTURE_HARDWARE;
             return nullptr;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <qedit.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "driver/m52sim_control.h"
@@ -202,6 +203,23 @@ HRESULT CaptureGraph::Build(int deviceIndex, const AM_MEDIA_TYPE* format, const 
         if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_, L"Null");
         if (SUCCEEDED(hr)) hr = builder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, grabber_, sink_);
     }
+    // When the capture pin is not connected, the builder's result does not tell why: ask the pin.
+    IPin* capture = nullptr;
+    if (SUCCEEDED(builder_->FindPin(source, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, FALSE, 0, &capture))) {
+        IPin* peer = nullptr;
+        if (capture->ConnectedTo(&peer) == S_OK) {
+            peer->Release();
+        } else {
+            IPin* input = nullptr;
+            hr = builder_->FindPin(grabber_, PINDIR_INPUT, nullptr, nullptr, TRUE, 0, &input);
+            if (SUCCEEDED(hr)) {
+                const HRESULT direct = graph_->ConnectDirect(capture, input, nullptr);
+                hr = FAILED(direct) ? direct : VFW_E_NOT_CONNECTED;
+                input->Release();
+            }
+        }
+        capture->Release();
+    }
     if (SUCCEEDED(hr)) hr = graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control_));
     if (SUCCEEDED(hr)) hr = graph_->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events_));
     return hr;
@@ -237,7 +255,11 @@ long CaptureGraph::WaitForEvent(long code, DWORD timeoutMs) {
         if (spent > timeoutMs) return -1;
         long got = 0;
         LONG_PTR p1 = 0, p2 = 0;
-        if (events_->GetEvent(&got, &p1, &p2, timeoutMs - spent) != S_OK) return -1;
+        // Wine's GetEvent can give up at once (E_ABORT) when its queue has just been emptied.
+        if (events_->GetEvent(&got, &p1, &p2, static_cast<long>(timeoutMs - spent)) != S_OK) {
+            Sleep(20);
+            continue;
+        }
         events_->FreeEventParams(got, p1, p2);
         if (got == code) return static_cast<long>(GetTickCount() - begin);
     }

@@ -281,4 +281,101 @@ TEST_F(DirectShowCapture, PropertyChangesShowInLaterSamples) {
     SimScene(0, 0);
 }
 
+constexpr unsigned kSpareCamera = 2;
+
+// Camera 2 attached, with its category entry.
+void AttachSpareCamera() {
+    SimAttach(kSpareCamera);
+    SimFault(kSpareCamera, 0);
+    ASSERT_EQ(S_OK, RegisterCaptureFilter());
+}
+
+long WaitForFrames(CaptureGraph& graph, long frames, DWORD timeoutMs) {
+    const DWORD begin = GetTickCount();
+    while (graph.Snapshot().frames < frames && GetTickCount() - begin < timeoutMs) Sleep(50);
+    return graph.Snapshot().frames;
+}
+
+TEST_F(DirectShowCapture, UnpluggedOrStalledCameraEndsTheStreamAndANewGraphStreamsAgain) {
+    struct Fault { const char* name; bool unplug; bool stopAtOnce; } faults[] = {
+        {"unplug", true, false}, {"stall", false, false}, {"stop under stall", false, true}};
+    for (const Fault& f : faults) {
+        AttachSpareCamera();
+        {
+            CaptureGraph graph;
+            ASSERT_EQ(S_OK, graph.Build(kSpareCamera)) << f.name;
+            ASSERT_EQ(S_OK, graph.Run()) << f.name;
+            ASSERT_GE(WaitForFrames(graph, 2, 10000), 2) << f.name;
+            if (f.unplug) ASSERT_TRUE(SimDetach(kSpareCamera));
+            else ASSERT_TRUE(SimFault(kSpareCamera, 1));
+            long lostMs = -1;
+            if (!f.stopAtOnce) {
+                lostMs = graph.WaitForEvent(EC_DEVICE_LOST, 7000);
+                EXPECT_GE(lostMs, 0) << f.name << ": no EC_DEVICE_LOST within 7 s";
+                EXPECT_GE(graph.WaitForEvent(EC_ERRORABORT, 1000), 0) << f.name;
+            } else {
+                Sleep(500);  // the frame requests are stuck now
+            }
+            const DWORD stopMs = graph.StopMs();
+            std::printf("%-16s EC_DEVICE_LOST after %ld ms, Stop took %lu ms\n", f.name, lostMs,
+                        static_cast<unsigned long>(stopMs));
+            EXPECT_LT(stopMs, 3000u) << f.name;
+        }
+        // Plugged in again (or the stall cleared), a new graph streams.
+        if (f.unplug) ASSERT_TRUE(SimAttach(kSpareCamera));
+        else ASSERT_TRUE(SimFault(kSpareCamera, 0));
+        CaptureGraph again;
+        ASSERT_EQ(S_OK, again.Build(kSpareCamera)) << f.name;
+        ASSERT_EQ(S_OK, again.Run()) << f.name;
+        EXPECT_GE(WaitForFrames(again, 2, 10000), 2) << f.name << ": no frames after the fault";
+        EXPECT_LT(again.StopMs(), 3000u);
+    }
+    SimDetach(kSpareCamera);
+    RegisterCaptureFilter();
+}
+
+HANDLE StartProgram(const std::string& commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+TEST_F(DirectShowCapture, CameraStreamingInAnotherGraphIsRefusedAsBusy) {
+    AttachSpareCamera();
+    CaptureGraph first;
+    ASSERT_EQ(S_OK, first.Build(kSpareCamera));
+    ASSERT_EQ(S_OK, first.Run());
+    ASSERT_GE(WaitForFrames(first, 2, 10000), 2);
+    CaptureGraph second;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), second.Build(kSpareCamera));
+    first.StopMs();
+    // Free again: the second graph connects.
+    CaptureGraph third;
+    EXPECT_EQ(S_OK, third.Build(kSpareCamera));
+    SimDetach(kSpareCamera);
+    RegisterCaptureFilter();
+}
+
+TEST_F(DirectShowCapture, TwoGraphsOnTwoCamerasStreamAtOnce) {
+    AttachSpareCamera();
+    CaptureGraph first, second;
+    ASSERT_EQ(S_OK, first.Build(0));
+    ASSERT_EQ(S_OK, second.Build(kSpareCamera));
+    ASSERT_EQ(S_OK, first.Run());
+    ASSERT_EQ(S_OK, second.Run());
+    EXPECT_GE(WaitForFrames(first, 5, 15000), 5);
+    EXPECT_GE(WaitForFrames(second, 5, 15000), 5);
+    // Camera 2 marks its number in the scene: the two streams are not crossed.
+    EXPECT_NE(first.Snapshot().lastSample, second.Snapshot().lastSample);
+    first.StopMs();
+    second.StopMs();
+    SimDetach(kSpareCamera);
+    RegisterCaptureFilter();
+}
+
 }  // namespace
