@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/m52sim_control.h"
 
 namespace dshow_test {
 
@@ -195,8 +194,30 @@ HRESULT CaptureGraph::Build(int deviceIndex, const AM_MEDIA_TYPE* format, const 
     if (SUCCEEDED(hr)) hr = graph_->AddFilter(grabber_, L"Grabber");
     if (FAILED(hr)) return hr;
     if (aviPath) {
-        hr = builder_->SetOutputFileName(&MEDIASUBTYPE_Avi, aviPath, &mux_, nullptr);
+        // The AVI Mux and the File Writer by hand: Wine's SetOutputFileName is a stub.
+        IFileSinkFilter* file = nullptr;
+        hr = CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                              reinterpret_cast<void**>(&mux_));
+        if (SUCCEEDED(hr)) hr = CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                                 reinterpret_cast<void**>(&sink_));
+        if (SUCCEEDED(hr)) hr = sink_->QueryInterface(IID_IFileSinkFilter, reinterpret_cast<void**>(&file));
+        if (SUCCEEDED(hr)) hr = file->SetFileName(aviPath, nullptr);
+        if (file) file->Release();
+        if (SUCCEEDED(hr)) hr = graph_->AddFilter(mux_, L"AVI Mux");
+        if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_, L"File Writer");
         if (SUCCEEDED(hr)) hr = builder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, grabber_, mux_);
+        IPin* muxOut = nullptr;
+        IPin* fileIn = nullptr;
+        if (SUCCEEDED(hr)) hr = builder_->FindPin(mux_, PINDIR_OUTPUT, nullptr, nullptr, TRUE, 0, &muxOut);
+        if (SUCCEEDED(hr)) hr = builder_->FindPin(sink_, PINDIR_INPUT, nullptr, nullptr, TRUE, 0, &fileIn);
+        if (SUCCEEDED(hr)) hr = graph_->ConnectDirect(muxOut, fileIn, nullptr);
+        // Wine's AVI Mux runs only in full interleaving.
+        IConfigInterleaving* interleaving = nullptr;
+        if (SUCCEEDED(hr)) hr = mux_->QueryInterface(IID_IConfigInterleaving, reinterpret_cast<void**>(&interleaving));
+        if (SUCCEEDED(hr)) hr = interleaving->put_Mode(INTERLEAVE_FULL);
+        if (interleaving) interleaving->Release();
+        if (muxOut) muxOut->Release();
+        if (fileIn) fileIn->Release();
     } else {
         hr = CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                               reinterpret_cast<void**>(&sink_));
@@ -306,38 +327,6 @@ void FreeType(AM_MEDIA_TYPE* type) {
 
 const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE& type) {
     return reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-}
-
-bool SimControl(DWORD code, unsigned camera, unsigned value, void* out, DWORD outBytes) {
-    HANDLE device = CreateFileA(M52SIM_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (device == INVALID_HANDLE_VALUE) return false;
-    M52SimRequest request = {camera, value};
-    DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(device, code, &request, sizeof request, out, outBytes, &returned, nullptr);
-    CloseHandle(device);
-    return ok != FALSE;
-}
-
-bool SimAttach(unsigned camera) { return SimControl(M52SIM_IOCTL_ATTACH, camera, 0); }
-bool SimDetach(unsigned camera) { return SimControl(M52SIM_IOCTL_DETACH, camera, 0); }
-bool SimFault(unsigned camera, unsigned kind) { return SimControl(M52SIM_IOCTL_FAULT, camera, kind); }
-bool SimScene(unsigned camera, unsigned scene) { return SimControl(M52SIM_IOCTL_SCENE, camera, scene); }
-
-bool SimPicture(unsigned camera, const std::vector<BYTE>& rgb) {
-    if (rgb.size() != M52SIM_PICTURE_BYTES) return false;
-    return SimControl(M52SIM_IOCTL_PICTURE, camera, 0, const_cast<BYTE*>(rgb.data()), M52SIM_PICTURE_BYTES);
-}
-
-double SimFramePeriodMs(unsigned camera) {
-    M52SimStatus status = {};
-    if (!SimControl(M52SIM_IOCTL_STATUS, camera, 0, &status, sizeof status)) return 0;
-    return status.frame_period_us / 1000.0;
-}
-
-unsigned SimFramesDelivered(unsigned camera) {
-    M52SimStatus status = {};
-    if (!SimControl(M52SIM_IOCTL_STATUS, camera, 0, &status, sizeof status)) return 0;
-    return status.frames_delivered;
 }
 
 }  // namespace dshow_test

@@ -1,7 +1,7 @@
 // The one graph helper of the DirectShow tests: the video input devices as a program finds them,
 // a capture graph (the camera's filter, the Sample Grabber, a Null Renderer or the AVI Mux and
 // File Writer) built with ICaptureGraphBuilder2, what arrives at the grabber, and the graph's
-// events. Also the simulated camera's control codes the cases need.
+// events.
 #pragma once
 
 #include <windows.h>
@@ -79,15 +79,5 @@ private:
 
 void FreeType(AM_MEDIA_TYPE* type);
 const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE& type);
-
-// The simulated camera (its driver's control device).
-bool SimControl(DWORD code, unsigned camera, unsigned value, void* out = nullptr, DWORD outBytes = 0);
-bool SimAttach(unsigned camera);
-bool SimDetach(unsigned camera);
-bool SimFault(unsigned camera, unsigned kind);
-bool SimPicture(unsigned camera, const std::vector<BYTE>& rgb);  // 1360 x 1024 R, G, B, top line first
-bool SimScene(unsigned camera, unsigned scene);
-double SimFramePeriodMs(unsigned camera);
-unsigned SimFramesDelivered(unsigned camera);
 
 }  // namespace dshow_test
