@@ -66,6 +66,52 @@ CpuVectorLevel DemosaicInteriorLevel(uint16_t dstBytesPerPixel, uint16_t srcByte
     return InteriorLevel(job, sampleBytes);
 }
 
+bool PrepareDemosaicFrame(DemosaicFrame* frame, const uint8_t* srcBits, int srcStride, int width, int height,
+                          uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, const BayerParams& params) {
+    const int sampleBytes = srcBytesPerPixel == 2 ? 2 : 1;
+    const DibRect rect = {0, 0, width, height};
+    KernelParamSlot slot = const_cast<BayerParams*>(&params);
+    uint8_t noPixels[1] = {0};
+    if (!PrepareJob(&frame->job, noPixels, srcBits, &rect, 0, 0, dstBytesPerPixel, srcBytesPerPixel, 0, srcStride,
+                    &slot, sampleBytes))
+        return false;
+    frame->job.dst = nullptr;
+    frame->sampleBytes = sampleBytes;
+    frame->level = InteriorLevel(frame->job, sampleBytes);
+    return true;
+}
+
+// The row's job writes to out whatever row it names (stride 0). Interior rows on SSE2 run the
+// interior kernel over the five rows around them; the frame's rows take the scalar twin there.
+void DemosaicFrameRow(const DemosaicFrame& frame, int y, uint8_t* out, int16_t* scratch) {
+    DemosaicJob job = frame.job;
+    job.dst = out;
+    job.dstStride = 0;
+    const bool wide = frame.sampleBytes == 2;
+    bool plainDone = job.width <= 4;
+    if (!plainDone && frame.level == CpuVectorLevel::Avx2)
+        plainDone = wide ? DemosaicRow16Avx2(job, y, scratch) : DemosaicRow8Avx2(job, y, scratch);
+    if (!plainDone && frame.level >= CpuVectorLevel::Sse2 && y >= 2 && y <= job.height - 3) {
+        DemosaicJob five = job;
+        five.src = job.src + ptrdiff_t(y - 2) * job.srcStride;
+        five.height = 5;
+        five.rowPhase = job.rowPhase != ((y & 1) != 0);
+        plainDone = wide ? DemosaicInner16Sse2(five) : DemosaicInner8Sse2(five);
+    }
+    if (!plainDone) {
+        const uint8_t* rows[4];
+        DemosaicNeighbourRows(job, y, rows);
+        if (wide)
+            DemosaicRow16Scalar(job, rows, y, 2, job.width - 2);
+        else
+            DemosaicRow8Scalar(job, rows, y, 2, job.width - 2);
+    }
+    if (wide)
+        DemosaicRowEdges16Scalar(job, y);
+    else
+        DemosaicRowEdges8Scalar(job, y);
+}
+
 #define PREPARE_JOB(sampleBytes)                                                             \
     DemosaicJob job;                                                                         \
     (void)spare;                                                                             \
