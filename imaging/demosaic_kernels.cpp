@@ -89,7 +89,7 @@ void DemosaicFrameRow(const DemosaicFrame& frame, int y, uint8_t* out, int16_t* 
     job.dstStride = 0;
     const bool wide = frame.sampleBytes == 2;
     bool plainDone = job.width <= 4;
-    if (!plainDone && frame.level == CpuVectorLevel::Avx2)
+    if (!plainDone && frame.level >= CpuVectorLevel::Avx2)
         plainDone = wide ? DemosaicRow16Avx2(job, y, scratch) : DemosaicRow8Avx2(job, y, scratch);
     if (!plainDone && frame.level >= CpuVectorLevel::Sse2 && y >= 2 && y <= job.height - 3) {
         DemosaicJob five = job;
@@ -124,7 +124,7 @@ void DemosaicFrameRow(const DemosaicFrame& frame, int y, uint8_t* out, int16_t* 
 int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
     const CpuVectorLevel level = InteriorLevel(job, 1);
-    if (level == CpuVectorLevel::Avx2 && DemosaicInner8Avx2(job)) return 1;
+    if (level >= CpuVectorLevel::Avx2 && DemosaicInner8Avx2(job)) return 1;
     if (level >= CpuVectorLevel::Sse2 && DemosaicInner8Sse2(job)) return 1;
     DemosaicInner8Scalar(job);
     return 1;
@@ -132,7 +132,7 @@ int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
 
 int Demosaic8Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
-    if (InteriorLevel(job, 1) == CpuVectorLevel::Avx2 && DemosaicBorderRows8Avx2(job))
+    if (InteriorLevel(job, 1) >= CpuVectorLevel::Avx2 && DemosaicBorderRows8Avx2(job))
         DemosaicBorderColumns8Scalar(job);
     else
         DemosaicBorder8Scalar(job);
@@ -142,7 +142,7 @@ int Demosaic8Border(PIXEL_KERNEL_ARGS) {
 int Demosaic16Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
     const CpuVectorLevel level = InteriorLevel(job, 2);
-    if (level == CpuVectorLevel::Avx2 && DemosaicInner16Avx2(job)) return 1;
+    if (level >= CpuVectorLevel::Avx2 && DemosaicInner16Avx2(job)) return 1;
     if (level >= CpuVectorLevel::Sse2 && DemosaicInner16Sse2(job)) return 1;
     DemosaicInner16Scalar(job);
     return 1;
@@ -150,7 +150,7 @@ int Demosaic16Inner(PIXEL_KERNEL_ARGS) {
 
 int Demosaic16Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
-    if (InteriorLevel(job, 2) == CpuVectorLevel::Avx2 && DemosaicBorderRows16Avx2(job))
+    if (InteriorLevel(job, 2) >= CpuVectorLevel::Avx2 && DemosaicBorderRows16Avx2(job))
         DemosaicBorderColumns16Scalar(job);
     else
         DemosaicBorder16Scalar(job);

@@ -109,6 +109,7 @@ FramePipeline::~FramePipeline() { StripPool::Shared().Release(); }
 // Follows the kernels' level, so a process that caps the kernels caps the fused rows too.
 PipelineVariant FramePipeline::BestVariant() {
     switch (CpuKernelLevel()) {
+        case CpuVectorLevel::Avx512: return PipelineVariant::Avx512;
         case CpuVectorLevel::Avx2: return PipelineVariant::Avx2;
         case CpuVectorLevel::Sse2: return PipelineVariant::Sse2;
         default: return PipelineVariant::Scalar;
@@ -127,7 +128,8 @@ const char* FramePipeline::VariantName(PipelineVariant variant) {
         case PipelineVariant::Kernels: return "kernels";
         case PipelineVariant::Scalar: return "scalar";
         case PipelineVariant::Sse2: return "SSE2";
-        default: return "AVX2";
+        case PipelineVariant::Avx2: return "AVX2";
+        default: return "AVX-512";
     }
 }
 
@@ -506,8 +508,9 @@ bool FramePipeline::FusedColour8(CDibImage& result, const CDibImage& raw, const 
     plan.toneRow = ToneRow8Scalar, plan.sharpenRow = SharpenRow8Scalar, plan.sums8 = HorizontalSums8Scalar;
     if (variant_ == PipelineVariant::Sse2)
         plan.toneRow = ToneRow8Sse2, plan.sharpenRow = SharpenRow8Sse2, plan.sums8 = HorizontalSums8Sse2;
-    if (variant_ == PipelineVariant::Avx2)
+    if (variant_ >= PipelineVariant::Avx2)
         plan.toneRow = ToneRow8Avx2, plan.sharpenRow = SharpenRow8Avx2, plan.sums8 = HorizontalSums8Avx2;
+    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512;
     return RunColourStrips(plan);
 }
 
@@ -578,8 +581,9 @@ bool FramePipeline::FusedColour16(CDibImage& result, const CDibImage& raw, const
     plan.sharp16.width = result.width;
     plan.sharp16.samplesPerPixel = bpp / 2;
     plan.sharp16.amount = v.sharpness;
-    const bool avx2 = variant_ == PipelineVariant::Avx2;
+    const bool avx2 = variant_ >= PipelineVariant::Avx2;
     plan.toneRow = avx2 ? ToneRow8Avx2 : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2 : ToneRow8Scalar;
+    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512;
     plan.sums16 = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
     plan.sharpenRow16 = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
     const bool ran = RunColourStrips(plan);

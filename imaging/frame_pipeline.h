@@ -50,7 +50,7 @@ protected:
 // and then one filter kernel after the other over the whole frame, the others demosaic and filter
 // row by row in horizontal strips on the library's strip pool, with the per-sample steps folded
 // into tables, and use the instruction set they name.
-enum class PipelineVariant { Kernels = 0, Scalar = 1, Sse2 = 2, Avx2 = 3 };
+enum class PipelineVariant { Kernels = 0, Scalar = 1, Sse2 = 2, Avx2 = 3, Avx512 = 4 };
 
 class FramePipeline {
 public:

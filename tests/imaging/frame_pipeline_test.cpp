@@ -140,6 +140,7 @@ void Demosaic(Frame& frame, CDibImage& out, int phase, int redGain = 100, int bl
 std::vector<PipelineVariant> Variants() {
     std::vector<PipelineVariant> v = {PipelineVariant::Kernels, PipelineVariant::Scalar, PipelineVariant::Sse2};
     if (CpuHasAvx2()) v.push_back(PipelineVariant::Avx2);
+    if (CpuHasAvx512()) v.push_back(PipelineVariant::Avx512);
     return v;
 }
 
@@ -324,6 +325,7 @@ TEST(FramePipeline, FusedHexconeRowsMatchTheKernelOnEveryColour) {
     typedef void (*Row)(const ToneRowJob*);
     std::vector<std::pair<const char*, Row>> rows = {{"scalar", ToneRow8Scalar}, {"SSE2", ToneRow8Sse2}};
     if (CpuHasAvx2()) rows.push_back({"AVX2", ToneRow8Avx2});
+    if (CpuHasAvx512()) rows.push_back({"AVX-512", ToneRow8Avx512});
     for (const auto& s : settings) {
         for (int i = 0; i < side * side; ++i) {
             uint8_t* p = expected.bits + size_t(i) * 3;
