@@ -45,8 +45,9 @@ bool PrepareJob(DemosaicJob* job, uint8_t* dstBits, const uint8_t* srcBits, cons
 
 // The widest interior that reproduces the scalar result for the job on this processor.
 CpuVectorLevel InteriorLevel(const DemosaicJob& job, int sampleBytes) {
-    const CpuVectorLevel level = CpuKernelLevel();
+    CpuVectorLevel level = CpuKernelLevel();
     if (level == CpuVectorLevel::Scalar) return level;
+    if (level > CpuVectorLevel::Avx2) level = CpuVectorLevel::Avx2;  // the widest interior there is
     const bool accepted = sampleBytes == 1 ? DemosaicVectorAccepts8(job) : DemosaicVectorAccepts16(job);
     return accepted ? level : CpuVectorLevel::Scalar;
 }
