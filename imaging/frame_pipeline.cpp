@@ -510,7 +510,7 @@ bool FramePipeline::FusedColour8(CDibImage& result, const CDibImage& raw, const 
         plan.toneRow = ToneRow8Sse2, plan.sharpenRow = SharpenRow8Sse2, plan.sums8 = HorizontalSums8Sse2;
     if (variant_ >= PipelineVariant::Avx2)
         plan.toneRow = ToneRow8Avx2, plan.sharpenRow = SharpenRow8Avx2, plan.sums8 = HorizontalSums8Avx2;
-    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512;
+    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.sharpenRow = SharpenRow8Avx512;
     return RunColourStrips(plan);
 }
 
