@@ -256,20 +256,6 @@ void Row16(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t*
 typedef void (*RowFunction)(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* V,
                             int16_t* M);
 
-// Destinations above this many bytes do not stay in a core's cache: their rows are made in a row
-// buffer and streamed out with non-temporal stores, which skip reading the lines they replace.
-const size_t kStreamingBytes = size_t(2) << 20;
-
-// Bytes [begin, end) of a row from the row buffer to the frame, aligned blocks non-temporal.
-void StreamRow(uint8_t* dst, const uint8_t* staged, size_t begin, size_t end) {
-    size_t i = begin;
-    while (i < end && (reinterpret_cast<uintptr_t>(dst + i) & 31) != 0) dst[i] = staged[i], ++i;
-    for (; i + 32 <= end; i += 32)
-        _mm256_stream_si256(reinterpret_cast<__m256i*>(dst + i),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(staged + i)));
-    for (; i < end; ++i) dst[i] = staged[i];
-}
-
 // Runs rowFunction over the interior rows, or over the four frame rows with substituted
 // neighbours (pixels 2 .. w - 3 only; the frame's columns are left to the scalar kernel). False,
 // having written nothing, when the column buffers cannot be had.
@@ -287,27 +273,9 @@ bool ForRows(const DemosaicJob& job, bool frameRows, RowFunction rowFunction) {
             rowFunction(job, rows, frame[k], V, M);
         }
     } else {
-        // Three-sample pixels only: four-sample ones keep the destination's fourth sample, which
-        // the row buffer does not hold.
-        const int sampleBytes = job.dstBytesPerPixel >= 6 ? 2 : 1;
-        const bool stream = job.dstBytesPerPixel == 3 * sampleBytes &&
-                            size_t(job.height) * size_t(job.dstStride < 0 ? -job.dstStride : job.dstStride) > kStreamingBytes;
-        uint8_t* staged = stream ? static_cast<uint8_t*>(std::malloc(size_t(job.width) * job.dstBytesPerPixel + 64)) : nullptr;
-        DemosaicJob toStage = job;
-        if (staged) toStage.dst = staged, toStage.dstStride = 0;
         for (int y = 2; y <= job.height - 3; ++y) {
             DemosaicNeighbourRows(job, y, rows);
-            if (staged) {
-                rowFunction(toStage, rows, y, V, M);
-                StreamRow(job.dst + ptrdiff_t(y) * job.dstStride, staged, size_t(2) * job.dstBytesPerPixel,
-                          size_t(job.width - 2) * job.dstBytesPerPixel);
-            } else {
-                rowFunction(job, rows, y, V, M);
-            }
-        }
-        if (staged) {
-            _mm_sfence();  // the streamed lines are visible before the kernel returns
-            std::free(staged);
+            rowFunction(job, rows, y, V, M);
         }
     }
     _mm256_zeroupper();
