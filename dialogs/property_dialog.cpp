@@ -130,9 +130,8 @@ void CPropertyDialog::InitFrame() {
     // The pages are children of the tab control: as a control parent it lets Tab and the pages'
     // mnemonics reach their controls.
     SetWindowLongPtrA(tab_, GWL_EXSTYLE, GetWindowLongPtrA(tab_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
-    SetWindowSubclass(tab_, &CPropertyDialog::TabFocusProc, 0, 0);
     // Under a visual style the tab's body has the style's texture; the frame takes it too, so the
-    // labels over the tab (drawn transparent) sit on the same colour as the body around them.
+    // labels over the tab sit on the same texture as the body around them.
     EnableThemeDialogTexture(window_, ETDT_ENABLETAB);
     for (size_t i = 0; i < tabs_.size(); ++i) {
         std::string caption = quorin::ToAnsi(tabs_[i].caption);
@@ -173,20 +172,13 @@ void CPropertyDialog::DrawTab(const DRAWITEMSTRUCT& item) {
     const int x = box.left + (box.right - box.left) / 2 - extent.cx / 2;
     const int y = box.top + (box.bottom - box.top) / 2 - extent.cy / 2;
     TextOutA(item.hDC, x, y, tab.pszText, length);
-    // The owner draws the focus too: a dotted frame inside the selected tab while the control has it.
+    // The owner draws the focus too: a dotted frame inside the selected tab while the control has it
+    // (the control redraws its focused item when the focus comes or goes).
     if (GetFocus() == tab_ && static_cast<LRESULT>(item.itemID) == SendMessageA(tab_, TCM_GETCURSEL, 0, 0)) {
         RECT focus = box;
         InflateRect(&focus, -3, -3);
         DrawFocusRect(item.hDC, &focus);
     }
-}
-
-LRESULT CALLBACK CPropertyDialog::TabFocusProc(HWND tab, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                               DWORD_PTR) {
-    // The tab control redraws its items when the focus comes or goes, so the focus frame follows.
-    if (message == WM_SETFOCUS || message == WM_KILLFOCUS) InvalidateRect(tab, nullptr, FALSE);
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(tab, &CPropertyDialog::TabFocusProc, id);
-    return DefSubclassProc(tab, message, wParam, lParam);
 }
 
 void CPropertyDialog::ReloadPages() {

@@ -78,8 +78,6 @@ private:
     void DrawTab(const DRAWITEMSTRUCT& item);
     // Takes the frame out of the camera's list: nothing may be posted to it from here on.
     void Unlist();
-    static LRESULT CALLBACK TabFocusProc(HWND tab, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                         DWORD_PTR data);
 
     int templateId_;
     bool made_ = false;  // the frame window existed during Run
