@@ -5,6 +5,7 @@
 
 #include "dialogs/dialog_ids.h"
 #include "tests/dialogs/dialog_fixture.h"
+#include "tests/support/messages.h"
 
 using namespace dlgtest;
 
@@ -81,11 +82,6 @@ void Press(HWND frame, UINT message, WPARAM key) {
     PostMessageW(Focus(frame), message, key, message == WM_SYSCHAR ? 1 << 29 : 1);
     if (message == WM_KEYDOWN) PostMessageW(Focus(frame), WM_KEYUP, key, 0xC0000001);
     Sleep(150);
-}
-
-bool Eventually(const std::function<bool()>& cond) {
-    for (int i = 0; i < 500 && !cond(); ++i) Sleep(20);
-    return cond();
 }
 
 class DialogBehaviour : public DialogTest {
@@ -217,10 +213,10 @@ TEST_F(DialogBehaviour, TwoDialogsOfOneKindEachFollowThePipelineAndRestoreTheirO
             SetEvent(secondOpen);
             WaitForSingleObject(firstClosed, 20000);
             d.Click(d.Control(IDC_FILTER_ONCE));  // a white balance, shown when the pipeline is done
-            EXPECT_TRUE(Eventually([&] {
+            EXPECT_TRUE(qtest::WaitUntil([&] {
                 const int red = Filter(QUORIN_BAYER_GAIN_RED);
                 return red != 100 && d.Text(d.Control(IDC_IMAGE_R_GAIN_EDIT)) == std::to_string(red);
-            })) << "the second dialog missed the pipeline's refresh";
+            }, 10000)) << "the second dialog missed the pipeline's refresh";
             d.End(IDCANCEL);
         });
         EXPECT_EQ(run.exportResult, 1);
@@ -240,7 +236,7 @@ TEST_F(DialogBehaviour, DialogWhoseOwnerGoesEndsAsCancelled) {
         d.Type(d.Control(IDC_IMAGE_BRIGHTNESS_EDIT), "40");
         EXPECT_EQ(Filter(QUORIN_BRIGHTNESS), 40);
         PostMessageW(owner.Handle(), WM_CLOSE, 0, 0);
-        Eventually([&] { return !IsWindow(d.Frame()); });
+        qtest::WaitForWindowGone(d.Frame(), 10000);
     }, owner.Handle());
     EXPECT_EQ(run.exportResult, 1);
     EXPECT_EQ(Filter(QUORIN_BRIGHTNESS), 0);
