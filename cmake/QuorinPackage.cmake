@@ -1,6 +1,7 @@
 # The release zip (./run package): build/win/package/QuorinSdk-<version>.zip, assembled by
 # make_package.cmake once the SDK, the samples and the simulator are built.
-set(quorin_package_parts quorin_sdk quorin_demo snapshot callback trigger viewer m52sim m52sim_sys)
+set(quorin_package_parts quorin_sdk quorin_demo snapshot callback trigger viewer m52sim m52sim_sys
+  quorin_capture dshow_capture)
 foreach(t ${quorin_package_parts})
   if(NOT TARGET ${t})
     return()  # an area left out by QUORIN_SKIP: no package

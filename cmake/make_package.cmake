@@ -2,7 +2,8 @@
 #   cmake -DBUILD=<build/win> -DROOT=<source> -DVERSION=<x.y.z> -DOUT=<dir> -P make_package.cmake
 # OUT/QuorinSdk-VERSION.zip holds one folder QuorinSdk-VERSION with
 #   bin/      the DLL, the samples' and the demo's executables, m52sim.exe and the simulated camera
-#             driver m52sim.sys (m52sim installs the driver found beside it)
+#             driver m52sim.sys (m52sim installs the driver found beside it), and the DirectShow
+#             capture filter QuorinCapture.ax (it loads the DLL beside it)
 #   lib/      the import library and the CMake package (find_package(QuorinSdk))
 #   include/  the public header, and driver/m52sim_control.h for programs that drive the simulator
 #   samples/  the samples' sources, docs/ and README.md
@@ -21,7 +22,8 @@ if(NOT rc EQUAL 0)
 endif()
 
 # Built programs: each must exist, a package without one of them is not a release.
-foreach(exe quorin_demo.exe snapshot.exe callback.exe trigger.exe viewer.exe m52sim.exe m52sim.sys)
+foreach(exe quorin_demo.exe snapshot.exe callback.exe trigger.exe viewer.exe m52sim.exe m52sim.sys
+            QuorinCapture.ax dshow_capture.exe)
   if(NOT EXISTS ${BUILD}/bin/${exe})
     message(FATAL_ERROR "not built: ${BUILD}/bin/${exe}")
   endif()

@@ -17,6 +17,7 @@ set(expected
   bin/VazadoZir_O52RO_VIZ.dll lib/VazadoZir_O52RO_VIZ.lib include/VazadoZir_O52RO_VIZ.h
   include/driver/m52sim_control.h lib/cmake/QuorinSdk/QuorinSdkConfig.cmake
   bin/quorin_demo.exe bin/snapshot.exe bin/callback.exe bin/trigger.exe bin/viewer.exe bin/m52sim.exe bin/m52sim.sys
+  bin/QuorinCapture.ax bin/dshow_capture.exe samples/dshow_capture/dshow_capture.cpp
   samples/quorin_demo.cpp samples/snapshot/snapshot.cpp samples/callback/callback.cpp samples/trigger/trigger.cpp
   samples/find_package_app/CMakeLists.txt README.md)
 if(EXISTS ${ROOT}/docs)
@@ -29,7 +30,7 @@ foreach(f ${expected})
   endif()
 endforeach()
 # The unpacked files are the built ones, byte for byte.
-foreach(f bin/VazadoZir_O52RO_VIZ.dll bin/m52sim.sys)
+foreach(f bin/VazadoZir_O52RO_VIZ.dll bin/m52sim.sys bin/QuorinCapture.ax)
   file(SHA256 ${sdk}/${f} unpacked)
   file(SHA256 ${BUILD}/${f} built)
   if(NOT unpacked STREQUAL built)

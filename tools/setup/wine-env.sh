@@ -52,6 +52,17 @@ quorin_driver_up() {
     fi
 }
 
+# The DirectShow capture filter: registered for every session, so its COM class points at this
+# build and the video input category lists the cameras attached now (camera 0 after the driver).
+quorin_capture_register() {
+    local ax=$QUORIN_WIN_BIN/QuorinCapture.ax
+    [ -f "$ax" ] || return 0
+    if ! quorin_wine regsvr32.exe /s "Z:${ax//\//\\}" </dev/null >/dev/null 2>&1; then
+        echo "run: QuorinCapture.ax could not be registered" >&2
+        return 1
+    fi
+}
+
 # The dialog templates name "MS Shell Dlg" (English) and "MS UI Gothic" (Japanese); neither exists
 # here, and Wine's own fallback picks a wide Latin-only face in an English session. Both map to the
 # CJK face from fonts-noto-cjk, which has Latin and Japanese glyphs, so the two languages render
@@ -96,6 +107,7 @@ quorin_wine_up() {
     # they would inherit CTest's output pipe and keep it open, and CTest would wait for them forever.
     quorin_wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
     quorin_driver_up
+    quorin_capture_register
 }
 
 quorin_wine_down() {
