@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <windows.h>
+
 namespace {
 const int kNominalFramesPerSecond = 30;
 }  // namespace
@@ -67,4 +69,11 @@ bool CRecordingFile::Append(const void* frame, uint32_t rateSoFar) {
 int CRecordingFile::Finish(uint32_t rateHundredths) {
     if (!writer_.IsOpen()) return 0;
     return writer_.Close(rateHundredths);
+}
+
+void CRecordingFile::Discard() {
+    const bool open = writer_.IsOpen();
+    writer_.Reset();
+    if (open && files_ == 1 && totalFrames_ == 0) DeleteFileA(path_.c_str());
+    files_ = 0;
 }

@@ -23,6 +23,9 @@ public:
     // on disk. Nothing happens when no file is open.
     int Finish(uint32_t rateHundredths);
 
+    // Closes the first file of a recording that never started and deletes it.
+    void Discard();
+
     bool IsOpen() const { return writer_.IsOpen(); }
     uint32_t FrameSize() const { return writer_.FrameSize(); }
     // Frames in every file of this recording.
