@@ -26,7 +26,13 @@ const DWORD kRecordPollMs = 10;
 
 int CQuorin::Record(const char* path, int durationMs, int showWindow) {
     if (!path || !*path || durationMs < 0) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    if (!RequireDevice() || !RequireImages()) return 0;
+    if (!device_) {
+        // The start reports 1 (and the close's stop another), the recording 12 on top.
+        StartPreview();
+        Close();
+        return ReportError(QUORIN_ERR_FILE), 0;
+    }
+    if (!RequireImages()) return 0;
     // One recording at a time: a second Record leaves the running one alone.
     if (RecorderRunning()) return ReportError(QUORIN_ERR_FILE), 0;
     EndRecorder();  // a recorder whose recording has ended by itself: its handles are closed
@@ -84,9 +90,12 @@ int CQuorin::Record(const char* path, int durationMs, int showWindow) {
         return 0;
     };
     // The preview window only when asked for (and only from idle, where no worker paints); the
-    // recording itself needs none.
-    if (showWindow && !wasLive && acquisitionMode_ == quorin::kModeIdle && !OpenPreviewWindow())
-        return fail(QUORIN_ERR_FILE);
+    // recording itself needs none. A window that cannot be made has reported 4.
+    if (showWindow && !wasLive && !OpenPreviewWindow()) {
+        recordFile_.Discard();
+        SetFrameDestination(oldWindow, oldBuffer, oldSize, oldTopDown);
+        return 0;
+    }
     if (!StartPreview()) return fail(QUORIN_ERR_FILE);
     {
         // The prepared buffer set must have the file's geometry.
