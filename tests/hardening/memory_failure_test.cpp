@@ -1,12 +1,8 @@
-// Memory that runs out where only a test can make it: the camera's image objects at open, and the
-// device's frame buffers at a preparation. Every acquisition call then fails with 5 instead of
-// running without buffers (or touching image objects that were never made).
+// Memory that runs out where only a test can make it run out: the camera's image objects at open
+// (a subclass fails MakeImage), and the device's frame buffers at a preparation (the device
+// library's allocation hook). Every acquisition call then fails with 5.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <algorithm>
-#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -16,87 +12,59 @@
 
 namespace {
 
-const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
-
 class TestCamera : public CQuorin {
 public:
-    int failImageNumber = 0;  // the image object (1 for the first) that cannot be made
+    int failImage = 0;  // the image object (1 for the first) that cannot be made
 
 protected:
-    CDibImage* MakeImage() override { return ++made_ == failImageNumber ? nullptr : CQuorin::MakeImage(); }
-
-private:
+    CDibImage* MakeImage() override { return ++made_ == failImage ? nullptr : CQuorin::MakeImage(); }
     int made_ = 0;
 };
 
-struct AcquisitionCall {
-    const char* name;
-    std::function<int(CQuorin&)> call;
-};
-
-std::vector<AcquisitionCall> Calls(std::vector<BYTE>& buffer) {
-    const int size = static_cast<int>(buffer.size());
-    return {
-        {"StartPreview", [](CQuorin& c) { return c.StartPreview(); }},
-        {"Preview", [](CQuorin& c) { return c.Preview(); }},
-        {"CallBackPreview", [&, size](CQuorin& c) { return c.CallBackPreview(nullptr, buffer.data(), size, 1); }},
-        {"Capture", [](CQuorin& c) { return c.Capture(); }},
-        {"SnapShot", [&, size](CQuorin& c) { return c.SnapShot(buffer.data(), size, 1); }},
-        {"Trigger", [&, size](CQuorin& c) { return c.Trigger(nullptr, buffer.data(), size, 1); }},
-        {"Record", [](CQuorin& c) { return c.Record("Z:\\tmp\\hardening_never.avi", 100, 0); }},
-        {"GetImage", [&, size](CQuorin& c) { return c.GetImage(buffer.data(), size, 1); }},
-        {"SaveImage", [](CQuorin& c) { return c.SaveImage("Z:\\tmp\\hardening_never.bmp", 0); }},
-    };
-}
-
-std::vector<int> History(CQuorin& camera) {
+std::vector<int> History(CQuorin& c) {
     std::vector<int> codes;
-    for (int code; codes.size() < 25 && (code = camera.PopError()) != 0;) codes.push_back(code);
+    for (int code; codes.size() < 25 && (code = c.PopError()) != 0;) codes.push_back(code);
     return codes;
 }
 
-class MemoryFailure : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(sim_.IsOpen()) << "the simulated camera driver is not installed";
-        ASSERT_TRUE(sim_.Attach(0) && sim_.Reset(0));
-        RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);  // first-run settings
-    }
-    void TearDown() override { quorin::FailNextFrameBufferAllocations(0); }
-
-    simtest::SimControl sim_;
-    std::vector<BYTE> buffer_ = std::vector<BYTE>(4080 * 1024);
+std::vector<BYTE> g_buffer(4080 * 1024);
+const int kSize = int(g_buffer.size());
+// The starts (which prepare) first, then the calls that only use the images.
+const std::function<int(CQuorin&)> kCalls[] = {
+    [](CQuorin& c) { return c.StartPreview(); },
+    [](CQuorin& c) { return c.Capture(); },
+    [](CQuorin& c) { return c.SnapShot(g_buffer.data(), kSize, 1); },
+    [](CQuorin& c) { return c.Trigger(nullptr, g_buffer.data(), kSize, 1); },
+    [](CQuorin& c) { return c.Preview(); },
+    [](CQuorin& c) { return c.CallBackPreview(nullptr, g_buffer.data(), kSize, 1); },
+    [](CQuorin& c) { return c.Record("Z:\\tmp\\hardening_never.avi", 100, 0); },
+    [](CQuorin& c) { return c.GetImage(g_buffer.data(), kSize, 1); },
+    [](CQuorin& c) { return c.SaveImage("Z:\\tmp\\hardening_never.bmp", 0); },
 };
 
-TEST_F(MemoryFailure, ACameraWithoutItsImageObjectsFailsEveryAcquisitionCallWithFive) {
-    TestCamera camera;
-    camera.failImageNumber = 3;
-    ASSERT_EQ(camera.Initialize(nullptr), 0);
-    ASSERT_EQ(History(camera), std::vector<int>{5});
-    for (const AcquisitionCall& c : Calls(buffer_)) {
-        EXPECT_EQ(c.call(camera), 0) << c.name;
-        EXPECT_EQ(History(camera), std::vector<int>{5}) << c.name;
+TEST(MemoryFailure, EveryAcquisitionCallFailsWithFive) {
+    simtest::SimControl sim;
+    ASSERT_TRUE(sim.IsOpen() && sim.Attach(0) && sim.Reset(0)) << "broken bench: no simulated camera 0";
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Zudada\\QuorinM52DXLTXSdk");
+    TestCamera noImages;
+    noImages.failImage = 3;
+    ASSERT_EQ(noImages.Initialize(nullptr), 0);
+    ASSERT_EQ(History(noImages), std::vector<int>{5});
+    for (const auto& call : kCalls) {
+        EXPECT_EQ(call(noImages), 0);
+        EXPECT_EQ(History(noImages), std::vector<int>{5});
     }
-}
 
-TEST_F(MemoryFailure, FrameBuffersThatCannotBeMadeFailThePreparationWithFive) {
-    TestCamera camera;
-    ASSERT_EQ(camera.Initialize(nullptr), 1);
-    ASSERT_EQ(History(camera), std::vector<int>{});
-    const char* starts[] = {"StartPreview", "Capture", "SnapShot", "Trigger"};
-    for (const AcquisitionCall& c : Calls(buffer_)) {
-        if (std::find_if(std::begin(starts), std::end(starts), [&](const char* s) { return !strcmp(s, c.name); }) ==
-            std::end(starts))
-            continue;
+    TestCamera noFrameBuffers;
+    ASSERT_EQ(noFrameBuffers.Initialize(nullptr), 1);
+    for (int i = 0; i < 4; ++i) {
         quorin::FailNextFrameBufferAllocations(1);
-        EXPECT_EQ(c.call(camera), 0) << c.name;
-        EXPECT_EQ(History(camera), (std::vector<int>{1, 5})) << c.name << ": 5 from the preparation, then 1";
-        camera.StopPreview();
+        EXPECT_EQ(kCalls[i](noFrameBuffers), 0) << "start " << i;
+        EXPECT_EQ(History(noFrameBuffers), (std::vector<int>{1, 5})) << "start " << i;
+        noFrameBuffers.StopPreview();
     }
-    // With memory back, the next start makes the buffers and runs.
-    EXPECT_EQ(camera.StartPreview(), 1);
-    EXPECT_EQ(camera.StopPreview(), 1);
-    EXPECT_EQ(History(camera), std::vector<int>{});
+    EXPECT_EQ(noFrameBuffers.StartPreview(), 1) << "with memory back the buffers are made";
+    EXPECT_EQ(History(noFrameBuffers), std::vector<int>{});
 }
 
 }  // namespace
