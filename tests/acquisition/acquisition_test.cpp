@@ -16,11 +16,13 @@
 #include "imaging/dib_image.h"
 #include "tests/acquisition/acquisition_support.h"
 #include "tests/files/still_test_support.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
 
-using acqtest::CollectFrames;
-using acqtest::DrainHistory;
-using acqtest::FrameBytes;
-using acqtest::FrameNotice;
+using qtest::CollectFrames;
+using qtest::DrainHistory;
+using qtest::FrameBytes;
+using qtest::FrameNotice;
 
 namespace {
 
@@ -61,27 +63,16 @@ bool HasCode(const std::vector<FrameNotice>& notices, LPARAM code) {
 class Acquisition : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!cam_.sim.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        std::string why;
-        ASSERT_TRUE(cam_.SetUp(&why)) << why;
+        ASSERT_TRUE(cam_.Open());
         h_ = cam_.handle;
         w_ = cam_.window.Handle();
         // Acquisition runs without display here (the preview window has tests of its own):
         // closing a top-level window waits for a window manager the test display lacks.
         ASSERT_EQ(Quorin_SetPreviewWindow(h_, nullptr, 0, 0, 0, 0), 1);
     }
-    void TearDown() override { cam_.TearDown(); }
+    void TearDown() override { cam_.Close(); }
 
-    // Sets the sensor picture through m52sim; skips the test when the tool is missing.
-    void SetScene(const std::vector<uint8_t>& rgb) {
-        const std::string bmp = acqtest::TempFile("scene.bmp");
-        ASSERT_TRUE(acqtest::WriteBmp(bmp, kW, kH, rgb));
-        std::string why;
-        const bool ok = acqtest::RunM52Sim("scene 0 \"" + bmp + "\"", &why);
-        DeleteFileA(bmp.c_str());
-        if (!ok) GTEST_SKIP() << why;
-        ASSERT_EQ(cam_.sim.Status(0).scene, 255u);
-    }
+    void SetScene(const std::vector<uint8_t>& rgb) { ASSERT_TRUE(qtest::SetPicture(0, rgb)); }
 
     bool EnterMode(int mode) {
         switch (mode) {
@@ -92,7 +83,7 @@ protected:
         }
     }
 
-    acqtest::CameraFixture cam_;
+    qtest::CameraSession cam_;
     int h_ = 0;
     HWND w_ = nullptr;
 };
@@ -167,7 +158,7 @@ TEST_F(Acquisition, EveryColourTypeDeliversTheSimulatedFrame) {
         ASSERT_EQ(Quorin_SetColorMode(h_, c.bits), 1);
         EXPECT_EQ(Quorin_GetColorMode(h_), c.colorMode);
         const bool wide = c.bits == 16 || c.bits >= 48;
-        const std::vector<uint8_t> mosaic = acqtest::SimulatedMosaic(cam_.sim, picture, wide);
+        const std::vector<uint8_t> mosaic = acqtest::SimulatedMosaic(0, picture, wide);
         const std::vector<uint8_t> expected = c.bits <= 16 ? mosaic : acqtest::DemosaicOf(mosaic, c.bits);
         const int size = FrameBytes(c.bits);
         ASSERT_EQ(expected.size(), size_t(size));
@@ -379,7 +370,7 @@ TEST_F(Acquisition, StalledCameraIsReportedLostAfterTheFrameTimeout) {
     ASSERT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     ASSERT_TRUE(cam_.sim.Fault(0, M52SIM_FAULT_STALL));
     const DWORD start = GetTickCount();
-    const DWORD lostAt = acqtest::WaitForFrameError(w_, 13, 10000);
+    const DWORD lostAt = qtest::WaitForFrameError(w_, 13, 10000);
     ASSERT_NE(lostAt, 0u) << "no (0, 13) notice";
     EXPECT_GE(lostAt - start, 5500u);
     EXPECT_LE(lostAt - start, 7500u);
@@ -400,7 +391,7 @@ TEST_F(Acquisition, UnpluggedCameraEndsTheWorkerAndStreamsAgainAfterReplug) {
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
     ASSERT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     ASSERT_TRUE(cam_.sim.Detach(0));
-    EXPECT_NE(acqtest::WaitForFrameError(w_, 13, 8000), 0u);
+    EXPECT_NE(qtest::WaitForFrameError(w_, 13, 8000), 0u);
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{13});
     ASSERT_TRUE(cam_.sim.Attach(0));
     EXPECT_EQ(Quorin_StopPreview(h_), 1);
@@ -416,7 +407,7 @@ TEST_F(Acquisition, TransferThatCannotOpenTheCameraIsALostDevice) {
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
     // At once when the transfer has ended before the worker's first wait, else at the frame
     // time-out of that wait.
-    EXPECT_NE(acqtest::WaitForFrameError(w_, 13, 7500), 0u) << "the worker must not poll forever";
+    EXPECT_NE(qtest::WaitForFrameError(w_, 13, 7500), 0u) << "the worker must not poll forever";
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{13});
     ASSERT_TRUE(cam_.sim.Attach(0));
     EXPECT_EQ(Quorin_StopPreview(h_), 1);
@@ -434,7 +425,7 @@ TEST_F(Acquisition, TriggerModeDeliversOneFramePerPulse) {
     EXPECT_TRUE(CollectFrames(w_, 3500).empty());
     EXPECT_LE(cam_.sim.Status(0).command_counts[1] - requests, 4u) << "frame requests while waiting";
 
-    ASSERT_TRUE(acqtest::TriggerPulses(3));
+    ASSERT_TRUE(qtest::TriggerPulses(0, 3));
     std::vector<FrameNotice> frames = Frames(CollectFrames(w_, 3000, 3));
     const std::vector<FrameNotice> extra = CollectFrames(w_, 600);
     ASSERT_EQ(frames.size(), 3u);
@@ -447,7 +438,7 @@ TEST_F(Acquisition, TriggerModeDeliversOneFramePerPulse) {
 
     // Trigger again while triggering: the new destination, no second worker.
     ASSERT_EQ(Quorin_Trigger(h_, w_, second.data(), size, 1), 1);
-    ASSERT_TRUE(acqtest::TriggerPulses(1));
+    ASSERT_TRUE(qtest::TriggerPulses(0, 1));
     frames = Frames(CollectFrames(w_, 3000, 1));
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].info.data, second.data());
@@ -507,7 +498,8 @@ TEST_F(Acquisition, SaveImageWritesTheSnapshotInEveryFileType) {
             p[2] = 96;
         }
     SetScene(picture);
-    EXPECT_EQ(Quorin_SaveImage(h_, acqtest::TempFile("none.bmp").c_str(), 0), 0) << "no frame yet";
+    qtest::ScratchFile none("none");
+    EXPECT_EQ(Quorin_SaveImage(h_, none.Path(), 0), 0) << "no frame yet";
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{1});
 
     const int size = FrameBytes(24);
@@ -567,23 +559,14 @@ TEST(AcquisitionChild, DISABLED_StartFromAnotherProcess) {
 
 TEST_F(Acquisition, CameraStreamingInOneProcessIsBusyForAnother) {
     auto runChild = [](const char* expectation) {
-        char exe[MAX_PATH];
-        GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        std::string line = std::string("\"") + exe +
-                           "\" --gtest_also_run_disabled_tests --gtest_filter=AcquisitionChild.* " + expectation;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-        WaitForSingleObject(pi.hProcess, 60000);
-        DWORD code = 1;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        return int(code);
+        return qtest::RunChild(qtest::QuotedSelf() + " --gtest_also_run_disabled_tests --gtest_filter=AcquisitionChild.* " +
+                                   expectation,
+                               60000);
     };
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
-    EXPECT_EQ(runChild("--expect-busy"), 0) << "the other process started on a camera in use";
+    const qtest::ChildResult busy = runChild("--expect-busy");
+    EXPECT_TRUE(busy.Succeeded()) << "the other process started on a camera in use: " << busy.Describe();
     ASSERT_EQ(Quorin_StopPreview(h_), 1);
-    EXPECT_EQ(runChild("--expect-free"), 0) << "the other process could not start after the stop";
+    const qtest::ChildResult free = runChild("--expect-free");
+    EXPECT_TRUE(free.Succeeded()) << "the other process could not start after the stop: " << free.Describe();
 }

@@ -10,6 +10,7 @@
 
 #include "camera/device_table.h"
 #include "camera/shared_section.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -43,27 +44,13 @@ uint32_t ProcessIdOf(void* view, int index) {
     return id;
 }
 
+// The child's exit code; a child that cannot start or does not end in time fails the test.
 DWORD RunChild(const char* verb, int index, uint64_t owner) {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    char command[2 * MAX_PATH];
-    std::snprintf(command, sizeof command, "\"%s\" --child %s %d %llu", exe, verb, index,
-                  static_cast<unsigned long long>(owner));
-    STARTUPINFOA si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    // Under a loaded Wine a process start now and then fails once; the child's answer is the test.
-    bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        started = CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
-        if (!started) Sleep(200);
-    }
-    if (!started) return 99;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 98;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    char args[128];
+    std::snprintf(args, sizeof args, " --child %s %d %llu", verb, index, static_cast<unsigned long long>(owner));
+    const qtest::ChildResult child = qtest::RunChild(qtest::QuotedSelf() + args, 60000);
+    if (!child.started || child.timedOut) ADD_FAILURE() << child.Describe();
+    return child.exitCode;
 }
 
 class DeviceTableTest : public ::testing::Test {

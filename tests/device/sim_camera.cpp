@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/m52sim/m52sim_service.h"
+
 namespace simtest {
 
 std::string Describe(const uint8_t* b) {
@@ -27,19 +29,15 @@ std::string Describe(const uint8_t* b) {
     return text;
 }
 
-SimControl::SimControl() {
-    control_ = CreateFileA(M52SIM_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-}
+SimControl::SimControl() { control_ = m52sim::OpenControl(); }
 
 SimControl::~SimControl() {
     if (control_ != INVALID_HANDLE_VALUE) CloseHandle(control_);
 }
 
+// The same client m52sim.exe uses, so the tests and the tool speak to the driver alike.
 bool SimControl::Send(uint32_t code, uint32_t camera, uint32_t value, void* out, DWORD outBytes) {
-    M52SimRequest request = {camera, value};
-    DWORD moved = 0;
-    return DeviceIoControl(control_, code, &request, sizeof request, out, outBytes, &moved, nullptr) != 0;
+    return m52sim::Control(control_, code, camera, value, out, outBytes);
 }
 
 bool SimControl::Attach(uint32_t camera) { return Send(M52SIM_IOCTL_ATTACH, camera, 0); }
@@ -51,6 +49,12 @@ bool SimControl::Scene(uint32_t camera, uint32_t scene) { return Send(M52SIM_IOC
 bool SimControl::Stamp(uint32_t camera, uint32_t bytes) { return Send(M52SIM_IOCTL_STAMP, camera, bytes); }
 bool SimControl::ClearLog(uint32_t camera) { return Send(M52SIM_IOCTL_LOG_CLEAR, camera, 0); }
 bool SimControl::Trigger(uint32_t camera, uint32_t pulses) { return Send(M52SIM_IOCTL_TRIGGER, camera, pulses); }
+
+bool SimControl::TriggerEvery(uint32_t camera, uint32_t ms) { return Send(M52SIM_IOCTL_TRIGGER_EVERY, camera, ms); }
+
+bool SimControl::RandomFaults(uint32_t camera, uint32_t seed, uint32_t millionths) {
+    return Send(M52SIM_IOCTL_FAULT_SEED, camera, seed) && Send(M52SIM_IOCTL_FAULT_RANDOM, camera, millionths);
+}
 
 bool SimControl::Srom(uint32_t camera, uint32_t address, uint8_t value, bool readable) {
     return Send(M52SIM_IOCTL_SROM, camera,

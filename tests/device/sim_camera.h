@@ -51,6 +51,10 @@ public:
     bool Status(uint32_t camera, M52SimStatus* status);
     M52SimStatus Status(uint32_t camera);
     bool Trigger(uint32_t camera, uint32_t pulses);
+    // A pulse every ms from the driver's own timer; 0 stops.
+    bool TriggerEvery(uint32_t camera, uint32_t ms);
+    // Seeded random faults for a fraction (millionths) of the requests; 0 stops.
+    bool RandomFaults(uint32_t camera, uint32_t seed, uint32_t millionths);
     // One serial-memory byte; `readable` false makes reads of it fail.
     bool Srom(uint32_t camera, uint32_t address, uint8_t value, bool readable = true);
     bool ClearLog(uint32_t camera);

@@ -11,76 +11,34 @@
 #include <thread>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/device/sim_camera.h"
+#include "tests/support/camera.h"
+#include "tests/support/windows_and_dialogs.h"
 
 namespace {
 
-const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
+using qtest::SimControl;
 
 // Polls cond until it holds; false after a generous bound (a hang shows as a failure, not a wait).
-bool Eventually(const std::function<bool()>& cond) {
-    for (int i = 0; i < 1500; ++i) {
-        if (cond()) return true;
-        Sleep(20);
-    }
-    return false;
-}
-
-std::string Text(HWND window, int id) {
-    char text[64] = {};
-    GetDlgItemTextA(window, id, text, sizeof text);
-    return text;
-}
-
-struct FindFrame {
-    HWND found = nullptr;
-    static BOOL CALLBACK Visit(HWND window, LPARAM self) {
-        wchar_t caption[64] = {};
-        GetWindowTextW(window, caption, 64);
-        if (IsWindowVisible(window) && (!lstrcmpW(caption, L"Property") ||
-                                        !lstrcmpW(caption, L"\x30D7\x30ED\x30D1\x30C6\x30A3"))) {
-            reinterpret_cast<FindFrame*>(self)->found = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-};
+bool Eventually(const std::function<bool()>& cond) { return qtest::WaitUntil(cond, 30000, 20); }
 
 class DialogRefresh : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sim_.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        ASSERT_TRUE(sim_.Attach(0) && sim_.Reset(0));
-        RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);
-        h_ = Quorin_Initialize(nullptr);
-        ASSERT_NE(h_, 0);
+        ASSERT_TRUE(cam_.Open());
+        h_ = cam_.handle;
         ASSERT_EQ(Quorin_SetColorMode(h_, 24), 1);
         ASSERT_EQ(Quorin_CallBackPreview(h_, nullptr, nullptr, 0, 1), 1);
     }
     void TearDown() override {
-        if (!h_) return;
-        EXPECT_EQ(Quorin_StopPreview(h_), 1);  // the worker is still answering
-        Quorin_Release(h_);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);
+        if (h_) {
+            EXPECT_EQ(Quorin_StopPreview(h_), 1);  // the worker is still answering
+        }
+        cam_.Close();
+        qtest::ClearProductKey();
     }
 
-    // Runs the export on this thread while drive(frame, first page) works the dialog from another
-    // and ends it; the export's result.
-    int RunDialog(int (*exportFn)(int, HWND), const std::function<void(HWND, HWND)>& drive) {
-        const DWORD self = GetCurrentThreadId();
-        std::thread driver([&] {
-            FindFrame find;
-            Eventually([&] { EnumThreadWindows(self, &FindFrame::Visit, reinterpret_cast<LPARAM>(&find)); return find.found != nullptr; });
-            if (!find.found) return;
-            HWND page = FindWindowExA(GetDlgItem(find.found, 1001), nullptr, "#32770", nullptr);
-            drive(find.found, page);
-        });
-        const int result = exportFn(h_, nullptr);
-        driver.join();
-        return result;
-    }
-
-    simtest::SimControl sim_;
+    qtest::CameraSession cam_;
+    SimControl& sim_ = qtest::Sim();
     int h_ = 0;
     int ok_ = 0;
 };
@@ -89,17 +47,20 @@ TEST_F(DialogRefresh, AutoIrisGainIsShownByTheOpenAnalogPageAndCancelPutsTheDevi
     // The shortest exposure: a dark picture, so the auto iris raises the gain frame after frame.
     ASSERT_EQ(Quorin_SetExposureTime(h_, 1074), 1);
     const int before = Quorin_GetGlobalGain(h_, &ok_);
-    const int result = RunDialog(Quorin_SetAnalogDlg, [&](HWND frame, HWND page) {
-        SendMessageA(GetDlgItem(page, 1036), BM_CLICK, 0, 0);  // auto iris on the gain
+    const qtest::DialogRun run = qtest::RunDialog([&] { return Quorin_SetAnalogDlg(h_, nullptr); }, nullptr,
+                                                  [&](qtest::DialogDriver& d) {
+        HWND page = d.PageWith(1015);
+        d.Click(d.On(page, 1036));  // auto iris on the gain
         const bool shown = Eventually([&] {
             const int gain = Quorin_GetGlobalGain(h_, &ok_);
-            return gain != before && Text(page, 1015) == std::to_string(gain);
+            return gain != before && d.Text(d.On(page, 1015)) == std::to_string(gain);
         });
         EXPECT_TRUE(shown) << "the auto-iris gain never reached the dialog: gain "
-                           << Quorin_GetGlobalGain(h_, &ok_) << ", edit " << Text(page, 1015);
-        SendMessageA(GetDlgItem(frame, IDCANCEL), BM_CLICK, 0, 0);
+                           << Quorin_GetGlobalGain(h_, &ok_) << ", edit " << d.Text(d.On(page, 1015));
+        d.End(IDCANCEL);
     });
-    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(run.found) << "the analog dialog did not show";
+    EXPECT_EQ(run.exportResult, 1);
     EXPECT_EQ(Quorin_GetAutoIris(h_, &ok_), 0);
     EXPECT_EQ(Quorin_GetGlobalGain(h_, &ok_), before);
     EXPECT_EQ(static_cast<int>(sim_.Status(0).gain), before);

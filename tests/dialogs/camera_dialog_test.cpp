@@ -133,14 +133,14 @@ TEST_F(CameraDialogTest, HoldsTheAcquisitionWhileOpen) {
         ASSERT_EQ(Quorin_SetPreviewWindow(h_, nullptr, 0, 0, 0, 0), 1);
         if (c.trigger) {
             ASSERT_EQ(Quorin_Trigger(h_, cam_.window.Handle(), nullptr, 0, 1), 1);
-            ASSERT_TRUE(acqtest::TriggerPulses(2));
+            ASSERT_TRUE(qtest::TriggerPulses(0, 2));
         } else {
             ASSERT_EQ(Quorin_StartPreview(h_), 1);
         }
         ASSERT_TRUE(FramesFlowAfter(Delivered(), 5000));
         const DialogRun run = Run([&](DialogDriver& d) {
             const uint32_t before = Delivered();
-            if (c.trigger) acqtest::TriggerPulses(3);
+            if (c.trigger) qtest::TriggerPulses(0, 3);
             Sleep(400);
             EXPECT_LE(Delivered(), before + 1) << "frames went on while the dialog was open";
             d.Choose(d.Control(IDC_CAMERA_COLOUR), 3);
@@ -149,7 +149,7 @@ TEST_F(CameraDialogTest, HoldsTheAcquisitionWhileOpen) {
         ASSERT_TRUE(run.found);
         EXPECT_EQ(Quorin_GetColorMode(h_), 32);
         const uint32_t after = Delivered();
-        if (c.trigger) acqtest::TriggerPulses(3);
+        if (c.trigger) qtest::TriggerPulses(0, 3);
         EXPECT_TRUE(FramesFlowAfter(after, 5000)) << "the acquisition did not go on";
         Quorin_StopPreview(h_);
         DeleteTree(CameraPath(0));

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/acquisition/acquisition_support.h"
-#include "tests/dialogs/dialog_driver.h"
+#include "tests/support/camera.h"
+#include "tests/support/windows_and_dialogs.h"
 
 namespace dlgtest {
 
@@ -22,15 +22,12 @@ inline std::string Lang(const char* english, const char* japanese) {
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!owner_.Handle()) GTEST_SKIP() << "no display for windows";
-        std::string why;
-        if (!cam_.SetUp(&why)) GTEST_SKIP() << why;
+        ASSERT_TRUE(owner_.Handle()) << "broken bench: no display for windows";
+        ASSERT_TRUE(cam_.Open(0, M52SIM_PACE_FAST));
         h_ = cam_.handle;
-        cam_.sim.Pace(0, M52SIM_PACE_FAST);
     }
     void TearDown() override {
-        if (h_) Quorin_StopPreview(h_);
-        cam_.TearDown();
+        cam_.Close();
     }
     // Writes the dialog's screenshot as NAME.png in the run's screenshot folder (if one is set)
     // and fails when it is blank.
@@ -43,19 +40,13 @@ protected:
     // Frames the simulated camera has delivered so far.
     uint32_t Delivered() { return cam_.sim.Status(0).frames_delivered; }
     // Waits up to ms for more than `after` delivered frames.
-    bool FramesFlowAfter(uint32_t after, DWORD ms) {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < ms)
-            if (Delivered() > after + 1) return true;
-            else Sleep(20);
-        return false;
-    }
+    bool FramesFlowAfter(uint32_t after, DWORD ms) { return qtest::WaitForDelivered(0, 2, ms, after); }
     int Filter(int id) {
         int ok = 0;
         return Quorin_GetFilterValue(h_, id, &ok);
     }
 
-    acqtest::CameraFixture cam_;
+    qtest::CameraSession cam_;
     int h_ = 0;
     OwnerWindow owner_;
 };

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/api/test_window.h"
-#include "tests/device/sim_camera.h"
+#include "tests/support/camera.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -22,7 +22,6 @@ constexpr BYTE kSentinelByte = 0xA5;
 constexpr int kSentinelInt = 0x5A5A5A5A;
 constexpr int kAnyResult = INT_MIN + 1;  // the call must only survive
 constexpr int kFrame24 = 4080 * 1024;     // one 24-bit frame at 1360 x 1024
-const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
 
 // Output storage of one call, filled with sentinels before it.
 struct Outputs {
@@ -48,36 +47,6 @@ struct Case {
     bool needsImage = false;       // a processed frame must exist before the call
 };
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + "quorin_badargs_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~ScratchDir() {
-        for (const std::string& name : Names()) DeleteFileA((path_ + "\\" + name).c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    std::string File(const std::string& name) const { return path_ + "\\" + name; }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return names;
-        do {
-            if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
-                names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-        return names;
-    }
-
-private:
-    std::string path_;
-};
-
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // A Linux folder from the environment as a Windows path on drive Z:, or "" when not set.
@@ -89,30 +58,16 @@ std::string LocationFromEnvironment(const char* variable) {
     return path;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::vector<int> DrainHistory(int handle) {
-    std::vector<int> codes;
-    for (int code; codes.size() < 25 && (code = Quorin_GetLastError(handle)) != 0;) codes.push_back(code);
-    return codes;
-}
+using qtest::DrainHistory;
+using qtest::Exists;
 
 class BadArguments : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sim_.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        ASSERT_TRUE(sim_.Attach(0) && sim_.Reset(0));
-        RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);
-        handle_ = Quorin_Initialize(window_.Handle());
-        ASSERT_NE(handle_, 0);
-        ASSERT_EQ(DrainHistory(handle_), std::vector<int>{});
-        TestWindow::Drain();
+        ASSERT_TRUE(cam_.Open(0, M52SIM_PACE_REALTIME, window_.Handle()));
+        handle_ = cam_.handle;
     }
-    void TearDown() override {
-        if (handle_) Quorin_Release(handle_);
-        TestWindow::Drain();
-        if (sim_.IsOpen()) sim_.Reset(0);
-    }
+    void TearDown() override { cam_.Close(); }
 
     void Run(const std::vector<Case>& cases) {
         for (const Case& c : cases) {
@@ -144,14 +99,14 @@ protected:
                 << "buffer changed at byte " << (firstChanged - out.bytes.begin());
             EXPECT_EQ(out.ok, c.okZero ? 0 : kSentinelInt);
             EXPECT_EQ(out.value, kSentinelInt);
-            EXPECT_EQ(dir_.Names(), std::vector<std::string>{}) << "a file was left behind";
+            EXPECT_EQ(dir_.Files(), std::vector<std::string>{}) << "a file was left behind";
         }
     }
 
-    simtest::SimControl sim_;
-    TestWindow window_;
+    qtest::CameraSession cam_;
+    TestWindow& window_ = cam_.window;
     int handle_ = 0;
-    ScratchDir dir_;
+    qtest::ScratchFolder dir_{"badargs"};
 };
 
 }  // namespace
@@ -382,7 +337,7 @@ TEST_F(BadArguments, FullAndReadOnlyLocations) {
                              [&, type](int h, Outputs&) {
                                  const std::string path = full + "\\still" + std::to_string(type);
                                  const int r = Quorin_SaveImage(h, path.c_str(), type);
-                                 return FileExists(path) ? -100 : r;
+                                 return Exists(path) ? -100 : r;
                              },
                              0, {}, {}, false, 0, true});
     }
@@ -394,14 +349,14 @@ TEST_F(BadArguments, FullAndReadOnlyLocations) {
                          [&](int h, Outputs&) {
                              const std::string path = readOnly + "\\new.png";
                              const int r = Quorin_SaveImage(h, path.c_str(), 5);
-                             return FileExists(path) ? -100 : r;
+                             return Exists(path) ? -100 : r;
                          },
                          0, {}, {}, false, 0, true});
         cases.push_back({"Record read-only",
                          [&](int h, Outputs&) {
                              const std::string path = readOnly + "\\clip.avi";
                              const int r = Quorin_Record(h, path.c_str(), 500, 0);
-                             return FileExists(path) ? -100 : r;
+                             return Exists(path) ? -100 : r;
                          },
                          0, {12}});
     }

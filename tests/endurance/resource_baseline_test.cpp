@@ -12,28 +12,12 @@
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/api/test_window.h"
-#include "tests/device/sim_camera.h"
+#include "tests/support/camera.h"
 #include "tools/soak/process_resources.h"
 
 namespace {
 
 constexpr int kFrameBytes = 4080 * 1024;  // 24 bits at 1360 x 1024
-const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
-
-// Handles window messages until a frame notice arrives; false after ms.
-bool WaitForFrame(DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == QUORIN_WM_FRAME && msg.wParam && msg.lParam == 0) return true;
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return false;
-}
 
 void Print(const char* label, const ProcessResources& r) {
     std::printf("%s: handles %ld, GDI %ld, USER %ld, committed private %.2f MiB\n", label, r.handles, r.gdiObjects,
@@ -49,12 +33,8 @@ int WholeLifeCycles() {
 class ResourceBaseline : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sim_.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        ASSERT_TRUE(sim_.Attach(0) && sim_.Reset(0) && sim_.Pace(0, M52SIM_PACE_FAST));
-        RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);
-    }
-    void TearDown() override {
-        if (sim_.IsOpen()) sim_.Reset(0);
+        ASSERT_TRUE(sim_.Ready());
+        qtest::ClearProductKey();
     }
 
     // One stream on an open camera: preview window under ours, frames into our buffer, then stop
@@ -62,7 +42,7 @@ protected:
     void Stream(int handle, int n) {
         ASSERT_EQ(Quorin_SetPreviewWindow(handle, window_.Handle(), 0, 0, 160, 120), 1);
         ASSERT_EQ(Quorin_CallBackPreview(handle, window_.Handle(), buffer_.data(), kFrameBytes, 1), 1) << "cycle " << n;
-        ASSERT_TRUE(WaitForFrame(10000)) << "no frame in cycle " << n;
+        ASSERT_TRUE(qtest::WaitForFrame(window_.Handle(), 10000)) << "no frame in cycle " << n;
         EXPECT_EQ(Quorin_StopPreview(handle), 1);
         EXPECT_EQ(Quorin_Close(handle), 1);
         EXPECT_EQ(Quorin_GetLastError(handle), 0) << "cycle " << n;
@@ -87,7 +67,7 @@ protected:
         EXPECT_LE(double(after.committedPrivate) - double(before.committedPrivate), 4.0 * 1048576.0);
     }
 
-    simtest::SimControl sim_;
+    qtest::SimCamera sim_{0, M52SIM_PACE_FAST};
     TestWindow window_;
     std::vector<BYTE> buffer_ = std::vector<BYTE>(kFrameBytes);
 };

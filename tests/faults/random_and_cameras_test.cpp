@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/acquisition/acquisition_support.h"
 #include "tests/faults/fault_support.h"
+#include "tests/support/camera.h"
+#include "tests/support/process.h"
 
 namespace {
 
-using acqtest::CollectFrames;
-using acqtest::DrainHistory;
-using acqtest::FrameNotice;
+using qtest::CollectFrames;
+using qtest::DrainHistory;
+using qtest::FrameNotice;
 using faulttest::HangWatch;
 using faulttest::kExportLimitMs;
 
@@ -55,20 +56,18 @@ int Injected(const M52SimStatus& s) {
 class RandomFaults : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!cam_.SetUp(&why)) GTEST_SKIP() << why;
+        ASSERT_TRUE(cam_.Open());
         h_ = cam_.handle;
         w_ = cam_.window.Handle();
-        buffer_.assign(acqtest::FrameBytes(24), 0);
+        buffer_.assign(qtest::FrameBytes(24), 0);
     }
     void TearDown() override {
         cam_.sim.Fault(0, M52SIM_FAULT_NONE);
-        cam_.TearDown();
+        cam_.Close();
     }
-    bool StartRandom(uint32_t seed, const char* rate) {
-        std::string why;
-        std::printf("random faults: seed %u rate %s\n", seed, rate);
-        return acqtest::RunM52Sim("fault 0 random " + std::to_string(seed) + " " + rate, &why);
+    bool StartRandom(uint32_t seed, uint32_t millionths) {
+        std::printf("random faults: seed %u rate %.6f\n", seed, millionths / 1e6);
+        return cam_.sim.RandomFaults(0, seed, millionths);
     }
     int Stop() {
         HangWatch watch("Quorin_StopPreview", kExportLimitMs);
@@ -88,7 +87,7 @@ protected:
         EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
     }
 
-    acqtest::CameraFixture cam_;
+    qtest::CameraSession cam_;
     int h_ = 0;
     HWND w_ = nullptr;
     std::vector<uint8_t> buffer_;
@@ -98,7 +97,7 @@ TEST_F(RandomFaults, StreamingReportsEveryFailureAndNeverGoesSilent) {
     faulttest::Outcome& run = faulttest::OutcomeOf("random (all kinds)", "live, caller buffer");
     const long handlesBefore = faulttest::ProcessHandles();
     ASSERT_TRUE(cam_.sim.Pace(0, M52SIM_PACE_FAST));  // many frames, many frame faults
-    ASSERT_TRUE(StartRandom(NextSeed(), "0.1"));
+    ASSERT_TRUE(StartRandom(NextSeed(), 100000));
     const int size = static_cast<int>(buffer_.size());
     const DWORD start = GetTickCount();
     int starts = 0, frames = 0;
@@ -149,13 +148,15 @@ TEST_F(RandomFaults, StreamingReportsEveryFailureAndNeverGoesSilent) {
     EXPECT_GT(frames, 0);
     ExpectCleanStart();
     run.restartsOk += HasFailure() ? 0 : 1;
-    run.handlesAfter = std::max(run.handlesAfter, faulttest::ProcessHandles() - handlesBefore);
+    const long grown = faulttest::ProcessHandles() - handlesBefore;
+    run.handlesAfter = std::max(run.handlesAfter, grown);
+    EXPECT_EQ(grown, 0) << "the case left " << grown << " more handles open";
 }
 
 TEST_F(RandomFaults, OpeningNeverCrashesOrHangs) {
     faulttest::Outcome& run = faulttest::OutcomeOf("random (all kinds)", "opening");
     // An opening sends about a thousand commands; a few dozen faults among them.
-    ASSERT_TRUE(StartRandom(NextSeed(), "0.03"));
+    ASSERT_TRUE(StartRandom(NextSeed(), 30000));
     int opened = 0;
     for (int i = 0; i < 3; ++i) {
         int handle;
@@ -191,36 +192,32 @@ TEST_F(RandomFaults, OpeningNeverCrashesOrHangs) {
 
 // ---- Four cameras, two processes --------------------------------------------------------------
 
-std::string ChildPath() {
-    char exe[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path(exe, n);
-    return path.substr(0, path.find_last_of("\\/") + 1) + "fault_stream_child.exe";
-}
-
 TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
-    simtest::SimControl sim;
-    if (!sim.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-    const std::string child = ChildPath();
-    if (GetFileAttributesA(child.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no " << child;
-    for (uint32_t c = 1; c <= 4; ++c) ASSERT_TRUE(sim.Attach(c) && sim.Reset(c));
+    simtest::SimControl& sim = qtest::Sim();
+    // Cameras 1 to 4 plugged in for this case only.
+    qtest::SimCamera plugged[4] = {qtest::SimCamera(1, M52SIM_PACE_FAST, true),
+                                   qtest::SimCamera(2, M52SIM_PACE_FAST, true),
+                                   qtest::SimCamera(3, M52SIM_PACE_FAST, true),
+                                   qtest::SimCamera(4, M52SIM_PACE_FAST, true)};
+    for (qtest::SimCamera& c : plugged) ASSERT_TRUE(c.Ready());
+    const std::string child = qtest::ProgramPath("fault_stream_child.exe");
+    ASSERT_NE(GetFileAttributesA(child.c_str()), INVALID_FILE_ATTRIBUTES) << "broken bench: no " << child;
     faulttest::Outcome& run = faulttest::OutcomeOf("crossed streams (4 cameras, 2 processes)", "live x4");
 
-    std::vector<PROCESS_INFORMATION> children;
-    for (const char* cameras : {"1 2", "3 4"}) {
-        std::string line = "\"" + child + "\" " + cameras + " 3000";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-        children.push_back(pi);
-    }
+    uint32_t before[5] = {};
+    for (uint32_t c = 1; c <= 4; ++c) before[c] = sim.Status(c).frames_delivered;
+    qtest::ChildProcess children[2];
+    const char* const cameras[2] = {"1 2", "3 4"};
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(children[i].Start("\"" + child + "\" " + cameras[i] + " 3000")) << children[i].Describe();
     // While the children stream, camera 1 is theirs: the device table turns this process away.
-    Sleep(2000);
+    // (Each child opens two cameras, a second or more each under load.)
+    for (uint32_t c = 1; c <= 4; ++c)
+        ASSERT_TRUE(qtest::WaitForDelivered(c, 2, 120000, before[c])) << "camera " << c << " does not stream";
     const int h = Quorin_Initialize(nullptr);
     ASSERT_NE(h, 0);
     DrainHistory(h);
-    const int size = acqtest::FrameBytes(24);
+    const int size = qtest::FrameBytes(24);
     std::vector<uint8_t> buffer(size);
     if (Quorin_SetDeviceNumber(h, 1) == 1) {
         EXPECT_EQ(Quorin_CallBackPreview(h, nullptr, buffer.data(), size, 1), 0) << "camera 1 taken twice";
@@ -231,28 +228,22 @@ TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
     }
     Quorin_StopPreview(h);
 
-    for (PROCESS_INFORMATION& pi : children) {
-        const DWORD wait = WaitForSingleObject(pi.hProcess, 30000);
-        if (wait != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 4);
-        DWORD code = 1;
-        GetExitCodeProcess(pi.hProcess, &code);
-        EXPECT_EQ(wait, WAIT_OBJECT_0) << "a streaming process hung";
-        EXPECT_EQ(code, 0u) << "a handle saw another camera's scene, or none";
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+    for (qtest::ChildProcess& c : children) {
+        const qtest::ChildResult end = c.Wait(30000);
+        EXPECT_TRUE(end.Succeeded()) << "a streaming process hung, or a handle saw another camera's scene, or none: "
+                                     << end.Describe();
     }
     // Their cameras are free again once they have ended.
     ASSERT_EQ(Quorin_SetDeviceNumber(h, 3), 1);
     ASSERT_EQ(Quorin_CallBackPreview(h, nullptr, buffer.data(), size, 1), 1);
     int seen = -1;
-    for (int i = 0; i < 40 && seen != 3; ++i) {
-        Sleep(100);
+    qtest::WaitUntil([&] {
         if (Quorin_GetImage(h, buffer.data(), size, 1) == 1) seen = faulttest::MarkedCamera(buffer.data(), 4080);
-    }
+        return seen == 3;
+    }, 4000, 20);
     EXPECT_EQ(seen, 3);
     EXPECT_EQ(Quorin_StopPreview(h), 1);
     EXPECT_EQ(Quorin_Release(h), 1);
-    for (uint32_t c = 1; c <= 4; ++c) sim.Detach(c);
     run.runs++;
     run.restartsOk += HasFailure() ? 0 : 1;
 }

@@ -9,15 +9,16 @@
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/acquisition/acquisition_support.h"
+#include "tests/support/camera.h"
 #include "tests/faults/fault_support.h"
 #include "tests/recording/recording_support.h"
+#include "tests/support/windows_and_dialogs.h"
 
 namespace {
 
-using acqtest::CollectFrames;
-using acqtest::DrainHistory;
-using acqtest::FrameNotice;
+using qtest::CollectFrames;
+using qtest::DrainHistory;
+using qtest::FrameNotice;
 using faulttest::HangWatch;
 using faulttest::kExportLimitMs;
 using faulttest::kReportLimitMs;
@@ -64,37 +65,17 @@ std::vector<int> WaitForHistory(int handle, int code, DWORD ms, DWORD* at) {
     return seen;
 }
 
-// The visible property dialog of a thread, or null.
-HWND FindPropertyDialog(DWORD thread) {
-    struct Find {
-        HWND found = nullptr;
-        static BOOL CALLBACK Visit(HWND window, LPARAM self) {
-            wchar_t caption[64] = {};
-            GetWindowTextW(window, caption, 64);
-            if (IsWindowVisible(window) &&
-                (!lstrcmpW(caption, L"Property") || !lstrcmpW(caption, L"\x30D7\x30ED\x30D1\x30C6\x30A3"))) {
-                reinterpret_cast<Find*>(self)->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        }
-    } find;
-    EnumThreadWindows(thread, &Find::Visit, reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
-
 class UnplugAndStall : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!cam_.SetUp(&why)) GTEST_SKIP() << why;
+        ASSERT_TRUE(cam_.Open());
         h_ = cam_.handle;
         w_ = cam_.window.Handle();
-        buffer_.assign(acqtest::FrameBytes(24), 0);
+        buffer_.assign(qtest::FrameBytes(24), 0);
     }
     void TearDown() override {
         cam_.sim.Fault(0, M52SIM_FAULT_NONE);
-        cam_.TearDown();
+        cam_.Close();
     }
 
     void Inject() {
@@ -111,7 +92,7 @@ protected:
     }
     // The (0, 13) notice of a lost camera in time, with 13 alone in the history.
     void ExpectDeviceLost(DWORD start, DWORD* reportMs, int* code) {
-        const DWORD at = acqtest::WaitForFrameError(w_, QUORIN_ERR_DEVICE_LOST, kReportLimitMs + 1000);
+        const DWORD at = qtest::WaitForFrameError(w_, QUORIN_ERR_DEVICE_LOST, kReportLimitMs + 1000);
         ASSERT_NE(at, 0u) << "no (0, 13) notice";
         *reportMs = at - start;
         EXPECT_EQ(DrainHistory(h_), std::vector<int>{QUORIN_ERR_DEVICE_LOST});
@@ -139,7 +120,7 @@ protected:
         return Stop() == 1 && finished && rectest::ProbeAvi(path).frames > 0;
     }
 
-    acqtest::CameraFixture cam_;
+    qtest::CameraSession cam_;
     int h_ = 0;
     HWND w_ = nullptr;
     std::vector<uint8_t> buffer_;
@@ -206,7 +187,7 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
     }
     case State::kTrigger: {
         ASSERT_EQ(Quorin_Trigger(h_, w_, buffer_.data(), size, 1), 1);
-        ASSERT_TRUE(acqtest::TriggerPulses(1));
+        ASSERT_TRUE(qtest::TriggerPulses(0, 1));
         ASSERT_EQ(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
         Inject();
         const DWORD start = GetTickCount();
@@ -225,17 +206,21 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
             dialogResult = Quorin_SetAnalogDlg(h_, nullptr);
         });
         HWND frame = nullptr;
-        for (int i = 0; i < 500 && !frame; ++i) {
-            Sleep(20);
-            if (dialogThread) frame = FindPropertyDialog(dialogThread);
-        }
+        const std::string caption = dlgtest::PropertyCaption();
+        qtest::WaitUntil([&] {
+            if (!dialogThread) return false;
+            qtest::WindowQuery dialogOfThread;
+            dialogOfThread.thread = dialogThread;
+            dialogOfThread.title = caption.c_str();
+            return (frame = qtest::FindTopLevel(dialogOfThread)) != nullptr;
+        }, 10000, 20);
         if (!frame) {
             dialog.detach();  // the program ends with the failure below
             FAIL() << "the analog dialog did not open";
         }
         Inject();
         const DWORD start = GetTickCount();
-        const DWORD at = acqtest::WaitForFrameError(w_, QUORIN_ERR_DEVICE_LOST, kReportLimitMs + 1000);
+        const DWORD at = qtest::WaitForFrameError(w_, QUORIN_ERR_DEVICE_LOST, kReportLimitMs + 1000);
         reportMs = at ? at - start : GetTickCount() - start;
         code = at ? QUORIN_ERR_DEVICE_LOST : 0;
         // The dialog still answers and its export returns once it is closed.
@@ -290,7 +275,7 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
                     faulttest::MarkedCamera(buffer_.data(), 4080) == 0 && Stop() == 1;
         break;
     case State::kTrigger:
-        restarted = Quorin_Trigger(h_, w_, buffer_.data(), size, 1) == 1 && acqtest::TriggerPulses(1) &&
+        restarted = Quorin_Trigger(h_, w_, buffer_.data(), size, 1) == 1 && qtest::TriggerPulses(0, 1) &&
                     FrameCount(CollectFrames(w_, 4000, 1)) == 1 && Stop() == 1;
         break;
     case State::kRecording: {
@@ -307,7 +292,9 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
     EXPECT_TRUE(restarted) << "no new start after the camera came back";
     if (restarted) outcome.restartsOk++;
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
-    outcome.handlesAfter = std::max(outcome.handlesAfter, faulttest::ProcessHandles() - handlesBefore);
+    const long grown = faulttest::ProcessHandles() - handlesBefore;
+    outcome.handlesAfter = std::max(outcome.handlesAfter, grown);
+    EXPECT_EQ(grown, 0) << "the case left " << grown << " more handles open";
 }
 
 std::vector<Case> AllCases() {

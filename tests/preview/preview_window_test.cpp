@@ -11,40 +11,24 @@
 
 #include "VazadoZir_O52RO_VIZ.h"
 #include "driver/m52sim_control.h"
-#include "tests/acquisition/acquisition_support.h"
+#include "tests/support/camera.h"
+#include "tests/support/windows_and_dialogs.h"
 
-using acqtest::CollectFrames;
-using acqtest::DrainHistory;
+using qtest::CollectFrames;
+using qtest::DrainHistory;
 
 namespace {
 
 const int kW = 1360, kH = 1024;
 const DWORD kTopLevelStyle = 0x16CF0000, kChildStyle = 0x52000000;
 
-// Our top-level windows with a title.
+// Our top-level windows with a title, shown or not.
 std::vector<HWND> WindowsTitled(const char* title) {
-    struct Search {
-        const char* title;
-        std::vector<HWND> found;
-    } search = {title, {}};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(p);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            char text[64] = {};
-            GetWindowTextA(w, text, sizeof text);
-            if (pid == GetCurrentProcessId() && std::string(text) == s->title) s->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::string ClassOf(HWND w) {
-    char name[256] = {};
-    GetClassNameA(w, name, sizeof name);
-    return name;
+    qtest::WindowQuery ours;
+    ours.process = GetCurrentProcessId();
+    ours.title = title;
+    ours.visibleOnly = false;
+    return qtest::FindTopLevels(ours);
 }
 
 bool ClassRegistered(const std::string& name) {
@@ -135,38 +119,28 @@ private:
 class Preview : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!cam_.sim.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        if (GetSystemMetrics(SM_CXSCREEN) <= 0) GTEST_SKIP() << "no display";
-        std::string why;
-        ASSERT_TRUE(cam_.SetUp(&why)) << why;
+        ASSERT_GT(GetSystemMetrics(SM_CXSCREEN), 0) << "broken bench: no display";
+        ASSERT_TRUE(cam_.Open(0, M52SIM_PACE_FAST));
         h_ = cam_.handle;
         w_ = cam_.window.Handle();
-        cam_.sim.Pace(0, M52SIM_PACE_FAST);
     }
     void TearDown() override {
-        cam_.TearDown();
+        cam_.Close();
         Pump(0);
     }
 
-    void SetScene(const std::vector<uint8_t>& rgb) {
-        const std::string bmp = acqtest::TempFile("preview_scene.bmp");
-        ASSERT_TRUE(acqtest::WriteBmp(bmp, kW, kH, rgb));
-        std::string why;
-        const bool ok = acqtest::RunM52Sim("scene 0 \"" + bmp + "\"", &why);
-        DeleteFileA(bmp.c_str());
-        if (!ok) GTEST_SKIP() << why;
-    }
+    void SetScene(const std::vector<uint8_t>& rgb) { ASSERT_TRUE(qtest::SetPicture(0, rgb)); }
 
     // Waits for n frames to the frame window (each painted before its notice) and lets the
     // window's drawing reach the screen.
     void WaitFrames(size_t n) {
         size_t got = 0;
-        for (const acqtest::FrameNotice& f : CollectFrames(w_, 5000, n)) got += f.hasInfo;
+        for (const qtest::FrameNotice& f : CollectFrames(w_, 5000, n)) got += f.hasInfo;
         ASSERT_GE(got, n);
         Pump(100);
     }
 
-    acqtest::CameraFixture cam_;
+    qtest::CameraSession cam_;
     int h_ = 0;
     HWND w_ = nullptr;
 };
@@ -210,8 +184,8 @@ TEST_F(Preview, PlacementOfTheWindowKinds) {
             ASSERT_EQ(top.size(), 1u);
             HWND w = top[0];
             unsigned owner = 0, stamp = 0;
-            EXPECT_EQ(std::sscanf(ClassOf(w).c_str(), "VideoRenderer_%8x_%8x", &owner, &stamp), 2) << ClassOf(w);
-            EXPECT_EQ(ClassOf(w).size(), 31u);
+            EXPECT_EQ(std::sscanf(qtest::ClassName(w).c_str(), "VideoRenderer_%8x_%8x", &owner, &stamp), 2) << qtest::ClassName(w);
+            EXPECT_EQ(qtest::ClassName(w).size(), 31u);
             EXPECT_EQ(DWORD(GetWindowLongA(w, GWL_STYLE)) & ~DWORD(WS_MINIMIZE | WS_MAXIMIZE), kTopLevelStyle);
             RECT client, outer;
             GetClientRect(w, &client);
@@ -227,7 +201,7 @@ TEST_F(Preview, PlacementOfTheWindowKinds) {
             EXPECT_TRUE(top.empty());
             EXPECT_FALSE(child);
         }
-        const std::string cls = top.empty() ? (child ? ClassOf(child) : "") : ClassOf(top[0]);
+        const std::string cls = top.empty() ? (child ? qtest::ClassName(child) : "") : qtest::ClassName(top[0]);
         EXPECT_EQ(Quorin_Close(h_), 1);
         EXPECT_TRUE(WindowsTitled("Active Window").empty());
         EXPECT_FALSE(FindWindowExA(parent.Handle(), nullptr, nullptr, "ActiveMovie Window"));
@@ -304,7 +278,7 @@ TEST_F(Preview, SecondStartReusesTheWindowAndLiveStartsOnlyTakeTheDestination) {
     EXPECT_EQ(WindowsTitled("Active Window"), first);
     // A new placement takes effect at the next start, replacing the window.
     ASSERT_EQ(Quorin_StopPreview(h_), 1);
-    const std::string firstClass = ClassOf(first[0]);
+    const std::string firstClass = qtest::ClassName(first[0]);
     ASSERT_EQ(Quorin_SetPreviewWindow(h_, nullptr, 0, 0, 0, 0), 1);
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
     EXPECT_TRUE(WindowsTitled("Active Window").empty());
@@ -346,7 +320,7 @@ TEST_F(Preview, CloseFromAnotherThreadLeavesTheWindowToItsOwner) {
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
     const std::vector<HWND> top = WindowsTitled("Active Window");
     ASSERT_EQ(top.size(), 1u);
-    const std::string cls = ClassOf(top[0]);
+    const std::string cls = qtest::ClassName(top[0]);
     HANDLE closer = CreateThread(
         nullptr, 0, [](LPVOID h) -> DWORD { return DWORD(Quorin_Close(int(INT_PTR(h)))); },
         reinterpret_cast<LPVOID>(INT_PTR(h_)), 0, nullptr);
@@ -383,7 +357,7 @@ TEST_F(Preview, CloseWhileStreamingAHundredTimesLeaksNothing) {
         ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
         HWND child = FindWindowExA(parent.Handle(), nullptr, nullptr, "ActiveMovie Window");
         ASSERT_TRUE(child);
-        const std::string cls = ClassOf(child);
+        const std::string cls = qtest::ClassName(child);
         if (i % 4 == 0) WaitFrames(1); else Sleep(DWORD(i % 7) * 3);  // mid-frame or mid-paint
         ASSERT_EQ(Quorin_Close(h_), 1);
         ASSERT_FALSE(IsWindow(child));

@@ -11,14 +11,14 @@
 #include "camera/recording_file.h"
 #include "driver/m52sim_control.h"
 #include "imaging/dib_image.h"
-#include "tests/device/sim_camera.h"
 #include "tests/recording/recording_support.h"
+#include "tests/support/product_key.h"
+#include "tests/support/sim.h"
 
 using rectest::ScratchFolder;
 
 namespace {
 
-const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
 const int kW = 320, kH = 240;
 const uint32_t kFrameBytes = kW * 3 * kH;
 
@@ -34,9 +34,8 @@ protected:
 class RecorderParts : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sim_.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        ASSERT_TRUE(sim_.Attach(0) && sim_.Reset(0));
-        RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);  // first-run settings
+        ASSERT_TRUE(qtest::SimReady(0));
+        qtest::ClearProductKey();  // first-run settings
         ASSERT_EQ(cam_.Initialize(nullptr), 1);
         // 8-bit frames, whose first bytes are the camera's frame number: gray pixels in the file.
         ASSERT_EQ(cam_.SetColorMode(8), 1);
@@ -47,7 +46,7 @@ protected:
         sim_.Reset(0);
     }
 
-    simtest::SimControl sim_;
+    simtest::SimControl& sim_ = qtest::Sim();
     TestCamera cam_;
 };
 

@@ -15,74 +15,9 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
-// A shell word in single quotes.
-std::string Quote(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+std::string Quote(const std::string& text) { return qtest::ShellQuote(text); }
 
 }  // namespace
-
-ScratchFolder::ScratchFolder() {
-    static int made = 0;
-    char name[96];
-    std::snprintf(name, sizeof name, "Z:\\tmp\\quorin_recording_%lu_%d\\", GetCurrentProcessId(), made++);
-    windows_ = name;
-    CreateDirectoryA(windows_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() {
-    WIN32_FIND_DATAW found;
-    const std::wstring dir(windows_.begin(), windows_.end());
-    HANDLE find = FindFirstFileW((dir + L"*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + found.cFileName).c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(dir.c_str());
-}
-
-std::string UnixPath(const std::string& windowsPath) {
-    std::string unix = windowsPath.substr(2);  // drive Z: is the Unix root
-    for (char& c : unix)
-        if (c == '\\') c = '/';
-    return unix;
-}
-
-int RunUnix(const std::string& command, std::string* output, DWORD timeoutMs) {
-    static int runs = 0;
-    char base[96];
-    std::snprintf(base, sizeof base, "Z:\\tmp\\quorin_tool_%lu_%d", GetCurrentProcessId(), runs++);
-    const std::string script = std::string(base) + ".sh", out = std::string(base) + ".out",
-                      done = std::string(base) + ".done";
-    {
-        std::ofstream s(script, std::ios::binary);
-        s << "(" << command << ") >" << Quote(UnixPath(out)) << " 2>&1\n"
-          << "echo $? >" << Quote(UnixPath(done) + ".tmp") << "\n"
-          << "mv " << Quote(UnixPath(done) + ".tmp") << " " << Quote(UnixPath(done)) << "\n";
-    }
-    std::string line = "Z:\\bin\\sh " + UnixPath(script);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    int code = -1;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        if (pi.hProcess) CloseHandle(pi.hProcess);
-        if (pi.hThread) CloseHandle(pi.hThread);
-        const DWORD start = GetTickCount();
-        while (GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < timeoutMs)
-            Sleep(20);
-        if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) code = std::atoi(ReadAll(done).c_str());
-    }
-    if (output) *output = ReadAll(out);
-    DeleteFileA(script.c_str());
-    DeleteFileA(out.c_str());
-    DeleteFileA(done.c_str());
-    return code;
-}
 
 bool WaitUntilFinished(const std::string& path, DWORD timeoutMs) {
     const DWORD start = GetTickCount();

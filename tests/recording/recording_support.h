@@ -1,5 +1,5 @@
-// Shared pieces of the recording tests: a scratch folder that Debian's tools can see, the tools
-// (ffprobe, ffmpeg) started from inside Wine, and the AVI files read back by them.
+// Shared pieces of the recording tests: the AVI files read back by Debian's tools (ffprobe,
+// ffmpeg) started from inside Wine through the shared harness.
 #pragma once
 
 #include <windows.h>
@@ -8,28 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
+
 namespace rectest {
 
-// A folder under Z:\tmp (the Unix /tmp), removed with its files at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    // The Windows path of a file in it.
-    std::string File(const std::string& name) const { return windows_ + name; }
-    const std::string& Windows() const { return windows_; }
-
-private:
-    std::string windows_;
-};
-
-// The Unix path of a path on drive Z:.
-std::string UnixPath(const std::string& windowsPath);
-
-// Runs a shell command line of Debian's tools; its exit code and what it printed (stdout and
-// stderr together). Unix programs started from Wine have no process handle, so the command
-// leaves its exit code in a file that is polled for. -1 when it did not finish within the time.
-int RunUnix(const std::string& command, std::string* output, DWORD timeoutMs = 120000);
+// The scratch folders and tools of the shared harness, under the names these tests use.
+using qtest::RunUnix;
+using qtest::ScratchFolder;
+using qtest::UnixPath;
 
 // True once the recording file at path is finished: the writer no longer holds it and its RIFF
 // size is patched. Polls until timeoutMs.

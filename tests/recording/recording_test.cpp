@@ -14,7 +14,7 @@
 #include "tests/acquisition/acquisition_support.h"
 #include "tests/recording/recording_support.h"
 
-using acqtest::DrainHistory;
+using qtest::DrainHistory;
 using rectest::ProbeAvi;
 using rectest::ScratchFolder;
 using rectest::WaitUntilFinished;
@@ -48,23 +48,14 @@ bool WaitForFrames(const std::string& path, int frames, LONGLONG frameBytes, DWO
 class Recording : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!cam_.sim.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        std::string why;
-        ASSERT_TRUE(cam_.SetUp(&why)) << why;
+        ASSERT_TRUE(cam_.Open());
         h_ = cam_.handle;
     }
-    void TearDown() override { cam_.TearDown(); }
+    void TearDown() override { cam_.Close(); }
 
-    void SetScene(const std::vector<uint8_t>& rgb) {
-        const std::string bmp = acqtest::TempFile("scene.bmp");
-        ASSERT_TRUE(acqtest::WriteBmp(bmp, kW, kH, rgb));
-        std::string why;
-        const bool ok = acqtest::RunM52Sim("scene 0 \"" + bmp + "\"", &why);
-        DeleteFileA(bmp.c_str());
-        if (!ok) GTEST_SKIP() << why;
-    }
+    void SetScene(const std::vector<uint8_t>& rgb) { ASSERT_TRUE(qtest::SetPicture(0, rgb)); }
 
-    acqtest::CameraFixture cam_;
+    qtest::CameraSession cam_;
     int h_ = 0;
 };
 
@@ -96,7 +87,7 @@ TEST_F(Recording, ThreeSecondsAtFastPacingPlayTheSceneAtTheMeasuredRate) {
     EXPECT_NEAR(probe.rate, expected, expected * 0.05) << probe.text;
 
     // The scene is still, so every frame is the demosaic of the mosaic the camera reads from it.
-    const std::vector<uint8_t> want = acqtest::DemosaicOf(acqtest::SimulatedMosaic(cam_.sim, picture, false), 24);
+    const std::vector<uint8_t> want = acqtest::DemosaicOf(acqtest::SimulatedMosaic(0, picture, false), 24);
     const std::vector<std::vector<uint8_t>> frames = rectest::DecodeAvi(path, kW, kH, 2);
     ASSERT_EQ(frames.size(), 2u);
     for (const std::vector<uint8_t>& frame : frames) EXPECT_TRUE(frame == want);
@@ -221,14 +212,14 @@ TEST_F(Recording, WideJapaneseFileName) {
 TEST_F(Recording, EveryWayOutLeavesAFinishedPlayableFile) {
     struct Case {
         const char* what;
-        std::function<void(acqtest::CameraFixture&)> end;
+        std::function<void(qtest::CameraSession&)> end;
         int code;  // in the history afterwards, or 0
     };
     const Case cases[] = {
-        {"stop", [](acqtest::CameraFixture& c) { EXPECT_EQ(Quorin_StopPreview(c.handle), 1); }, 0},
-        {"close", [](acqtest::CameraFixture& c) { EXPECT_EQ(Quorin_Close(c.handle), 1); }, 0},
-        {"unplug", [](acqtest::CameraFixture& c) { EXPECT_TRUE(c.sim.Detach(0)); }, QUORIN_ERR_DEVICE_LOST},
-        {"release", [](acqtest::CameraFixture& c) {
+        {"stop", [](qtest::CameraSession& c) { EXPECT_EQ(Quorin_StopPreview(c.handle), 1); }, 0},
+        {"close", [](qtest::CameraSession& c) { EXPECT_EQ(Quorin_Close(c.handle), 1); }, 0},
+        {"unplug", [](qtest::CameraSession& c) { EXPECT_TRUE(c.sim.Detach(0)); }, QUORIN_ERR_DEVICE_LOST},
+        {"release", [](qtest::CameraSession& c) {
              EXPECT_EQ(Quorin_Release(c.handle), 1);
              c.handle = 0;
          }, 0},
@@ -236,9 +227,7 @@ TEST_F(Recording, EveryWayOutLeavesAFinishedPlayableFile) {
     const int w = 320, h = 240;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        cam_.TearDown();
-        std::string why;
-        ASSERT_TRUE(cam_.SetUp(&why)) << why;
+        ASSERT_TRUE(cam_.Open());
         ScratchFolder dir;
         const std::string path = dir.File("cut.avi");
         ASSERT_EQ(Quorin_SetCaptureWindowEx(cam_.handle, 1360, 0, w, 1024, 0, h), 1);

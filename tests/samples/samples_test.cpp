@@ -12,57 +12,15 @@
 
 #include "tests/acquisition/acquisition_support.h"
 #include "tests/recording/recording_support.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
-const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;  // standard output and standard error together
-};
-
-// Runs a program of the build's bin folder with a command line; collects what it prints (through
-// a file: the program's output may be larger than a pipe holds). A program still running after
-// timeoutMs is ended and reported with exit code -1.
-ProgramRun RunProgram(const std::string& name, const std::string& args, DWORD timeoutMs = 120000) {
-    static int runs = 0;
-    ProgramRun run;
-    char exe[MAX_PATH];
-    std::string path(exe, GetModuleFileNameA(nullptr, exe, MAX_PATH));
-    path = path.substr(0, path.find_last_of("\\/") + 1) + name;
-    char outName[96];
-    std::snprintf(outName, sizeof outName, "Z:\\tmp\\quorin_sample_%lu_%d.out", GetCurrentProcessId(), runs++);
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(outName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0,
-                             nullptr);
-    if (out == INVALID_HANDLE_VALUE) return run;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = out;
-    PROCESS_INFORMATION pi = {};
-    std::string line = "\"" + path + "\" " + args;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        DWORD code = 0;
-        if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-            TerminateProcess(pi.hProcess, 1);
-            WaitForSingleObject(pi.hProcess, 10000);
-            run.output = "(did not end within the time)\n";
-        } else if (GetExitCodeProcess(pi.hProcess, &code)) {
-            run.exitCode = static_cast<int>(code);
-        }
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(out);
-    std::ifstream in(outName, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    run.output += text.str();
-    in.close();
-    DeleteFileA(outName);
-    return run;
+// Runs a program of the build's bin folder with a command line and collects what it prints; one
+// still running after timeoutMs is ended and reported so.
+qtest::ChildResult RunProgram(const std::string& name, const std::string& args, DWORD timeoutMs = 120000) {
+    return qtest::RunChild("\"" + qtest::ProgramPath(name) + "\" " + args, timeoutMs, qtest::ChildOptions{true});
 }
 
 // The line of the output that starts with prefix, or "".
@@ -86,8 +44,8 @@ struct Picture {
 
 Picture Summarise(const std::string& windowsPath) {
     Picture p;
-    const int code = rectest::RunUnix("/usr/bin/python3 '" SAMPLES_TEST_SOURCE_DIR "/picture_summary.py' '" +
-                                          rectest::UnixPath(windowsPath) + "'",
+    const int code = qtest::RunUnix("/usr/bin/python3 '" SAMPLES_TEST_SOURCE_DIR "/picture_summary.py' '" +
+                                          qtest::UnixPath(windowsPath) + "'",
                                       &p.text);
     char mode[16] = "";
     p.decoded = code == 0 && std::sscanf(p.text.c_str(), "%d %d %15s %d %d %d %d %d %d %d", &p.width, &p.height, mode,
@@ -97,28 +55,20 @@ Picture Summarise(const std::string& windowsPath) {
     return p;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 class SamplesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sim_.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        ASSERT_TRUE(sim_.Attach(0) && sim_.Reset(0));
-        RegDeleteTreeA(HKEY_CURRENT_USER, kProductKey);  // the samples start from first-run settings
+        ASSERT_TRUE(qtest::SimReady(0));
+        qtest::ClearProductKey();  // the samples start from first-run settings
     }
     void TearDown() override {
         sim_.Attach(0);
         sim_.Reset(0);
     }
     // The simulated camera shows a still picture: red on the left half, blue on the right.
-    void ShowRedLeftBlueRight() {
-        const std::string bmp = folder_.File("scene.bmp");
-        ASSERT_TRUE(acqtest::WriteBmp(bmp, 1360, 1024, acqtest::RedLeftBlueRightPicture()));
-        std::string why;
-        ASSERT_TRUE(acqtest::RunM52Sim("scene 0 \"" + bmp + "\"", &why)) << why;
-    }
-    simtest::SimControl sim_;
-    rectest::ScratchFolder folder_;
+    void ShowRedLeftBlueRight() { ASSERT_TRUE(qtest::SetPicture(0, acqtest::RedLeftBlueRightPicture())); }
+    simtest::SimControl& sim_ = qtest::Sim();
+    qtest::ScratchFolder folder_{"samples"};
 };
 
 // Each row: a colour mode and a file format. The picture is still, so a raw snapshot and one in
@@ -139,14 +89,14 @@ TEST_F(SamplesTest, SnapshotFilesDecodeToTheCameraImage) {
         const std::string base = folder_.File("snap" + std::to_string(r.colour) + "_" + r.format);
         const std::string file = base + "." + r.format, raw = base + ".raw";
         const std::string colour = "--colour " + std::to_string(r.colour) + " ";
-        ProgramRun run = RunProgram("snapshot.exe", colour + "--format raw \"" + raw + "\"");
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        qtest::ChildResult run = RunProgram("snapshot.exe", colour + "--format raw \"" + raw + "\"");
+        ASSERT_EQ(run.exitCode, 0u) << run.Describe();
         run = RunProgram("snapshot.exe", colour + "--format " + r.format + " \"" + file + "\"");
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        ASSERT_EQ(run.exitCode, 0u) << run.Describe();
         EXPECT_NE(LineStarting(run.output, "snapshot: camera 0, 1360 x 1024"), "") << run.output;
         const int stride = ((1360 * r.colour / 8) + 3) & ~3;
-        manifest << rectest::UnixPath(file) << " " << r.type << " " << r.colour << " 1360 1024 " << stride << " "
-                 << rectest::UnixPath(raw) << "\n";
+        manifest << qtest::UnixPath(file) << " " << r.type << " " << r.colour << " 1360 1024 " << stride << " "
+                 << qtest::UnixPath(raw) << "\n";
 
         const Picture p = Summarise(file);
         ASSERT_TRUE(p.decoded) << p.text;
@@ -161,8 +111,8 @@ TEST_F(SamplesTest, SnapshotFilesDecodeToTheCameraImage) {
     const std::string list = folder_.File("manifest.txt");
     std::ofstream(list) << manifest.str();
     std::string out;
-    EXPECT_EQ(rectest::RunUnix("/usr/bin/python3 '" QUORIN_ROOT_DIR "/tests/files/check_still_files.py' '" +
-                                   rectest::UnixPath(list) + "'",
+    EXPECT_EQ(qtest::RunUnix("/usr/bin/python3 '" QUORIN_ROOT_DIR "/tests/files/check_still_files.py' '" +
+                                   qtest::UnixPath(list) + "'",
                                &out),
               0)
         << out;
@@ -171,21 +121,21 @@ TEST_F(SamplesTest, SnapshotFilesDecodeToTheCameraImage) {
 TEST_F(SamplesTest, SnapshotTakesTheCameraItIsGiven) {
     ASSERT_TRUE(sim_.Attach(3));
     const std::string present = folder_.File("camera3.bmp"), absent = folder_.File("camera9.bmp");
-    const ProgramRun ok = RunProgram("snapshot.exe", "--camera 3 \"" + present + "\"");
-    const ProgramRun refused = RunProgram("snapshot.exe", "--camera 9 \"" + absent + "\"");
-    const ProgramRun bad = RunProgram("snapshot.exe", "--format gif \"" + absent + "\"");
+    const qtest::ChildResult ok = RunProgram("snapshot.exe", "--camera 3 \"" + present + "\"");
+    const qtest::ChildResult refused = RunProgram("snapshot.exe", "--camera 9 \"" + absent + "\"");
+    const qtest::ChildResult bad = RunProgram("snapshot.exe", "--format gif \"" + absent + "\"");
     sim_.Detach(3);
-    EXPECT_EQ(ok.exitCode, 0) << ok.output;
-    EXPECT_TRUE(Exists(present));
-    EXPECT_EQ(refused.exitCode, 1) << refused.output;
-    EXPECT_EQ(bad.exitCode, 2) << bad.output;
-    EXPECT_FALSE(Exists(absent));
+    EXPECT_EQ(ok.exitCode, 0u) << ok.Describe();
+    EXPECT_TRUE(qtest::Exists(present));
+    EXPECT_EQ(refused.exitCode, 1u) << refused.Describe();
+    EXPECT_EQ(bad.exitCode, 2u) << bad.Describe();
+    EXPECT_FALSE(qtest::Exists(absent));
 }
 
 // The sample's own count over 3 s against the frame period the simulated camera runs at.
 TEST_F(SamplesTest, CallbackReportsTheCameraRate) {
-    const ProgramRun run = RunProgram("callback.exe", "--seconds 3");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const qtest::ChildResult run = RunProgram("callback.exe", "--seconds 3");
+    ASSERT_EQ(run.exitCode, 0u) << run.Describe();
     const M52SimStatus status = sim_.Status(0);
     ASSERT_GT(status.frame_period_us, 0u);
     const double cameraRate = 1e6 / double(status.frame_period_us);
@@ -208,8 +158,8 @@ TEST_F(SamplesTest, TriggerWritesOneFilePerPulse) {
     const uint32_t deliveredBefore = sim_.Status(0).frames_delivered;
     std::string folder = folder_.Windows();
     folder.pop_back();  // no backslash before the closing quote, where it would escape it
-    const ProgramRun run = RunProgram("trigger.exe", "--pulses 4 --interval 200 \"" + folder + "\"");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const qtest::ChildResult run = RunProgram("trigger.exe", "--pulses 4 --interval 200 \"" + folder + "\"");
+    ASSERT_EQ(run.exitCode, 0u) << run.Describe();
     EXPECT_NE(LineStarting(run.output, "total: 4 pulses sent, 4 files written"), "") << run.output;
     EXPECT_EQ(sim_.Status(0).frames_delivered - deliveredBefore, 4u);
     for (int i = 1; i <= 4; ++i) {
@@ -218,7 +168,7 @@ TEST_F(SamplesTest, TriggerWritesOneFilePerPulse) {
         const Picture p = Summarise(folder_.File(name));
         EXPECT_TRUE(p.decoded && p.width == 1360 && p.height == 1024) << name << ": " << p.text;
     }
-    EXPECT_FALSE(Exists(folder_.File("frame_005.bmp")));
+    EXPECT_FALSE(qtest::Exists(folder_.File("frame_005.bmp")));
 }
 
 // The tour: every step succeeds, and what it says it wrote is there and reads back.
@@ -226,8 +176,8 @@ TEST_F(SamplesTest, DemoTourEndsWithItsSummary) {
     const std::string out = folder_.File("demo");
     for (int pass = 1; pass <= 2; ++pass) {  // a second run replaces the first one's files
         SCOPED_TRACE("run " + std::to_string(pass));
-        const ProgramRun run = RunProgram("quorin_demo.exe", "\"" + out + "\"", 180000);
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const qtest::ChildResult run = RunProgram("quorin_demo.exe", "\"" + out + "\"", 180000);
+        ASSERT_EQ(run.exitCode, 0u) << run.Describe();
         const std::string summary = LineStarting(run.output, "demo ok:");
         unsigned lost = 99, frames = 0;
         ASSERT_NE(summary, "") << run.output;

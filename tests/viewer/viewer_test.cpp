@@ -11,124 +11,45 @@
 #include <vector>
 
 #include "samples/viewer/viewer_commands.h"
-#include "tests/device/sim_camera.h"
+#include "tests/support/messages.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
+#include "tests/support/sim.h"
+#include "tests/support/windows_and_dialogs.h"
 
 namespace {
 
-std::string BinaryFolder() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(100);
-    }
-    return true;
-}
-
-std::vector<unsigned char> ReadFileBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        unsigned char block[4096];
-        for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + n);
-        std::fclose(file);
-    }
-    return bytes;
-}
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) { return qtest::WaitUntil(done, timeoutMs, 50); }
 
 uint32_t BigEndian32(const unsigned char* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | p[2] << 8 | p[3]; }
 uint32_t LittleEndian32(const unsigned char* p) { return p[0] | p[1] << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-
-// A folder of its own under the temporary folder, emptied and removed at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        path_ = std::string(base) + "viewer_test_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do DeleteFileA((path_ + "\\" + found.cFileName).c_str());
-            while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path_.c_str());
-    }
-    std::string File(const char* name) const { return path_ + "\\" + name; }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-struct WindowSearch {
-    DWORD process;
-    HWND owner;
-    const char* className;
-    const char* title;  // null: any
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[64] = "", title[128] = "";
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    if (process == search->process && std::strcmp(className, search->className) == 0 &&
-        (!search->owner || GetWindow(window, GW_OWNER) == search->owner) &&
-        (!search->title || std::strcmp(title, search->title) == 0) && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // The viewer as a child process.
 class ViewerProcess {
 public:
     explicit ViewerProcess(const std::string& arguments) {
-        std::string command = "\"" + BinaryFolder() + "viewer.exe\" " + arguments;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back(0);
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
-            return;
-        WaitUntil([&] { return (window_ = FindTopLevel(nullptr, VIEWER_WINDOW_CLASS, nullptr)) != nullptr; }, 60000);
+        if (!process_.Start("\"" + qtest::ProgramPath("viewer.exe") + "\" " + arguments)) return;
+        window_ = qtest::WaitForTopLevel(Query(nullptr, VIEWER_WINDOW_CLASS, nullptr), 60000);
         statusBar_ = window_ ? GetDlgItem(window_, IDC_STATUS_BAR) : nullptr;
     }
-    ~ViewerProcess() {
-        if (process_.hProcess) {
-            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-            CloseHandle(process_.hThread);
-            CloseHandle(process_.hProcess);
-        }
+    std::string Describe() const { return process_.Describe(); }
+
+    qtest::WindowQuery Query(HWND owner, const char* className, const char* title) const {
+        qtest::WindowQuery query;
+        query.process = process_.Id();
+        query.owner = owner;
+        query.className = className;
+        query.title = title;
+        return query;
+    }
+    HWND FindTopLevel(HWND owner, const char* className, const char* title) const {
+        return qtest::FindTopLevel(Query(owner, className, title));
     }
     HWND Window() const { return window_; }
 
-    HWND FindTopLevel(HWND owner, const char* className, const char* title) const {
-        WindowSearch search = {process_.dwProcessId, owner, className, title, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
     // The dialogs are modal: a posted command returns at once, the dialog then runs in the viewer.
-    void Command(int id) const { PostMessageA(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    std::string Title() const {
-        char text[256] = "";
-        GetWindowTextA(window_, text, sizeof text);
-        return text;
-    }
+    void Command(int id) const { qtest::PostCommand(window_, id); }
+    std::string Title() const { return qtest::WindowText(window_); }
     // The status bar's first part: "12.5 fps, 340 frames, 0 lost" while live.
     std::string Status() const {
         char text[256] = "";
@@ -149,17 +70,14 @@ public:
         const unsigned from = Frames();
         return WaitUntil([&] { return Frames() >= from + moreFrames; }, 30000);
     }
-    // Close as the user does; the exit code, or -1 when the viewer did not end.
-    int Close() const {
+    // Close as the user does; how the viewer ended (terminated when it did not within a minute).
+    qtest::ChildResult Close() {
         PostMessageA(window_, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return static_cast<int>(code);
+        return process_.Wait(60000);
     }
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    qtest::ChildProcess process_;
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
 };
@@ -193,19 +111,18 @@ struct Report {
 class Viewer : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sim_.IsOpen()) GTEST_SKIP() << "the simulated camera driver is not installed";
-        if (GetSystemMetrics(SM_CXSCREEN) <= 0) GTEST_SKIP() << "no display";
-        if (GetFileAttributesA((BinaryFolder() + "viewer.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
-            GTEST_SKIP() << "viewer.exe is not built";
+        ASSERT_TRUE(qtest::SimReady(0));
+        ASSERT_GT(GetSystemMetrics(SM_CXSCREEN), 0) << "broken bench: no display";
+        ASSERT_TRUE(qtest::Exists(qtest::ProgramPath("viewer.exe"))) << "broken bench: viewer.exe is not built";
     }
-    simtest::SimControl sim_;
-    ScratchFolder scratch_;
+    simtest::SimControl& sim_ = qtest::Sim();
+    qtest::ScratchFolder scratch_{"viewer"};
 };
 
 TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLeak) {
     const std::string report = scratch_.File("report.txt");
     ViewerProcess viewer("--camera 0 --output \"" + scratch_.Path() + "\" --report \"" + report + "\"");
-    ASSERT_NE(viewer.Window(), nullptr) << "the viewer's window did not appear";
+    ASSERT_NE(viewer.Window(), nullptr) << "the viewer's window did not appear: " << viewer.Describe();
     ASSERT_TRUE(viewer.StreamsOn(10)) << "status: " << viewer.Status();
     // The rate is measured over the first second or so, then shown.
     EXPECT_TRUE(WaitUntil([&] { return viewer.Fps10() > 0; }, 20000)) << viewer.Status();
@@ -235,8 +152,8 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
     // Snapshot: a PNG of the full sensor, read from the file itself.
     viewer.Command(IDM_SNAPSHOT);
     const std::string png = scratch_.File("viewer_snapshot_001.png");
-    std::vector<unsigned char> bytes;
-    WaitUntil([&] { return (bytes = ReadFileBytes(png)).size() > 33; }, 20000);
+    std::vector<uint8_t> bytes;
+    WaitUntil([&] { return (bytes = qtest::ReadBytes(png)).size() > 33; }, 20000);
     ASSERT_GT(bytes.size(), 33u) << png;
     EXPECT_EQ(std::memcmp(bytes.data(), "\x89PNG\r\n\x1a\n", 8), 0);
     EXPECT_EQ(BigEndian32(&bytes[16]), 1360u);
@@ -247,7 +164,7 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
     EXPECT_TRUE(viewer.StreamsOn(10)) << viewer.Status();
     viewer.Command(IDM_RECORD);
     EXPECT_TRUE(viewer.StreamsOn(3)) << "the preview did not go on after the recording; " << viewer.Status();
-    bytes = ReadFileBytes(scratch_.File("viewer_record_001.avi"));
+    bytes = qtest::ReadBytes(scratch_.File("viewer_record_001.avi"));
     ASSERT_GT(bytes.size(), 64u);
     EXPECT_EQ(std::memcmp(bytes.data(), "RIFF", 4), 0);
     EXPECT_EQ(std::memcmp(&bytes[8], "AVI ", 4), 0);
@@ -256,7 +173,8 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
     EXPECT_EQ(LittleEndian32(&bytes[64]), 1360u);
     EXPECT_EQ(LittleEndian32(&bytes[68]), 1024u);
 
-    EXPECT_EQ(viewer.Close(), 0);
+    const qtest::ChildResult closed = viewer.Close();
+    EXPECT_TRUE(closed.Succeeded()) << closed.Describe();
 
     // The viewer's own counts: before the camera was opened, and after it was released.
     const Report counts(report);
@@ -272,11 +190,8 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
 }
 
 TEST_F(Viewer, AsksWhichCameraWhenSeveralAreAttached) {
-    ASSERT_TRUE(sim_.Attach(1));
-    struct DetachAtEnd {
-        simtest::SimControl& sim;
-        ~DetachAtEnd() { sim.Detach(1); }
-    } detach{sim_};
+    qtest::SimCamera second(1, M52SIM_PACE_REALTIME, true);  // unplugged again at the end
+    ASSERT_TRUE(second.Ready());
     const uint32_t firstBefore = sim_.Status(0).frames_delivered;
     const uint32_t before = sim_.Status(1).frames_delivered;
 
@@ -295,7 +210,8 @@ TEST_F(Viewer, AsksWhichCameraWhenSeveralAreAttached) {
     EXPECT_NE(viewer.Title().find("_02"), std::string::npos) << viewer.Title();
     EXPECT_GT(sim_.Status(1).frames_delivered, before) << "the frames did not come from the second camera";
     EXPECT_EQ(sim_.Status(0).frames_delivered, firstBefore) << "the first camera streamed too";
-    EXPECT_EQ(viewer.Close(), 0);
+    const qtest::ChildResult closed = viewer.Close();
+    EXPECT_TRUE(closed.Succeeded()) << closed.Describe();
 }
 
 }  // namespace
