@@ -5,19 +5,20 @@
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/acquisition/acquisition_support.h"
 #include "tests/recording/recording_support.h"
+#include "tests/support/camera.h"
+#include "tests/support/process.h"
 
 namespace {
 
-using acqtest::CollectFrames;
-using acqtest::DrainHistory;
-using acqtest::WaitForFrameError;
+using qtest::CollectFrames;
+using qtest::DrainHistory;
+using qtest::WaitForFrameError;
 const std::vector<int> kNone;
 
 size_t Frames(HWND w, DWORD ms, size_t count, const void* data = nullptr) {
     size_t n = 0;
-    for (const acqtest::FrameNotice& f : CollectFrames(w, ms, count)) n += f.hasInfo && (!data || f.info.data == data);
+    for (const qtest::FrameNotice& f : CollectFrames(w, ms, count)) n += f.hasInfo && (!data || f.info.data == data);
     return n;
 }
 
@@ -28,48 +29,37 @@ HWND MakeParent() {
                            nullptr, nullptr);
 }
 
-// hardening_child.exe with args: its exit code, or -1 when it did not end within ms.
-long RunChild(const std::string& args, DWORD ms, HANDLE* keep = nullptr) {
-    char exe[MAX_PATH];
-    std::string line(exe, GetModuleFileNameA(nullptr, exe, MAX_PATH));
-    line = "\"" + line.substr(0, line.find_last_of('\\') + 1) + "hardening_child.exe\" " + args;
-    STARTUPINFOA si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -2;
-    CloseHandle(pi.hThread);
-    if (keep) return *keep = pi.hProcess, 0;
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, code);
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    return long(code);
+// hardening_child.exe for camera with args.
+std::string Child(uint32_t camera, const std::string& args) {
+    return "\"" + qtest::ProgramPath("hardening_child.exe") + "\" " + std::to_string(camera) + " " + args;
 }
 
 class Hardening : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        ASSERT_TRUE(cam_.SetUp(&why)) << why;
+        ASSERT_TRUE(cam_.Open());
         ASSERT_EQ(Quorin_SetPreviewWindow(h_ = cam_.handle, nullptr, 0, 0, 0, 0), 1);
     }
     void TearDown() override {
         Quorin_Close(h_);
         if (parent_) DestroyWindow(parent_);
-        cam_.TearDown();
+        cam_.Close();
     }
+    bool Pulse() { return qtest::TriggerPulses(n_, 1); }
     int Live() { return Quorin_CallBackPreview(h_, w_, buf_.data(), int(buf_.size()), 1); }
     int Trigger() { return Quorin_Trigger(h_, w_, buf_.data(), int(buf_.size()), 1); }
 
-    acqtest::CameraFixture cam_;
-    rectest::ScratchFolder dir_;
+    qtest::CameraSession cam_;
+    qtest::ScratchFolder dir_{"hardening"};
     int h_ = 0;
+    const uint32_t n_ = qtest::TestCamera();
     HWND w_ = cam_.window.Handle(), parent_ = nullptr;
-    std::vector<uint8_t> buf_ = std::vector<uint8_t>(acqtest::FrameBytes(24));
+    std::vector<uint8_t> buf_ = std::vector<uint8_t>(qtest::FrameBytes(24));
 };
 
 TEST_F(Hardening, AFrameWindowThatFallsBehindReadsEachFramesOwnBlock) {
     ASSERT_EQ(Quorin_SetCaptureWindowEx(h_, 1360, 0, 320, 1024, 0, 240), 1);
-    ASSERT_TRUE(cam_.sim.Pace(0, M52SIM_PACE_FAST));
+    ASSERT_TRUE(cam_.sim.Pace(n_, M52SIM_PACE_FAST));
     ASSERT_EQ(Live(), 1);
     // Every other notice is read only once the next is queued: the window keeps falling behind.
     int handled = 0, notAbove = 0, bad = 0;
@@ -100,19 +90,19 @@ TEST_F(Hardening, CallsAfterALostRunStartANewOneOrFailWithThirteen) {
             SCOPED_TRACE("outage " + std::to_string(outage) + ", call " + std::to_string(call));
             const std::string avi = dir_.File("lost" + std::to_string(outage * 3 + call) + ".avi");
             ASSERT_EQ(call == 1 ? Trigger() : Live(), 1);
-            ASSERT_TRUE(outage == kStall ? cam_.sim.Fault(0, M52SIM_FAULT_STALL) : cam_.sim.Detach(0));
+            ASSERT_TRUE(outage == kStall ? cam_.sim.Fault(n_, M52SIM_FAULT_STALL) : cam_.sim.Detach(n_));
             ASSERT_NE(WaitForFrameError(w_, 13, 9000), 0u);
             ASSERT_EQ(DrainHistory(h_), std::vector<int>{13});
-            if (outage != kGone) ASSERT_TRUE(outage == kStall ? cam_.sim.Fault(0, M52SIM_FAULT_NONE) : cam_.sim.Attach(0));
+            if (outage != kGone) ASSERT_TRUE(outage == kStall ? cam_.sim.Fault(n_, M52SIM_FAULT_NONE) : cam_.sim.Attach(n_));
             const int result = call == 0 ? Live() : call == 1 ? Trigger() : Quorin_Record(h_, avi.c_str(), 800, 0);
             if (outage == kGone) {
                 EXPECT_EQ(result, 0);
                 EXPECT_EQ(DrainHistory(h_), std::vector<int>{13});
                 EXPECT_NE(WaitForFrameError(w_, 13, 1000), 0u);
-                ASSERT_TRUE(cam_.sim.Attach(0));
+                ASSERT_TRUE(cam_.sim.Attach(n_));
             } else if (call < 2) {
                 ASSERT_EQ(result, 1);
-                if (call == 1) ASSERT_TRUE(acqtest::TriggerPulses(1));
+                if (call == 1) ASSERT_TRUE(Pulse());
                 EXPECT_EQ(Frames(w_, 4000, 1), 1u);
             } else {
                 ASSERT_EQ(result, 1);
@@ -141,10 +131,10 @@ TEST_F(Hardening, ATriggerPulseWhoseFrameFailsIsReportedAndAQuietMinuteIsNot) {
     ASSERT_EQ(Trigger(), 1);
     for (uint32_t fault : {M52SIM_FAULT_SHORT, M52SIM_FAULT_FAIL}) {
         Sleep(300);
-        ASSERT_TRUE(cam_.sim.Fault(0, fault) && acqtest::TriggerPulses(1));
+        ASSERT_TRUE(cam_.sim.Fault(n_, fault) && Pulse());
         EXPECT_NE(WaitForFrameError(w_, 8, 4000), 0u) << "fault " << fault;
         EXPECT_EQ(DrainHistory(h_), std::vector<int>{8}) << "fault " << fault;
-        ASSERT_TRUE(acqtest::TriggerPulses(1));
+        ASSERT_TRUE(Pulse());
         EXPECT_GE(Frames(w_, 4000, 1), 1u) << "fault " << fault << ": the next pulse delivers";
         CollectFrames(w_, 500);  // a pulse the failed read left latched
     }
@@ -169,7 +159,8 @@ TEST_F(Hardening, APreviewWindowDestroyedFromOutsideIsLeftAlone) {
 TEST_F(Hardening, FreeingTheLibraryOrExitingWithoutReleaseNeitherHangsNorCrashes) {
     for (const char* mode : {"free-live", "free-record", "exit-record"}) {
         const std::string avi = dir_.File(std::string(mode) + ".avi");
-        EXPECT_EQ(RunChild(std::string(mode) + " \"" + avi + "\"", 60000), 0) << mode << ": hung, crashed or failed";
+        const qtest::ChildResult r = qtest::RunChild(Child(n_, std::string(mode) + " \"" + avi + "\""), 60000);
+        EXPECT_TRUE(r.Succeeded()) << mode << ": hung, crashed or failed: " << r.Describe();
         if (std::string(mode) == "free-live") continue;
         const rectest::Probe probe = rectest::ProbeAvi(avi);
         EXPECT_GT(probe.frames, 0) << mode << ": " << probe.text;
@@ -181,14 +172,14 @@ TEST_F(Hardening, FreeingTheLibraryOrExitingWithoutReleaseNeitherHangsNorCrashes
 
 TEST_F(Hardening, ACameraHeldByAKilledProcessIsFreeForTheOthers) {
     const std::string name = "hardening_streaming_" + std::to_string(GetCurrentProcessId());
-    HANDLE streaming = CreateEventA(nullptr, TRUE, FALSE, name.c_str()), child = nullptr;
-    ASSERT_EQ(RunChild("stream " + name, 0, &child), 0);
+    HANDLE streaming = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+    qtest::ChildProcess child;
+    ASSERT_TRUE(child.Start(Child(n_, "stream " + name))) << child.Describe();
     const bool started = WaitForSingleObject(streaming, 60000) == WAIT_OBJECT_0;
-    TerminateProcess(child, 9);
-    WaitForSingleObject(child, 10000);
-    CloseHandle(child);
     CloseHandle(streaming);
-    ASSERT_TRUE(started);
+    ASSERT_TRUE(started) << child.Describe();
+    TerminateProcess(child.Handle(), 9);
+    child.Wait(10000);
     EXPECT_EQ(Live(), 1);
     EXPECT_EQ(Frames(w_, 4000, 2), 2u);
     EXPECT_EQ(DrainHistory(h_), kNone);

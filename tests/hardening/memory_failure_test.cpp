@@ -8,7 +8,8 @@
 
 #include "camera/quorin_camera.h"
 #include "device/frame_buffers.h"
-#include "tests/device/sim_camera.h"
+#include "tests/support/product_key.h"
+#include "tests/support/sim.h"
 
 namespace {
 
@@ -43,9 +44,9 @@ const std::function<int(CQuorin&)> kCalls[] = {
 };
 
 TEST(MemoryFailure, EveryAcquisitionCallFailsWithFive) {
-    simtest::SimControl sim;
-    ASSERT_TRUE(sim.IsOpen() && sim.Attach(0) && sim.Reset(0)) << "broken bench: no simulated camera 0";
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Zudada\\QuorinM52DXLTXSdk");
+    qtest::SimCamera sim;
+    ASSERT_TRUE(sim.Ready());
+    qtest::ClearProductKey();
     TestCamera noImages;
     noImages.failImage = 3;
     ASSERT_EQ(noImages.Initialize(nullptr), 0);
@@ -57,6 +58,7 @@ TEST(MemoryFailure, EveryAcquisitionCallFailsWithFive) {
 
     TestCamera noFrameBuffers;
     ASSERT_EQ(noFrameBuffers.Initialize(nullptr), 1);
+    if (sim.Number() != 0) ASSERT_EQ(noFrameBuffers.SetDeviceNumber(int(sim.Number())), 1);
     for (int i = 0; i < 4; ++i) {
         quorin::FailNextFrameBufferAllocations(1);
         EXPECT_EQ(kCalls[i](noFrameBuffers), 0) << "start " << i;
