@@ -71,6 +71,8 @@ FrameBuffers CQuorin::PreparedBuffers() const {
 
 int CQuorin::Prepare() {
     const int index = device_->GetSelectedIndex();
+    // A camera missing at the last probe may have been plugged in since.
+    if (!device_->IsDevicePresent(index)) device_->ProbeDevices();
     if (!device_->IsDevicePresent(index) || IsDeviceInUse(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
     if (!IsCaptureWindowValid()) return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
 

@@ -265,7 +265,9 @@ QUORIN_API int QUORIN_CALL Quorin_LoadConfigFileW(int handle, const wchar_t* pat
  *            (Quorin_Preview, Quorin_StartPreview, Quorin_CallBackPreview, Quorin_Record,
  *            Quorin_Trigger) stops that run and starts a new one when the camera is back, or fails
  *            with 13 (posted as (0, 13) to the frame window) while it is still gone.
- *   Thread:  the window is made on the calling thread, which must dispatch its messages. */
+ *   Thread:  the window is made on the calling thread, which must dispatch its messages. A window
+ *            destroyed from outside (closed by the user, or its parent destroyed) is no longer
+ *            painted and is left alone at Quorin_Close; acquisition goes on without display. */
 QUORIN_API int QUORIN_CALL Quorin_Preview(int handle);
 
 /* Quorin_StartPreview: starts live acquisition without opening a window (an open preview window

@@ -103,7 +103,7 @@ TEST_F(Hardening, CallsAfterALostRunStartANewOneOrFailWithThirteen) {
             } else if (call < 2) {
                 ASSERT_EQ(result, 1);
                 if (call == 1) ASSERT_TRUE(Pulse());
-                EXPECT_EQ(Frames(w_, 4000, 1), 1u);
+                EXPECT_GE(Frames(w_, 4000, 1), 1u);
             } else {
                 ASSERT_EQ(result, 1);
                 ASSERT_TRUE(rectest::WaitUntilFinished(avi, 8000));
@@ -123,7 +123,7 @@ TEST_F(Hardening, ARecordingThatCannotStartLeavesTheRunningPreviewAsItWas) {
         EXPECT_EQ(Quorin_Record(h_, path.c_str(), 1000, 1), 0) << path;
         EXPECT_EQ(DrainHistory(h_), std::vector<int>{12}) << path;
         EXPECT_TRUE(IsWindow(GetDlgItem(parent_, 6540))) << path << ": the preview window was destroyed";
-        EXPECT_EQ(Frames(w_, 4000, 2, buf_.data()), 2u) << path << ": frames stopped";
+        EXPECT_GE(Frames(w_, 4000, 2, buf_.data()), 2u) << path << ": frames stopped";
     }
 }
 
@@ -147,11 +147,11 @@ TEST_F(Hardening, ATriggerPulseWhoseFrameFailsIsReportedAndAQuietMinuteIsNot) {
 TEST_F(Hardening, APreviewWindowDestroyedFromOutsideIsLeftAlone) {
     ASSERT_EQ(Quorin_SetPreviewWindow(h_, parent_ = MakeParent(), 0, 0, 320, 240), 1);
     ASSERT_EQ(Live(), 1);
-    ASSERT_EQ(Frames(w_, 4000, 1), 1u);
+    ASSERT_GE(Frames(w_, 4000, 1), 1u);
     DestroyWindow(parent_);
     std::vector<HDC> mine;
     for (parent_ = MakeParent(); mine.size() < 8;) mine.push_back(GetDC(parent_));
-    EXPECT_EQ(Frames(w_, 4000, 3), 3u);
+    EXPECT_GE(Frames(w_, 4000, 3), 3u);
     EXPECT_EQ(Quorin_Close(h_), 1);
     for (HDC dc : mine) EXPECT_EQ(ReleaseDC(parent_, dc), 1) << "a device context was released by the library";
 }
@@ -181,7 +181,7 @@ TEST_F(Hardening, ACameraHeldByAKilledProcessIsFreeForTheOthers) {
     TerminateProcess(child.Handle(), 9);
     child.Wait(10000);
     EXPECT_EQ(Live(), 1);
-    EXPECT_EQ(Frames(w_, 4000, 2), 2u);
+    EXPECT_GE(Frames(w_, 4000, 2), 2u);
     EXPECT_EQ(DrainHistory(h_), kNone);
 }
 
