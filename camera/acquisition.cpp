@@ -157,11 +157,9 @@ bool CQuorin::EndLostRun() {
     // A fresh probe: the camera may have been plugged in again since the run was lost.
     device_->ProbeDevices();
     if (device_->IsDevicePresent(device_->GetSelectedIndex())) return true;
-    {
-        CriticalSectionLock hold(frameLock_);
-        PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
-    }
     ReportError(QUORIN_ERR_DEVICE_LOST);
+    CriticalSectionLock hold(frameLock_);
+    PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
     return false;
 }
 

@@ -88,11 +88,11 @@ int CQuorin::CopyToCallerLocked(int colourType) {
 
 void CQuorin::ReportDeviceLost() {
     runFlag_ = 0;
-    {
-        CriticalSectionLock hold(frameLock_);
-        PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
-    }
+    // In the history before the notice goes out: a frame window that reads the history when the
+    // notice arrives finds the code.
     ReportError(QUORIN_ERR_DEVICE_LOST);
+    CriticalSectionLock hold(frameLock_);
+    PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
 }
 
 void CQuorin::LiveLoop() {
@@ -151,11 +151,9 @@ void CQuorin::TriggerLoop() {
             // A pulse whose frame failed or came back short: the frame is lost and said so, as a
             // failed capture frame is; the worker then waits for the next pulse.
             if (read == quorin::DEV_FRAME_FAILED) {
-                {
-                    CriticalSectionLock hold(frameLock_);
-                    PostFrameNotice(0, QUORIN_ERR_FRAME_READ);
-                }
                 ReportError(QUORIN_ERR_FRAME_READ);
+                CriticalSectionLock hold(frameLock_);
+                PostFrameNotice(0, QUORIN_ERR_FRAME_READ);
             }
             if (!PauseWorker(kFailedReadPauseMs)) break;
             continue;
