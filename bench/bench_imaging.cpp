@@ -260,7 +260,7 @@ void PrintSetUp(int runs) {
                 CpuVectorLevelName(DemosaicInteriorLevel(4, 1, bayer)),
                 CpuVectorLevelName(DemosaicInteriorLevel(6, 2, bayer)),
                 CpuVectorLevelName(DemosaicInteriorLevel(8, 2, bayer)),
-                CpuKernelLevel() == CpuVectorLevel::Avx2 ? "AVX2 (columns scalar)" : "scalar");
+                CpuKernelLevel() >= CpuVectorLevel::Avx2 ? "AVX2 (columns scalar)" : "scalar");
     std::printf("OpenCV %s (headers %s), cv::cvtColor bilinear Bayer, %d thread, its AVX2 dispatch %s\n",
                 cv::getVersionString().c_str(), CV_VERSION, cv::getNumThreads(),
                 cv::checkHardwareSupport(CV_CPU_AVX2) ? "on" : "off");
@@ -273,7 +273,7 @@ int main(int argc, char** argv) {
     cv::setNumThreads(1);
     PrintSetUp(runs);
     const double pixels = double(kWidth) * kHeight;
-    const bool avx2 = CpuKernelLevel() == CpuVectorLevel::Avx2;
+    const bool avx2 = CpuKernelLevel() >= CpuVectorLevel::Avx2;
 
     auto raw8 = MakeImage(kWidth, kHeight, 8), raw16 = MakeImage(kWidth, kHeight, 16);
     auto rgb24 = MakeImage(kWidth, kHeight, 24), rgb32 = MakeImage(kWidth, kHeight, 32);

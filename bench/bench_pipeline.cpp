@@ -15,6 +15,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -26,6 +27,7 @@
 #include "imaging/filter_kernels.h"
 #include "imaging/frame_pipeline.h"
 #include "imaging/pixel_runner.h"
+#include "imaging/strip_pool.h"
 #include "settings/analog_settings.h"
 #include "settings/filter_settings.h"
 
@@ -38,6 +40,9 @@ struct Case {
     std::string name;
     std::function<void()> prepare;  // untimed, before every timed call
     std::function<void()> work;
+    std::function<void()> after;  // untimed, after every timed call
+    Case(std::string n, std::function<void()> p, std::function<void()> w, std::function<void()> a = nullptr)
+        : name(std::move(n)), prepare(std::move(p)), work(std::move(w)), after(std::move(a)) {}
 };
 
 std::map<std::string, std::vector<double>> g_roundTimes;
@@ -54,6 +59,7 @@ void MeasureGroup(int runs, const std::vector<Case>& cases) {
     for (const Case& c : cases) {
         if (c.prepare) c.prepare();
         c.work();
+        if (c.after) c.after();
     }
     for (int i = 0; i < runs; ++i)
         for (size_t k = 0; k < cases.size(); ++k) {
@@ -62,6 +68,7 @@ void MeasureGroup(int runs, const std::vector<Case>& cases) {
             cases[k].work();
             const auto end = std::chrono::steady_clock::now();
             times[k].push_back(std::chrono::duration<double, std::milli>(end - start).count());
+            if (cases[k].after) cases[k].after();
         }
     for (size_t k = 0; k < cases.size(); ++k) {
         g_roundTimes[cases[k].name] = times[k];
@@ -262,26 +269,35 @@ struct OpenCvChain16 {
 };
 
 void BenchPipeline(int runs, int type, const std::string& ours, const std::string& reference) {
-    PipelineRig fast(type), plain(type);
+    PipelineRig fast(type), plain(type), threaded(type);
     FramePipeline fastPipeline(fast.filters, fast.analog, nullptr, nullptr);
     FramePipeline plainPipeline(plain.filters, plain.analog, nullptr, nullptr);
+    FramePipeline threadedPipeline(threaded.filters, threaded.analog, nullptr, nullptr);
+    fastPipeline.SetStrips(1);  // one strip: the calling thread alone
     plainPipeline.SetVariant(PipelineVariant::Kernels);
-    std::unique_ptr<OpenCvChain8> chain8;
+    std::unique_ptr<OpenCvChain8> chain8, chain8mt;
     std::unique_ptr<OpenCvChain16> chain16;
     std::vector<Case> cases = {
         {ours, nullptr, [&] { fastPipeline.Run(fast.buffers, type); }},
         {ours + "_kernels", nullptr, [&] { plainPipeline.Run(plain.buffers, type); }},
+        {ours + "_mt", nullptr, [&] { threadedPipeline.Run(threaded.buffers, type); }},
     };
     if (type < 4) {
         chain8.reset(new OpenCvChain8(fast.raw));
+        chain8mt.reset(new OpenCvChain8(fast.raw));
         cases.push_back({reference, nullptr, [&] { chain8->Run(); }});
+        // OpenCV with its own threads, as many as the machine has.
+        cases.push_back({reference + "_mt", [] { cv::setNumThreads(-1); }, [&] { chain8mt->Run(); },
+                         [] { cv::setNumThreads(1); }});
     } else {
         chain16.reset(new OpenCvChain16(fast.raw));
         cases.push_back({reference, nullptr, [&] { chain16->Run(); }});
     }
     MeasureGroup(runs, cases);
     Check(SameBlock(fast.result, plain.result), ours + " equals " + ours + "_kernels");
+    Check(SameBlock(threaded.result, plain.result), ours + "_mt equals " + ours + "_kernels");
     Check(fast.filters.bayerGainRed.load() == plain.filters.bayerGainRed.load() &&
+              threaded.filters.bayerGainRed.load() == plain.filters.bayerGainRed.load() &&
               fast.filters.bayerGainAuto.load() == 1,
           ours + " white balance on every frame");
 }
@@ -293,8 +309,12 @@ int main(int argc, char** argv) {
     cv::setNumThreads(1);
     std::printf("filter kernels and frame pipeline on a %d x %d frame, median of %d runs, one thread\n",
                 kWidth, kHeight, runs);
-    std::printf("fused pipeline variant: %s (AVX2 %s)\n",
-                FramePipeline::VariantName(FramePipeline::BestVariant()), CpuHasAvx2() ? "present" : "absent");
+    std::printf("fused pipeline variant: %s (AVX2 %s); _mt lines: %d strips on the strip pool (%d threads, "
+                "QUORIN_PIPELINE_THREADS %s), OpenCV with %d threads\n",
+                FramePipeline::VariantName(FramePipeline::BestVariant()), CpuHasAvx2() ? "present" : "absent",
+                StripPool::Shared().Threads(), StripPool::Shared().Threads(),
+                StripPool::EnvironmentCap() ? std::to_string(StripPool::EnvironmentCap()).c_str() : "unset",
+                cv::getNumberOfCPUs());
     BenchKernels(runs);
     std::printf("pipeline: hue 40, saturation 60, gamma 150, contrast 40, sharpness 10, brightness 60, "
                 "white balance every frame\n");
@@ -303,6 +323,9 @@ int main(int argc, char** argv) {
     Ratio("pipeline24", "opencv_chain24");
     Ratio("pipeline48", "opencv_chain48");
     Ratio("pipeline24", "pipeline24_kernels");
+    Ratio("pipeline24_mt", "pipeline24");
+    Ratio("pipeline48_mt", "pipeline48");
+    Ratio("pipeline24_mt", "opencv_chain24_mt");
     if (g_failures) std::printf("%d CHECKS FAILED\n", g_failures);
     return g_failures ? 1 : 0;
 }

@@ -271,6 +271,7 @@ void CQuorin::LeaveAcquisitionMode() {
     if (snapshotChannel) device_->CloseSnapHandle();
     device_->StopTransfer();
     EndWorker();
+    if (mode == quorin::kModeLive) latency_.EndRun();
     if (snapshotChannel) device_->CloseSnapHandle();  // reopened by a read begun meanwhile
     if (claimedIndex_ >= 0) ReleaseDevice(claimedIndex_);
 }

@@ -115,6 +115,7 @@ void CQuorin::LiveLoop() {
         const int type = frameType_;
         CDibImage* raw = RawImageOf(type);
         const uint32_t frameNumber = device_->ReadFrameNumber();
+        const int64_t arrival = device_->ReadFrameArrival();
         const size_t bytes = raw && raw->bits ? static_cast<size_t>(raw->stride) * raw->height : 0;
         if (bytes == 0 || device_->WindowBytes() > bytes || device_->FetchFrame(raw->bits, bytes) != 0) {
             PostFrameNotice(0, QUORIN_ERR_FRAME_READ);
@@ -127,6 +128,7 @@ void CQuorin::LiveLoop() {
         PaintPreview(type);
         if (!CopyToCallerLocked(type)) continue;
         PostFrameNotice(reinterpret_cast<WPARAM>(FillFrameInfo(*raw, type, fps10, frameNumber)), 0);
+        latency_.Add(arrival);
     }
 }
 

@@ -8,6 +8,8 @@
 
 int CQuorin::ShowDialog(int which, HWND parent) {
     if (!RequireDevice()) return 0;
+    // An owner that is no window makes no dialog; checked before anything is stopped for it.
+    if (parent && !IsWindow(parent)) return ReportError(QUORIN_ERR_WINDOW), 0;
     switch (which) {
         case kCameraDialog: return RunCameraDialog(parent);
         case kAnalogDialog: return RunAnalogDialog(parent);
@@ -54,6 +56,9 @@ void CQuorin::ResumeAcquisition(HeldAcquisition held) {
 }
 
 int CQuorin::RunCameraDialog(HWND parent) {
+    // The format cannot change under a recording: stopping the live run for the dialog would end
+    // the recording without a word.
+    if (RecorderRunning()) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
     const HeldAcquisition held = HoldAcquisition();
     const int index = deviceIndex_;
     CCameraDialog dialog(index);

@@ -15,6 +15,7 @@
 #include "VazadoZir_O52RO_VIZ.h"
 #include "camera/critical_section.h"
 #include "camera/error_history.h"
+#include "camera/frame_latency.h"
 #include "camera/preview_window.h"
 #include "camera/recording_file.h"
 #include "camera/shared_section.h"
@@ -314,6 +315,7 @@ private:
     uint32_t triggerFrames_ = 0;
     QuorinFrameInfo* frameInfo_ = nullptr;  // kFrameInfoRotation blocks, one per notice in turn
     int frameInfoNext_ = 0;                 // the block the next notice gets (worker only)
+    FrameLatencyLog latency_;               // live frames, ring to notice
 
     HWND notifyWindow_ = nullptr;
     // Frame destination: written and read under frameLock.

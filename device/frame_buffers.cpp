@@ -60,7 +60,7 @@ bool FrameRing::Allocate(int32_t count, size_t bytesEach) {
     if (count <= 0 || bytesEach == 0) return false;
     entries_ = new (std::nothrow) FrameRingEntry[count];
     if (entries_ == nullptr) return false;
-    for (int32_t i = 0; i < count; ++i) entries_[i] = {nullptr, nullptr, 0};
+    for (int32_t i = 0; i < count; ++i) entries_[i] = {nullptr, nullptr, 0, 0};
     count_ = count;
     bytesEach_ = bytesEach;
     for (int32_t i = 0; i < count; ++i) {

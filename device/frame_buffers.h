@@ -18,6 +18,7 @@ struct FrameRingEntry {
     HGLOBAL memory;
     uint8_t* data;  // locked for the buffer's whole life
     uint32_t frameNumber;  // ring entries: the transfer thread's count of the frame it holds
+    int64_t arrivalTicks;  // ring entries: QueryPerformanceCounter when the frame was complete
 };
 
 // Zero-filled, locked global-memory buffer.
@@ -35,7 +36,7 @@ public:
     const FrameRingEntry& Entry() const { return entry_; }
 
 private:
-    FrameRingEntry entry_ = {nullptr, nullptr, 0};
+    FrameRingEntry entry_ = {nullptr, nullptr, 0, 0};
     size_t size_ = 0;
 };
 

@@ -429,6 +429,12 @@ uint32_t CQRNSdkLib::ReadFrameNumber() const {
     return (entries != nullptr && read >= 0 && read < ring_.Count()) ? entries[read].frameNumber : 0;
 }
 
+int64_t CQRNSdkLib::ReadFrameArrival() const {
+    const int32_t read = transfer_.handOver.ReadIndex();
+    const FrameRingEntry* entries = ring_.Entries();
+    return (entries != nullptr && read >= 0 && read < ring_.Count()) ? entries[read].arrivalTicks : 0;
+}
+
 int CQRNSdkLib::FetchSnapFrame(void* dst, size_t dstBytes) {
     DeviceCommandGuard guard(&commandLock_);
     if (dst == nullptr || raw_.Data() == nullptr) return DEV_NO_BUFFER;

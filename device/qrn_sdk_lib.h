@@ -133,6 +133,8 @@ public:
     // The transfer thread's number (1 for the first frame of a run) of the frame at the read
     // index: valid after WaitFrame returned 3 and before FetchFrame moves the index on.
     uint32_t ReadFrameNumber() const;
+    // QueryPerformanceCounter when that frame was complete in the ring (same validity); 0 if none.
+    int64_t ReadFrameArrival() const;
 
     // Buffers and indices, for the camera object's diagnostics and for tests.
     const uint8_t* RawBuffer() const { return raw_.Data(); }

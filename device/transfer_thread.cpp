@@ -36,7 +36,10 @@ int32_t StreamFrames(TransferBlock* block, HANDLE device) {
         if (shortFrame) {
             shortFrameForgiven = true;  // refill the same slot
         } else {
-            // Numbered before the slot is handed on, so the consumer sees the number with it.
+            // Numbered and timed before the slot is handed on, so the consumer sees both with it.
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            block->ring[write].arrivalTicks = now.QuadPart;
             block->ring[write].frameNumber = block->framesCompleted.fetch_add(1) + 1;
             write = block->handOver.CompleteFrame();
             SetEvent(block->frameEvent);

@@ -4,29 +4,14 @@
 #include "dialogs/fit_tabs.h"
 
 CAnalogDialog::CAnalogDialog(quorin::AnalogSettings& record, quorin::AnalogDevice& device,
-                             const std::atomic<int32_t>& clockMode, DialogWindowSlot& openWindow)
+                             const std::atomic<int32_t>& clockMode, DialogWindowSlot& openWindows)
     : CPropertyDialog(IDD_ANALOG_FRAME_JA, IDD_ANALOG_FRAME_EN),
-      record_(record), device_(device), openWindow_(openWindow), page_(record, device, clockMode) {
+      record_(record), device_(device), page_(record, device, clockMode) {
     AddPage(&page_);
+    ListIn(openWindows);
 }
 
-CAnalogDialog::~CAnalogDialog() { openWindow_.Clear(); }
-
-void CAnalogDialog::OnInitDialog() {
-    FitTabsToCaptions(GetDlgItem(Window(), IDC_FRAME_TAB));
-    openWindow_.Set(Window());
-}
-
-// The window is destroyed once the modal loop ends: nothing may be posted to it from here on.
-void CAnalogDialog::OnOk() {
-    openWindow_.Clear();
-    CPropertyDialog::OnOk();
-}
-
-void CAnalogDialog::OnCancel() {
-    openWindow_.Clear();
-    CPropertyDialog::OnCancel();
-}
+void CAnalogDialog::OnInitDialog() { FitTabsToCaptions(GetDlgItem(Window(), IDC_FRAME_TAB)); }
 
 void CAnalogDialog::OnDefault() {
     record_.globalGain = device_.GainDefault();
@@ -42,6 +27,6 @@ void CAnalogDialog::OnDefault() {
 
 bool CAnalogDialog::OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != kAutoIrisValueMessage) return false;
-    page_.ShowValue(static_cast<int>(wParam), static_cast<int32_t>(lParam));
+    page_.ShowValue(static_cast<int>(wParam));
     return true;
 }

@@ -11,19 +11,17 @@
 
 class CAnalogDialog : public CPropertyDialog {
 public:
-    // Posted to the open frame by the acquisition thread's auto iris: wParam the edit box (1015 or
-    // 1027), lParam the new value (signed).
+    // Posted to the open frame by the acquisition thread's auto iris after it stored and sent a new
+    // value: wParam the edit box (1015 or 1027) to refresh from the record; lParam the value (not
+    // used: the record holds the newest).
     static const UINT kAutoIrisValueMessage = WM_APP + 0x152;
 
-    // openWindow is the camera's record of this dialog's window while it is open.
+    // openWindows lists the camera's open analog dialogs for the auto iris's refresh.
     CAnalogDialog(quorin::AnalogSettings& record, quorin::AnalogDevice& device,
-                  const std::atomic<int32_t>& clockMode, DialogWindowSlot& openWindow);
-    ~CAnalogDialog() override;
+                  const std::atomic<int32_t>& clockMode, DialogWindowSlot& openWindows);
 
 protected:
     void OnInitDialog() override;
-    void OnOk() override;
-    void OnCancel() override;
     // The device's default gain and exposure, colour gains 0; mirrors and auto iris unchanged.
     void OnDefault() override;
     bool OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -31,6 +29,5 @@ protected:
 private:
     quorin::AnalogSettings& record_;
     quorin::AnalogDevice& device_;
-    DialogWindowSlot& openWindow_;
     CAnalogPage page_;
 };

@@ -30,9 +30,10 @@ CAnalogPage::CAnalogPage(quorin::AnalogSettings& record, quorin::AnalogDevice& d
                      device.ShutterMin(), device.ShutterMax(), record.exposure, true));
 }
 
-void CAnalogPage::ShowValue(int edit, int32_t value) {
+void CAnalogPage::ShowValue(int edit) {
     if (!window_ || (edit != IDC_ANALOG_GLOBAL_EDIT && edit != IDC_ANALOG_EXPOSURE_EDIT)) return;
-    SetDlgItemInt(window_, edit, static_cast<UINT>(value), TRUE);
+    ReloadValue(edit);
+    if (edit == IDC_ANALOG_EXPOSURE_EDIT) ShowExposureTime();
 }
 
 void CAnalogPage::OnInitPage() {

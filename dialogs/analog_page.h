@@ -16,9 +16,10 @@ public:
     CAnalogPage(quorin::AnalogSettings& record, quorin::AnalogDevice& device,
                 const std::atomic<int32_t>& clockMode);
 
-    // Writes value as signed text into the gain (1015) or exposure (1027) edit box, which stores it
-    // and sends it to the device like a typed value; other ids are ignored.
-    void ShowValue(int edit, int32_t value);
+    // The auto iris's refresh: shows the record's gain (edit 1015) or exposure (1027) and the
+    // exposure time. The pipeline has already stored and sent the value: nothing is sent again, so
+    // a late refresh can never put back an older value. Other ids are ignored.
+    void ShowValue(int edit);
 
 protected:
     void OnInitPage() override;

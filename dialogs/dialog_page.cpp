@@ -51,7 +51,11 @@ INT_PTR CDialogPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // The page shows the tab's body through it, as the frame does around it.
             EnableThemeDialogTexture(window_, ETDT_ENABLETAB);
             initialised_ = false;
-            for (const SliderTriple& triple : triples_) SetUpTriple(triple);
+            shown_.assign(triples_.size(), 0);
+            for (size_t i = 0; i < triples_.size(); ++i) {
+                SetUpTriple(triples_[i]);
+                shown_[i] = *triples_[i].value;
+            }
             OnInitPage();
             initialised_ = true;
             return TRUE;
@@ -78,6 +82,10 @@ void CDialogPage::SetUpTriple(const SliderTriple& triple) {
     HWND edit = GetDlgItem(window_, triple.edit);
     SendMessageA(slider, TBM_SETRANGEMAX, FALSE, triple.maximum);
     SendMessageA(slider, TBM_SETRANGEMIN, TRUE, triple.minimum);
+    // The range first, then the position. Some trackbars recompute the thumb only when the position
+    // changes, so one left at 0 while the range moved around it would keep the thumb of the old
+    // range: a quiet step through another position makes the last one move it.
+    SendMessageA(slider, TBM_SETPOS, FALSE, value != triple.minimum ? triple.minimum : triple.maximum);
     SendMessageA(slider, TBM_SETPOS, TRUE, value);
     SendMessageA(slider, TBM_SETPAGESIZE, 0, triple.pageSize);
     SendMessageA(upDown, UDM_SETRANGE32, static_cast<WPARAM>(triple.minimum), triple.maximum);
@@ -108,10 +116,12 @@ bool CDialogPage::ReadEditValue(int edit, int32_t* value) const {
 }
 
 void CDialogPage::OnScroll(HWND slider) {
-    for (const SliderTriple& triple : triples_) {
+    for (size_t i = 0; i < triples_.size(); ++i) {
+        const SliderTriple& triple = triples_[i];
         if (GetDlgItem(window_, triple.slider) != slider) continue;
         const int32_t position = static_cast<int32_t>(SendMessageA(slider, TBM_GETPOS, 0, 0));
         if (storeOnScroll_) *triple.value = position;
+        shown_[i] = position;
         SetEditValue(triple, position);  // its change notice stores and passes the value on
         return;
     }
@@ -127,33 +137,47 @@ void CDialogPage::OnEditChanged(int edit) {
         // Not range-checked: a typed value outside the slider's range is stored as typed, and the
         // slider stops at its end.
         *triple.value = value;
+        shown_[i] = value;
         SendMessageA(GetDlgItem(window_, triple.slider), TBM_SETPOS, TRUE, value);
         OnValueEdited(i, value);
         return;
     }
 }
 
+void CDialogPage::ShowRecordValue(size_t i) {
+    const SliderTriple& triple = triples_[i];
+    const int32_t value = *triple.value;
+    SendMessageA(GetDlgItem(window_, triple.slider), TBM_SETPOS, TRUE, value);
+    // A box that already shows the value is left alone, so text being typed survives the
+    // pipeline's reload after every frame.
+    int32_t shown = 0;
+    if (!ReadEditValue(triple.edit, &shown) || shown != value) SetEditValue(triple, value);
+    shown_[i] = value;
+}
+
 void CDialogPage::Reload() {
     if (!window_) return;
     const bool was = initialised_;
     initialised_ = false;
-    for (const SliderTriple& triple : triples_) {
-        const int32_t value = *triple.value;
-        SendMessageA(GetDlgItem(window_, triple.slider), TBM_SETPOS, TRUE, value);
-        // A box that already shows the value is left alone, so text being typed survives the
-        // pipeline's reload after every frame.
-        int32_t shown = 0;
-        if (!ReadEditValue(triple.edit, &shown) || shown != value) SetEditValue(triple, value);
-    }
+    for (size_t i = 0; i < triples_.size(); ++i) ShowRecordValue(i);
     OnReloadPage();
+    initialised_ = was;
+}
+
+void CDialogPage::ReloadValue(int edit) {
+    if (!window_) return;
+    const bool was = initialised_;
+    initialised_ = false;
+    for (size_t i = 0; i < triples_.size(); ++i)
+        if (triples_[i].edit == edit) ShowRecordValue(i);
     initialised_ = was;
 }
 
 void CDialogPage::Apply() {
     if (!window_) return;
-    for (const SliderTriple& triple : triples_) {
+    for (size_t i = 0; i < triples_.size(); ++i) {
         int32_t value = 0;
-        if (ReadEditValue(triple.edit, &value)) *triple.value = value;
+        if (ReadEditValue(triples_[i].edit, &value) && value != shown_[i]) *triples_[i].value = value;
     }
     OnApplyPage();
 }

@@ -43,8 +43,13 @@ public:
     // Sets every control from the record (the Default button and the pipeline's refresh). The
     // edit boxes' change notices are ignored meanwhile: the record already holds these values.
     void Reload();
-    // Copies every edit box into the record (OK).
+    // Copies into the record every edit box whose text is not what the page last showed or stored
+    // (OK). A box still showing that value leaves the record alone: the pipeline may have stored a
+    // newer value whose refresh is still queued.
     void Apply();
+    // Shows the record's value of the triple with this edit box in its slider and edit box, as
+    // Reload does for all: a display refresh that stores and sends nothing.
+    void ReloadValue(int edit);
 
 protected:
     // Adds a triple; before Create.
@@ -67,6 +72,8 @@ protected:
 
     // Writes value into triple's edit box as signed text (its change notice follows).
     void SetEditValue(const SliderTriple& triple, int32_t value);
+    // Sets the triple's slider and edit box from the record with the change notices ignored.
+    void ShowRecordValue(size_t triple);
     // Reads an edit box as a signed integer; false when it holds no number.
     bool ReadEditValue(int edit, int32_t* value) const;
     bool Initialised() const { return initialised_; }
@@ -83,6 +90,7 @@ private:
     int templateId_;
     const wchar_t* caption_;
     std::vector<SliderTriple> triples_;
+    std::vector<int32_t> shown_;  // per triple, the value its edit box last showed or stored
     bool initialised_ = false;  // 0 while the page is being set up or reloaded
     bool storeOnScroll_ = false;
 };

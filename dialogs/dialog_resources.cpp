@@ -1,6 +1,7 @@
 #include "dialogs/dialog_resources.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 namespace quorin {
 
@@ -38,8 +39,15 @@ INT_PTR LabelBackground(HDC dc, HWND control) {
     char className[16] = {};
     GetClassNameA(control, className, sizeof(className));
     if (lstrcmpiA(className, "Static") != 0 && lstrcmpiA(className, "Button") != 0) return FALSE;
-    SetBkMode(dc, TRANSPARENT);
-    return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    // Under a visual style the dialog's default answer is the tab body's texture.
+    if (IsAppThemed() && IsThemeDialogTextureEnabled(GetParent(control))) return FALSE;
+    // A real brush, never a hollow one: a group box fills the band behind its caption with it
+    // before the text (else its frame line runs through the caption), and a label whose text
+    // changes is erased with it (else the old text shows under the new one).
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
 std::string ToAnsi(const wchar_t* text) {

@@ -30,9 +30,9 @@ inline const wchar_t* DialogText(const wchar_t* english, const wchar_t* japanese
 void InitDialogControls();
 
 // The answer to WM_CTLCOLORSTATIC of a frame or page over the tab control: labels, check boxes,
-// radio buttons and group boxes are drawn transparent on the body around them (the tab's texture
-// under a visual style, else the button face); other controls that ask (read-only or disabled edit
-// boxes) get the default (FALSE).
+// radio buttons and group boxes are drawn on the button face with its brush (under a visual style,
+// on the tab body's texture that the dialog's default handling gives); other controls that ask
+// (read-only or disabled edit boxes) get the default (FALSE).
 INT_PTR LabelBackground(HDC dc, HWND control);
 
 // A UTF-16 text in the ANSI code page, for the ANSI messages the dialogs send.

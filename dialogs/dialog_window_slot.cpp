@@ -1,14 +1,24 @@
 #include "dialogs/dialog_window_slot.h"
 
-void DialogWindowSlot::Set(HWND window) {
+#include <algorithm>
+
+void DialogWindowSlot::Add(HWND window) {
+    if (!window) return;
     EnterCriticalSection(&lock_);
-    window_ = window;
+    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end()) windows_.push_back(window);
+    LeaveCriticalSection(&lock_);
+}
+
+void DialogWindowSlot::Remove(HWND window) {
+    EnterCriticalSection(&lock_);
+    windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
     LeaveCriticalSection(&lock_);
 }
 
 bool DialogWindowSlot::Post(UINT message, WPARAM wParam, LPARAM lParam) {
     EnterCriticalSection(&lock_);
-    const bool posted = window_ && PostMessageA(window_, message, wParam, lParam);
+    bool posted = !windows_.empty();
+    for (HWND window : windows_) posted = PostMessageA(window, message, wParam, lParam) && posted;
     LeaveCriticalSection(&lock_);
     return posted;
 }

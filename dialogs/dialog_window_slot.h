@@ -1,10 +1,13 @@
-// The window of a camera's open property dialog, as the acquisition thread sees it. The dialog sets
-// it once its window exists and clears it before the window is destroyed; the acquisition thread
-// only posts to it, under the same short lock, so nothing it sends can wait on the dialog's thread
-// and no message is posted to a window that is gone.
+// The windows of a camera's open property dialogs of one kind, as the acquisition thread sees them.
+// Several may be open at once (one per thread). A dialog adds its window once it exists and
+// removes it before the window is destroyed; the acquisition thread only posts to them, under the
+// same short lock, so nothing it sends can wait on a dialog's thread and no message is posted to a
+// window that is gone.
 #pragma once
 
 #include <windows.h>
+
+#include <vector>
 
 class DialogWindowSlot {
 public:
@@ -13,12 +16,13 @@ public:
     DialogWindowSlot(const DialogWindowSlot&) = delete;
     DialogWindowSlot& operator=(const DialogWindowSlot&) = delete;
 
-    void Set(HWND window);
-    void Clear() { Set(nullptr); }
-    // Posts the message to the open dialog's window; false when none is open or the post failed.
+    void Add(HWND window);
+    // Removes this window only; the other dialogs' windows stay.
+    void Remove(HWND window);
+    // Posts the message to every open dialog's window; false when none is open or a post failed.
     bool Post(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     CRITICAL_SECTION lock_;
-    HWND window_ = nullptr;
+    std::vector<HWND> windows_;
 };

@@ -4,9 +4,9 @@
 #include "dialogs/fit_tabs.h"
 
 CFilterDialog::CFilterDialog(quorin::FilterSettings& record, const FilterEnableFlags& flags,
-                             DialogWindowSlot& openWindow)
+                             DialogWindowSlot& openWindows)
     : CPropertyDialog(IDD_FILTER_FRAME_JA, IDD_FILTER_FRAME_EN),
-      record_(record), openWindow_(openWindow), hasGrayPage_(flags.on[kEnableGrayPage]),
+      record_(record), hasGrayPage_(flags.on[kEnableGrayPage]),
       imagePage_(record, flags), grayPage_(record) {
     AddPage(&imagePage_);
     if (hasGrayPage_) {
@@ -14,25 +14,10 @@ CFilterDialog::CFilterDialog(quorin::FilterSettings& record, const FilterEnableF
         imagePage_.SetPartner(&grayPage_);
         grayPage_.SetPartner(&imagePage_);
     }
+    ListIn(openWindows);
 }
 
-CFilterDialog::~CFilterDialog() { openWindow_.Clear(); }
-
-void CFilterDialog::OnInitDialog() {
-    FitTabsToCaptions(GetDlgItem(Window(), IDC_FRAME_TAB));
-    openWindow_.Set(Window());
-}
-
-// The window is destroyed once the modal loop ends: nothing may be posted to it from here on.
-void CFilterDialog::OnOk() {
-    openWindow_.Clear();
-    CPropertyDialog::OnOk();
-}
-
-void CFilterDialog::OnCancel() {
-    openWindow_.Clear();
-    CPropertyDialog::OnCancel();
-}
+void CFilterDialog::OnInitDialog() { FitTabsToCaptions(GetDlgItem(Window(), IDC_FRAME_TAB)); }
 
 void CFilterDialog::OnDefault() {
     record_.brightness = 0;

@@ -11,22 +11,18 @@
 
 class CFilterDialog : public CPropertyDialog {
 public:
-    // openWindow is the camera's record of this dialog's window while it is open: the pipeline
-    // posts kReloadPagesMessage there after an automatic white balance or gray-gain pass.
-    CFilterDialog(quorin::FilterSettings& record, const FilterEnableFlags& flags, DialogWindowSlot& openWindow);
-    ~CFilterDialog() override;
+    // openWindows lists the camera's open filter dialogs: the pipeline posts kReloadPagesMessage
+    // to each after an automatic white balance or gray-gain pass.
+    CFilterDialog(quorin::FilterSettings& record, const FilterEnableFlags& flags, DialogWindowSlot& openWindows);
 
 protected:
     void OnInitDialog() override;
-    void OnOk() override;
-    void OnCancel() override;
     // Neutral filters, gains and gamma 100, Bayer mode 1; with the gray page gains 128 and offsets
     // 0. GrayMode and the automatic requests stay.
     void OnDefault() override;
 
 private:
     quorin::FilterSettings& record_;
-    DialogWindowSlot& openWindow_;
     bool hasGrayPage_;
     CImageFilterPage imagePage_;
     CGrayFilterPage grayPage_;

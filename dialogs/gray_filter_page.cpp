@@ -21,10 +21,19 @@ void CGrayFilterPage::OnInitPage() {
     CheckDlgButton(window_, IDC_GRAY_MODE_BAYER_CONVERT, mode == 1 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window_, IDC_GRAY_MODE_GRAYSCALE, mode == 2 ? BST_CHECKED : BST_UNCHECKED);
     ShowBayerMode();
+    ShowAllFrames();
 }
 
 // The Bayer Mode buttons follow the record too: Default sets the mode the image page shows.
-void CGrayFilterPage::OnReloadPage() { ShowBayerMode(); }
+void CGrayFilterPage::OnReloadPage() {
+    ShowBayerMode();
+    ShowAllFrames();
+}
+
+void CGrayFilterPage::ShowAllFrames() {
+    // Checked exactly while the gray gains are measured on every frame (a negative count).
+    CheckDlgButton(window_, IDC_FILTER_ALL_FRAMES, record_.GrayGainAutoCount < 0 ? BST_CHECKED : BST_UNCHECKED);
+}
 
 bool CGrayFilterPage::OnCommand(int id, int code, HWND control) {
     if (code != BN_CLICKED) return false;
@@ -35,14 +44,15 @@ bool CGrayFilterPage::OnCommand(int id, int code, HWND control) {
         case IDC_GRAY_MODE_GRAYSCALE:
             record_.grayMode = id - IDC_GRAY_MODE_BAYER;
             return true;
-        case IDC_FILTER_ALL_FRAMES: {
-            // A toggle of the record: -1 measures on every frame until cleared.
-            int32_t count = record_.GrayGainAutoCount;
-            record_.GrayGainAutoCount = count == 0 ? -1 : 0;
+        case IDC_FILTER_ALL_FRAMES:
+            // What the box now shows: -1 measures on every frame until cleared. The box always shows
+            // the record, so this is the record's toggle.
+            record_.GrayGainAutoCount = IsDlgButtonChecked(window_, IDC_FILTER_ALL_FRAMES) == BST_CHECKED ? -1 : 0;
             return true;
-        }
         case IDC_FILTER_ONCE:
+            // One pass instead of every frame.
             record_.GrayGainAutoCount = 1;
+            CheckDlgButton(window_, IDC_FILTER_ALL_FRAMES, BST_UNCHECKED);
             return true;
         default:
             return false;

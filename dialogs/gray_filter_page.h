@@ -12,4 +12,8 @@ protected:
     void OnInitPage() override;
     void OnReloadPage() override;
     bool OnCommand(int id, int code, HWND control) override;
+
+private:
+    // "All frames" from the record.
+    void ShowAllFrames();
 };

@@ -34,10 +34,20 @@ void CImageFilterPage::OnInitPage() {
     for (int id = IDC_FILTER_BAYER_MODE_0; id <= IDC_FILTER_BAYER_MODE_3; ++id)
         EnableWindow(GetDlgItem(window_, id), colour);
     ShowBayerMode();
-    CheckDlgButton(window_, IDC_FILTER_ALL_FRAMES, BST_UNCHECKED);
+    ShowAllFrames();
 }
 
-void CImageFilterPage::OnReloadPage() { ShowBayerMode(); }
+void CImageFilterPage::OnReloadPage() {
+    ShowBayerMode();
+    ShowAllFrames();
+}
+
+void CImageFilterPage::ShowAllFrames() {
+    // Checked exactly while a white balance runs on every frame; a pending "Once" is not that.
+    const bool everyFrame = record_.bayerGainAuto != 0 && record_.WhiteBalanceOnce[0] == 0 &&
+                            record_.WhiteBalanceOnce[1] == 0;
+    CheckDlgButton(window_, IDC_FILTER_ALL_FRAMES, everyFrame ? BST_CHECKED : BST_UNCHECKED);
+}
 
 void CImageFilterPage::OnApplyPage() {
     const int mode = CheckedBayerMode();

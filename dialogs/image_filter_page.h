@@ -17,5 +17,8 @@ protected:
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
+    // "All frames" from the record.
+    void ShowAllFrames();
+
     FilterEnableFlags flags_;
 };

@@ -8,6 +8,7 @@
 #include "dialogs/dialog_ids.h"
 #include "dialogs/dialog_page.h"
 #include "dialogs/dialog_resources.h"
+#include "dialogs/dialog_window_slot.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ CPropertyDialog::CPropertyDialog(int japaneseTemplate, int englishTemplate)
       faceBrush_(CreateSolidBrush(GetSysColor(COLOR_BTNFACE))) {}
 
 CPropertyDialog::~CPropertyDialog() {
+    Unlist();
     if (faceBrush_) DeleteObject(faceBrush_);
 }
 
@@ -36,8 +38,13 @@ void CPropertyDialog::AddTab(const wchar_t* englishCaption, const wchar_t* japan
 
 INT_PTR CPropertyDialog::Run(HWND parent) {
     quorin::InitDialogControls();
-    return DialogBoxParamA(quorin::DialogModule(), MAKEINTRESOURCEA(templateId_), parent,
-                           &CPropertyDialog::FrameProc, reinterpret_cast<LPARAM>(this));
+    made_ = false;
+    const INT_PTR result = DialogBoxParamA(quorin::DialogModule(), MAKEINTRESOURCEA(templateId_), parent,
+                                           &CPropertyDialog::FrameProc, reinterpret_cast<LPARAM>(this));
+    // A dialog destroyed with its owner ends without a button: it was shown, and is taken as
+    // cancelled so that the caller restores what it changed.
+    if (made_ && result != IDOK && result != IDCANCEL) return IDCANCEL;
+    return result;
 }
 
 bool CPropertyDialog::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -51,12 +58,14 @@ INT_PTR CALLBACK CPropertyDialog::FrameProc(HWND window, UINT message, WPARAM wP
         SetWindowLongPtrA(window, DWLP_USER, lParam);
         CPropertyDialog* dialog = reinterpret_cast<CPropertyDialog*>(lParam);
         dialog->window_ = window;
+        dialog->made_ = true;
         return dialog->HandleMessage(message, wParam, lParam);
     }
     CPropertyDialog* dialog = reinterpret_cast<CPropertyDialog*>(GetWindowLongPtrA(window, DWLP_USER));
     if (!dialog) return FALSE;
     if (message == WM_DESTROY) {
         // From here on posted requests find no window; the pages go with their parent.
+        dialog->Unlist();
         dialog->window_ = nullptr;
         return FALSE;
     }
@@ -72,6 +81,10 @@ INT_PTR CPropertyDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         case WM_INITDIALOG:
             InitFrame();
             OnInitDialog();
+            if (openWindows_) {
+                listed_ = window_;
+                openWindows_->Add(listed_);
+            }
             return TRUE;
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
@@ -114,8 +127,11 @@ INT_PTR CPropertyDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
 
 void CPropertyDialog::InitFrame() {
     tab_ = GetDlgItem(window_, IDC_FRAME_TAB);
+    // The pages are children of the tab control: as a control parent it lets Tab and the pages'
+    // mnemonics reach their controls.
+    SetWindowLongPtrA(tab_, GWL_EXSTYLE, GetWindowLongPtrA(tab_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
     // Under a visual style the tab's body has the style's texture; the frame takes it too, so the
-    // labels over the tab (drawn transparent) sit on the same colour as the body around them.
+    // labels over the tab sit on the same texture as the body around them.
     EnableThemeDialogTexture(window_, ETDT_ENABLETAB);
     for (size_t i = 0; i < tabs_.size(); ++i) {
         std::string caption = quorin::ToAnsi(tabs_[i].caption);
@@ -156,6 +172,13 @@ void CPropertyDialog::DrawTab(const DRAWITEMSTRUCT& item) {
     const int x = box.left + (box.right - box.left) / 2 - extent.cx / 2;
     const int y = box.top + (box.bottom - box.top) / 2 - extent.cy / 2;
     TextOutA(item.hDC, x, y, tab.pszText, length);
+    // The owner draws the focus too: a dotted frame inside the selected tab while the control has it
+    // (the control redraws its focused item when the focus comes or goes).
+    if (GetFocus() == tab_ && static_cast<LRESULT>(item.itemID) == SendMessageA(tab_, TCM_GETCURSEL, 0, 0)) {
+        RECT focus = box;
+        InflateRect(&focus, -3, -3);
+        DrawFocusRect(item.hDC, &focus);
+    }
 }
 
 void CPropertyDialog::ReloadPages() {
@@ -169,7 +192,14 @@ void CPropertyDialog::OnOk() {
 
 void CPropertyDialog::OnCancel() { End(IDCANCEL); }
 
+void CPropertyDialog::Unlist() {
+    if (openWindows_ && listed_) openWindows_->Remove(listed_);
+    listed_ = nullptr;
+}
+
+// The window is destroyed once the modal loop ends: it leaves the list first.
 void CPropertyDialog::End(INT_PTR result) {
+    Unlist();
     HWND window = window_;
     if (window) EndDialog(window, result);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 class CDialogPage;
+class DialogWindowSlot;
 
 class CPropertyDialog {
 public:
@@ -24,8 +25,9 @@ public:
     CPropertyDialog(const CPropertyDialog&) = delete;
     CPropertyDialog& operator=(const CPropertyDialog&) = delete;
 
-    // Shows the dialog modally over parent and returns what ended it: 1 for OK, 2 for Cancel or
-    // closing the window; -1 when the dialog could not be made.
+    // Shows the dialog modally over parent and returns what ended it: 1 for OK, 2 for Cancel,
+    // closing the window, or the window destroyed from outside (its owner went); -1 when the
+    // dialog could not be made.
     INT_PTR Run(HWND parent);
 
     // The frame window while the dialog is open, else null.
@@ -34,6 +36,9 @@ public:
     bool Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
 protected:
+    // The camera's list of open dialogs of this kind that the pipeline posts its refreshes to: the
+    // frame is in it from its initialisation until it ends or is destroyed. Before Run.
+    void ListIn(DialogWindowSlot& openWindows) { openWindows_ = &openWindows; }
     // A tab with its page (null for a tab without a page); before Run. The page object stays the
     // caller's and must outlive the dialog.
     void AddPage(CDialogPage* page);
@@ -71,8 +76,13 @@ private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void InitFrame();
     void DrawTab(const DRAWITEMSTRUCT& item);
+    // Takes the frame out of the camera's list: nothing may be posted to it from here on.
+    void Unlist();
 
     int templateId_;
+    bool made_ = false;  // the frame window existed during Run
+    DialogWindowSlot* openWindows_ = nullptr;
+    HWND listed_ = nullptr;  // the window in openWindows_, if any
     std::atomic<HWND> window_{nullptr};
     HWND tab_ = nullptr;
     HBRUSH faceBrush_;  // the tabs' background, COLOR_BTNFACE

@@ -285,6 +285,24 @@ bool ForRows(const DemosaicJob& job, bool frameRows, RowFunction rowFunction) {
 
 }  // namespace
 
+bool DemosaicRow8Avx2(const DemosaicJob& job, int y, int16_t* scratch) {
+    if (!DemosaicVectorAccepts8(job) || job.width <= 4) return false;
+    const uint8_t* rows[4];
+    DemosaicNeighbourRows(job, y, rows);
+    Row8(job, rows, y, scratch, scratch + DemosaicRowScratch(job.width) / 2);
+    _mm256_zeroupper();
+    return true;
+}
+
+bool DemosaicRow16Avx2(const DemosaicJob& job, int y, int16_t* scratch) {
+    if (!DemosaicVectorAccepts16(job) || job.width <= 4) return false;
+    const uint8_t* rows[4];
+    DemosaicNeighbourRows(job, y, rows);
+    Row16(job, rows, y, scratch, scratch + DemosaicRowScratch(job.width) / 2);
+    _mm256_zeroupper();
+    return true;
+}
+
 bool DemosaicInner8Avx2(const DemosaicJob& job) {
     if (!DemosaicVectorAccepts8(job)) return false;
     if (job.width <= 4 || job.height <= 4) return true;
@@ -309,6 +327,8 @@ bool DemosaicBorderRows16Avx2(const DemosaicJob& job) {
 
 #else
 
+bool DemosaicRow8Avx2(const DemosaicJob&, int, int16_t*) { return false; }
+bool DemosaicRow16Avx2(const DemosaicJob&, int, int16_t*) { return false; }
 bool DemosaicInner8Avx2(const DemosaicJob&) { return false; }
 bool DemosaicBorderRows8Avx2(const DemosaicJob&) { return false; }
 bool DemosaicInner16Avx2(const DemosaicJob&) { return false; }

@@ -12,3 +12,9 @@ bool DemosaicInner16Avx2(const DemosaicJob& job);
 // DemosaicBorderColumns*Scalar. False (nothing written) for jobs the vector rows cannot serve.
 bool DemosaicBorderRows8Avx2(const DemosaicJob& job);
 bool DemosaicBorderRows16Avx2(const DemosaicJob& job);
+
+// Pixels 2 .. w - 3 of memory row y (any row, off-image neighbours substituted) at
+// job.dst + y * job.dstStride; scratch holds DemosaicRowScratch(job.width) int16_t. False
+// (nothing written) for jobs the vector rows cannot serve or widths of 4 and less.
+bool DemosaicRow8Avx2(const DemosaicJob& job, int y, int16_t* scratch);
+bool DemosaicRow16Avx2(const DemosaicJob& job, int y, int16_t* scratch);

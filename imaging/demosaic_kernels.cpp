@@ -45,8 +45,9 @@ bool PrepareJob(DemosaicJob* job, uint8_t* dstBits, const uint8_t* srcBits, cons
 
 // The widest interior that reproduces the scalar result for the job on this processor.
 CpuVectorLevel InteriorLevel(const DemosaicJob& job, int sampleBytes) {
-    const CpuVectorLevel level = CpuKernelLevel();
+    CpuVectorLevel level = CpuKernelLevel();
     if (level == CpuVectorLevel::Scalar) return level;
+    if (level > CpuVectorLevel::Avx2) level = CpuVectorLevel::Avx2;  // the widest interior there is
     const bool accepted = sampleBytes == 1 ? DemosaicVectorAccepts8(job) : DemosaicVectorAccepts16(job);
     return accepted ? level : CpuVectorLevel::Scalar;
 }
@@ -66,6 +67,52 @@ CpuVectorLevel DemosaicInteriorLevel(uint16_t dstBytesPerPixel, uint16_t srcByte
     return InteriorLevel(job, sampleBytes);
 }
 
+bool PrepareDemosaicFrame(DemosaicFrame* frame, const uint8_t* srcBits, int srcStride, int width, int height,
+                          uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, const BayerParams& params) {
+    const int sampleBytes = srcBytesPerPixel == 2 ? 2 : 1;
+    const DibRect rect = {0, 0, width, height};
+    KernelParamSlot slot = const_cast<BayerParams*>(&params);
+    uint8_t noPixels[1] = {0};
+    if (!PrepareJob(&frame->job, noPixels, srcBits, &rect, 0, 0, dstBytesPerPixel, srcBytesPerPixel, 0, srcStride,
+                    &slot, sampleBytes))
+        return false;
+    frame->job.dst = nullptr;
+    frame->sampleBytes = sampleBytes;
+    frame->level = InteriorLevel(frame->job, sampleBytes);
+    return true;
+}
+
+// The row's job writes to out whatever row it names (stride 0). Interior rows on SSE2 run the
+// interior kernel over the five rows around them; the frame's rows take the scalar twin there.
+void DemosaicFrameRow(const DemosaicFrame& frame, int y, uint8_t* out, int16_t* scratch) {
+    DemosaicJob job = frame.job;
+    job.dst = out;
+    job.dstStride = 0;
+    const bool wide = frame.sampleBytes == 2;
+    bool plainDone = job.width <= 4;
+    if (!plainDone && frame.level >= CpuVectorLevel::Avx2)
+        plainDone = wide ? DemosaicRow16Avx2(job, y, scratch) : DemosaicRow8Avx2(job, y, scratch);
+    if (!plainDone && frame.level >= CpuVectorLevel::Sse2 && y >= 2 && y <= job.height - 3) {
+        DemosaicJob five = job;
+        five.src = job.src + ptrdiff_t(y - 2) * job.srcStride;
+        five.height = 5;
+        five.rowPhase = job.rowPhase != ((y & 1) != 0);
+        plainDone = wide ? DemosaicInner16Sse2(five) : DemosaicInner8Sse2(five);
+    }
+    if (!plainDone) {
+        const uint8_t* rows[4];
+        DemosaicNeighbourRows(job, y, rows);
+        if (wide)
+            DemosaicRow16Scalar(job, rows, y, 2, job.width - 2);
+        else
+            DemosaicRow8Scalar(job, rows, y, 2, job.width - 2);
+    }
+    if (wide)
+        DemosaicRowEdges16Scalar(job, y);
+    else
+        DemosaicRowEdges8Scalar(job, y);
+}
+
 #define PREPARE_JOB(sampleBytes)                                                             \
     DemosaicJob job;                                                                         \
     (void)spare;                                                                             \
@@ -78,7 +125,7 @@ CpuVectorLevel DemosaicInteriorLevel(uint16_t dstBytesPerPixel, uint16_t srcByte
 int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
     const CpuVectorLevel level = InteriorLevel(job, 1);
-    if (level == CpuVectorLevel::Avx2 && DemosaicInner8Avx2(job)) return 1;
+    if (level >= CpuVectorLevel::Avx2 && DemosaicInner8Avx2(job)) return 1;
     if (level >= CpuVectorLevel::Sse2 && DemosaicInner8Sse2(job)) return 1;
     DemosaicInner8Scalar(job);
     return 1;
@@ -86,7 +133,7 @@ int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
 
 int Demosaic8Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
-    if (InteriorLevel(job, 1) == CpuVectorLevel::Avx2 && DemosaicBorderRows8Avx2(job))
+    if (InteriorLevel(job, 1) >= CpuVectorLevel::Avx2 && DemosaicBorderRows8Avx2(job))
         DemosaicBorderColumns8Scalar(job);
     else
         DemosaicBorder8Scalar(job);
@@ -96,7 +143,7 @@ int Demosaic8Border(PIXEL_KERNEL_ARGS) {
 int Demosaic16Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
     const CpuVectorLevel level = InteriorLevel(job, 2);
-    if (level == CpuVectorLevel::Avx2 && DemosaicInner16Avx2(job)) return 1;
+    if (level >= CpuVectorLevel::Avx2 && DemosaicInner16Avx2(job)) return 1;
     if (level >= CpuVectorLevel::Sse2 && DemosaicInner16Sse2(job)) return 1;
     DemosaicInner16Scalar(job);
     return 1;
@@ -104,7 +151,7 @@ int Demosaic16Inner(PIXEL_KERNEL_ARGS) {
 
 int Demosaic16Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(2)
-    if (InteriorLevel(job, 2) == CpuVectorLevel::Avx2 && DemosaicBorderRows16Avx2(job))
+    if (InteriorLevel(job, 2) >= CpuVectorLevel::Avx2 && DemosaicBorderRows16Avx2(job))
         DemosaicBorderColumns16Scalar(job);
     else
         DemosaicBorder16Scalar(job);

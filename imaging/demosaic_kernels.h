@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "imaging/cpu_features.h"
+#include "imaging/demosaic_scalar.h"
 #include "imaging/pixel_runner.h"
 
 // Parameter block of the demosaic kernels.
@@ -40,3 +41,18 @@ int32_t BayerGainFactor(int32_t gainPercent);
 // its rows when the interior does, else scalar code.
 CpuVectorLevel DemosaicInteriorLevel(uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
                                      const BayerParams& params);
+
+// The demosaic of a whole frame one memory row at a time, for pipelines that process a row while
+// it is in cache: each row gets every pixel as Demosaic*Inner then Demosaic*Border give it.
+struct DemosaicFrame {
+    DemosaicJob job;       // dst and dstStride unused: each row names its destination
+    int sampleBytes;       // 1 or 2
+    CpuVectorLevel level;  // of the rows' interiors
+};
+
+// False when the kernels would refuse these images (see the kernels above).
+bool PrepareDemosaicFrame(DemosaicFrame* frame, const uint8_t* srcBits, int srcStride, int width, int height,
+                          uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, const BayerParams& params);
+// Row y (0 <= y < height) to out, the row's first destination pixel; scratch holds
+// DemosaicRowScratch(width) int16_t.
+void DemosaicFrameRow(const DemosaicFrame& frame, int y, uint8_t* out, int16_t* scratch);

@@ -156,6 +156,23 @@ void BorderColumn(const DemosaicJob& job, int x) {
     }
 }
 
+template <typename Sample>
+void RowEdges(const DemosaicJob& job, int y) {
+    if (y < 0 || y >= job.height || job.width <= 0) return;
+    if (job.width <= 4) {
+        BorderRow<Sample>(job, y);
+        return;
+    }
+    const uint8_t* rows[4];
+    DemosaicNeighbourRows(job, y, rows);
+    const int edges[4] = {0, 1, job.width - 2, job.width - 1};
+    int cols[4];
+    for (int x : edges) {
+        Neighbours(x, job.width, cols);
+        BorderPixel<Sample>(job, x, y, rows, cols);
+    }
+}
+
 // Columns 0, 1, w - 2 and w - 1 over the full height.
 template <typename Sample>
 void BorderColumns(const DemosaicJob& job) {
@@ -203,6 +220,8 @@ void DemosaicFinishRow16(const DemosaicJob& job, const int16_t* V, const int16_t
     }
 }
 
+size_t DemosaicRowScratch(int width) { return 2 * (size_t(width > 0 ? width : 0) + 32); }
+
 bool DemosaicVectorAccepts8(const DemosaicJob& job) {
     if (job.dstBytesPerPixel != 3 && job.dstBytesPerPixel != 4) return false;
     return job.redFactor >= -8192 && job.redFactor <= 8191 && job.blueFactor >= -8192 &&
@@ -226,6 +245,8 @@ void DemosaicRow8Scalar(const DemosaicJob& job, const uint8_t* const rows[4], in
 void DemosaicRow16Scalar(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin, int xEnd) {
     RowWithPlainColumns<uint16_t>(job, rows, y, xBegin, xEnd);
 }
+void DemosaicRowEdges8Scalar(const DemosaicJob& job, int y) { RowEdges<uint8_t>(job, y); }
+void DemosaicRowEdges16Scalar(const DemosaicJob& job, int y) { RowEdges<uint16_t>(job, y); }
 void DemosaicBorderColumns8Scalar(const DemosaicJob& job) { BorderColumns<uint8_t>(job); }
 void DemosaicBorderColumns16Scalar(const DemosaicJob& job) { BorderColumns<uint16_t>(job); }
 void DemosaicInner8Scalar(const DemosaicJob& job) { Inner<uint8_t>(job); }

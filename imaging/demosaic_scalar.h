@@ -31,6 +31,9 @@ void DemosaicFinishRow8(const DemosaicJob& job, const int16_t* V, const int16_t*
 void DemosaicFinishRow16(const DemosaicJob& job, const int16_t* V, const int16_t* M,
                          bool redOnEvenColumns, int xBegin, int xEnd, uint8_t* out);
 
+// int16_t scratch a vector row of the given width needs (two column arrays).
+size_t DemosaicRowScratch(int width);
+
 // Whether the vector interiors (SSE2 and AVX2 alike) reproduce the scalar result for the job: the
 // destination pixel size of their depth, and gain factors within their 16-bit multiply range.
 bool DemosaicVectorAccepts8(const DemosaicJob& job);
@@ -49,6 +52,11 @@ void DemosaicInner8Scalar(const DemosaicJob& job);
 void DemosaicInner16Scalar(const DemosaicJob& job);
 void DemosaicBorder8Scalar(const DemosaicJob& job);
 void DemosaicBorder16Scalar(const DemosaicJob& job);
+// Pixels 0, 1, w - 2 and w - 1 of memory row y (every pixel when w <= 4), neighbours reflected
+// as the Border kernels do; with DemosaicRow*Scalar or a vector row over 2 .. w - 3 the row is
+// complete, for pipelines that demosaic one row at a time.
+void DemosaicRowEdges8Scalar(const DemosaicJob& job, int y);
+void DemosaicRowEdges16Scalar(const DemosaicJob& job, int y);
 // Only columns 0, 1, w - 2 and w - 1 of the frame (for use after vector border rows).
 void DemosaicBorderColumns8Scalar(const DemosaicJob& job);
 void DemosaicBorderColumns16Scalar(const DemosaicJob& job);

@@ -40,6 +40,18 @@ struct WbMeasure {
     int32_t phase;
 };
 
+// The white-balance measurement in parts, for a frame measured in strips: the per-class sums of
+// memory rows [yBegin, yEnd) of a mosaic (phase counted from its row 0), added into sums; the
+// totals of all strips then give exactly MeasureWb8's or MeasureWb16's result.
+struct WbSums {
+    uint64_t sum[3];    // blue, green, red
+    uint64_t count[3];
+};
+void WbAddRows(const uint8_t* mosaic, ptrdiff_t stride, int width, int yBegin, int yEnd, int sampleBytes,
+               int phase, WbSums* sums);
+// 0 (wb unchanged) when a class has no samples or no light, else 1 with the results in wb.
+int WbFinish(const WbSums& sums, WbMeasure* wb);
+
 // Brightness, contrast, gamma and sharpness.
 struct FilterParams {
     int32_t value;

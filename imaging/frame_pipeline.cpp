@@ -3,12 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/colour_strips.h"
 #include "imaging/convert_kernels.h"
 #include "imaging/cpu_features.h"
 #include "imaging/demosaic_kernels.h"
 #include "imaging/filter_kernels.h"
 #include "imaging/pipeline_rows.h"
 #include "imaging/pixel_runner.h"
+#include "imaging/strip_pool.h"
 #include "settings/analog_device.h"
 #include "settings/analog_settings.h"
 #include "settings/filter_settings.h"
@@ -93,21 +95,21 @@ bool ReadFusedValues(const quorin::FilterSettings& filters, const CDibImage& res
     return true;
 }
 
-typedef void (*ToneRowFn)(const ToneRowJob*);
-typedef void (*SharpenRowFn)(const SharpenRowJob*);
-typedef void (*SumsRowFn)(const uint8_t*, uint16_t*, int, int);
 
 }  // namespace
 
 FramePipeline::FramePipeline(quorin::FilterSettings& filters, quorin::AnalogSettings& analog,
                              quorin::AnalogDevice* device, FramePipelineListener* listener)
-    : filters_(filters), analog_(analog), device_(device), listener_(listener), variant_(BestVariant()) {}
+    : filters_(filters), analog_(analog), device_(device), listener_(listener), variant_(BestVariant()), strips_(0) {
+    StripPool::Shared().Acquire();
+}
 
-FramePipeline::~FramePipeline() = default;
+FramePipeline::~FramePipeline() { StripPool::Shared().Release(); }
 
 // Follows the kernels' level, so a process that caps the kernels caps the fused rows too.
 PipelineVariant FramePipeline::BestVariant() {
     switch (CpuKernelLevel()) {
+        case CpuVectorLevel::Avx512: return PipelineVariant::Avx512;
         case CpuVectorLevel::Avx2: return PipelineVariant::Avx2;
         case CpuVectorLevel::Sse2: return PipelineVariant::Sse2;
         default: return PipelineVariant::Scalar;
@@ -126,7 +128,8 @@ const char* FramePipeline::VariantName(PipelineVariant variant) {
         case PipelineVariant::Kernels: return "kernels";
         case PipelineVariant::Scalar: return "scalar";
         case PipelineVariant::Sse2: return "SSE2";
-        default: return "AVX2";
+        case PipelineVariant::Avx2: return "AVX2";
+        default: return "AVX-512";
     }
 }
 
@@ -183,7 +186,16 @@ void FramePipeline::Run(const FrameBuffers& buffers, int colourType) {
             if (Usable(buffers.image24)) RunWhole(*buffers.image8, ColourToGray8, *buffers.image24, nullptr);
         }
     } else {
-        ColourStep(result, *raw, phase);
+        const BayerParams bayer = WhiteBalance(*raw, phase);
+        if (!Usable(result)) return;
+        // The fused variants demosaic and filter in strips; values or memory they cannot serve
+        // leave the frame to the kernels.
+        if (variant_ != PipelineVariant::Kernels) {
+            CDibImage* work = buffers.workImage;
+            if (colourType <= 3 && FusedColour8(*result, *raw, bayer, work)) return;
+            if (colourType >= 4 && FusedColour16(*result, *raw, bayer, work)) return;
+        }
+        Demosaic(*result, *raw, bayer);
     }
     // A result image not made for the type has nothing to filter.
     if (Usable(result)) KernelFilters(*result, buffers.workImage, colourType);
@@ -294,11 +306,18 @@ void FramePipeline::GrayGains(CDibImage& raw, int colourType, int phase) {
     RunWhole(raw, colourType == 0 ? ApplyGrayGains8 : ApplyGrayGains16, raw, &gray);
 }
 
-void FramePipeline::ColourStep(CDibImage* dst, CDibImage& src, int phase) {
+BayerParams FramePipeline::WhiteBalance(CDibImage& src, int phase) {
     const bool wide = src.bitCount == 16;
     if (filters_.bayerGainAuto.load()) {
         WbMeasure wb = {0, 0, 0, phase};
-        const int ran = RunWhole(src, wide ? MeasureWb16 : MeasureWb8, src, &wb);
+        int ran;
+        if (variant_ == PipelineVariant::Kernels) {
+            ran = RunWhole(src, wide ? MeasureWb16 : MeasureWb8, src, &wb);
+        } else {
+            // The class sums of strips add up to the whole frame's, so the result is the kernel's.
+            const int sampleBytes = wide ? 2 : 1;
+            ran = src.bitCount == 8 * sampleBytes ? MeasureWbInStrips(src, sampleBytes, &wb) : 0;
+        }
         // A class without light (zero average) gives no result: the previous gains stay.
         if (ran && wb.green != 0 && wb.red > 0 && wb.blue > 0) {
             filters_.bayerGainRed = wb.red < 400 ? wb.red : 400;
@@ -315,16 +334,21 @@ void FramePipeline::ColourStep(CDibImage* dst, CDibImage& src, int phase) {
     }
     BayerParams bayer = {phase, filters_.bayerGainRed.load(), filters_.bayerGainGreen.load(),
                          filters_.bayerGainBlue.load()};
-    if (!Usable(dst)) return;
-    RunWhole(*dst, wide ? Demosaic16Inner : Demosaic8Inner, src, &bayer);
-    RunWhole(*dst, wide ? Demosaic16Border : Demosaic8Border, src, &bayer);
+    return bayer;
+}
+
+void FramePipeline::ColourStep(CDibImage* dst, CDibImage& src, int phase) {
+    BayerParams bayer = WhiteBalance(src, phase);
+    if (Usable(dst)) Demosaic(*dst, src, bayer);
+}
+
+void FramePipeline::Demosaic(CDibImage& dst, CDibImage& src, BayerParams bayer) {
+    const bool wide = src.bitCount == 16;
+    RunWhole(dst, wide ? Demosaic16Inner : Demosaic8Inner, src, &bayer);
+    RunWhole(dst, wide ? Demosaic16Border : Demosaic8Border, src, &bayer);
 }
 
 void FramePipeline::KernelFilters(CDibImage& result, CDibImage* work, int colourType) {
-    if (variant_ != PipelineVariant::Kernels) {
-        if ((colourType == 2 || colourType == 3) && FusedColourFilters8(result, work)) return;
-        if ((colourType == 4 || colourType == 5) && FusedColourFilters16(result, work)) return;
-    }
     const LayoutKernels k = KernelsFor(colourType);
     const int hue = filters_.hue.load(), saturation = filters_.saturation.load();
     if (k.hueSat && (hue != 0 || saturation != 0)) {
@@ -354,148 +378,141 @@ void FramePipeline::KernelFilters(CDibImage& result, CDibImage* work, int colour
     }
 }
 
-// 8-bit colour: hue/saturation, gamma, contrast and brightness in one pass per row (gamma,
-// contrast and brightness fold into one table), or, with sharpening, the tone pass into the copy
-// and the sharpened row with the brightness two rows behind it, so the rows stay in cache.
+namespace {
+
+// The strips of one frame: rows [i * height / count, (i + 1) * height / count) for strip i.
+struct StripRun {
+    const ColourStripPlan* plan;
+    uint8_t* scratch;
+    size_t scratchBytes;
+    int count;
+};
+
+void ColourStripTask(void* context, int index) {
+    const StripRun& run = *static_cast<const StripRun*>(context);
+    const int h = run.plan->height;
+    const int y0 = int(int64_t(h) * index / run.count), y1 = int(int64_t(h) * (index + 1) / run.count);
+    uint8_t* scratch = run.scratch + run.scratchBytes * size_t(index);
+    std::memset(scratch, 0, run.scratchBytes);
+    RunColourStrip(*run.plan, y0, y1, scratch);
+}
+
+struct WbRun {
+    const CDibImage* mosaic;
+    int sampleBytes, phase, count;
+    WbSums sums[FramePipeline::kMostStrips];
+};
+
+void WbStripTask(void* context, int index) {
+    WbRun& run = *static_cast<WbRun*>(context);
+    const int h = run.mosaic->height;
+    const int y0 = int(int64_t(h) * index / run.count), y1 = int(int64_t(h) * (index + 1) / run.count);
+    WbAddRows(run.mosaic->bits, run.mosaic->stride, run.mosaic->width, y0, y1, run.sampleBytes, run.phase,
+              &run.sums[index]);
+}
+
+const int kLevels16 = 1024;  // sample values of 10-bit frames
+
+}  // namespace
+
+int FramePipeline::StripCount(int height) const {
+    int count = strips_ > 0 ? strips_ : StripPool::Shared().Threads();
+    if (count > kMostStrips) count = kMostStrips;
+    if (count > height) count = height;
+    return count < 1 ? 1 : count;
+}
+
+void FramePipeline::SetStrips(int strips) { strips_ = strips < 0 ? 0 : strips; }
+
+int FramePipeline::MeasureWbInStrips(const CDibImage& mosaic, int sampleBytes, WbMeasure* wb) {
+    WbRun run = {};
+    run.mosaic = &mosaic;
+    run.sampleBytes = sampleBytes;
+    run.phase = wb->phase;
+    run.count = StripCount(mosaic.height);
+    StripPool::Shared().Run(run.count, WbStripTask, &run);
+    WbSums total = {};
+    for (int i = 0; i < run.count; ++i)
+        for (int c = 0; c < 3; ++c) total.sum[c] += run.sums[i].sum[c], total.count[c] += run.sums[i].count[c];
+    return WbFinish(total, wb);
+}
+
+bool FramePipeline::RunColourStrips(const ColourStripPlan& plan) {
+    StripRun run;
+    run.plan = &plan;
+    run.count = StripCount(plan.height);
+    run.scratchBytes = ColourStripScratchBytes(plan);
+    // Working rows, not a table: without them the kernels do the frame (they need none).
+    run.scratch = static_cast<uint8_t*>(std::malloc(run.scratchBytes * size_t(run.count)));
+    if (run.scratch == nullptr) return false;
+    StripPool::Shared().Run(run.count, ColourStripTask, &run);
+    std::free(run.scratch);
+    return true;
+}
+
+// 8-bit colour: gamma, contrast and brightness fold into one table after the hexcone; with
+// sharpening the brightness comes after it, as a table or (when it reproduces the table) a factor.
 // False (nothing done) for values outside the ranges the fused rows are written for.
-bool FramePipeline::FusedColourFilters8(CDibImage& result, CDibImage* work) {
+bool FramePipeline::FusedColour8(CDibImage& result, const CDibImage& raw, const BayerParams& bayer,
+                                 CDibImage* work) {
     FusedValues v;
     if (!ReadFusedValues(filters_, result, work, &v)) return false;
-    const int hue = v.hue, saturation = v.saturation, gamma = v.gamma, contrast = v.contrast;
-    const int sharpness = v.sharpness, brightness = v.brightness;
-    const bool hueSat = v.hueSat, sharpen = v.sharpen;
     const int bpp = result.bitCount / 8;
-    if (bpp != 3 && bpp != 4) return false;
+    if ((bpp != 3 && bpp != 4) || raw.bitCount != 8 || raw.width != result.width || raw.height != result.height)
+        return false;
+    ColourStripPlan plan = {};
+    if (!PrepareDemosaicFrame(&plan.demosaic, raw.bits, raw.stride, raw.width, raw.height, uint16_t(bpp), 1, bayer))
+        return false;
 
     PixelKernel toneKernels[3];
     FilterParams toneParams[3];
     int toneCount = 0;
-    if (gamma != 100) toneKernels[toneCount] = GammaRgb8, toneParams[toneCount++] = {gamma, 10};
-    if (contrast != 0) toneKernels[toneCount] = ContrastRgb8, toneParams[toneCount++] = {contrast, 10};
-    if (brightness != 0 && !sharpen) toneKernels[toneCount] = BrightnessRgb8, toneParams[toneCount++] = {brightness, 10};
+    if (v.gamma != 100) toneKernels[toneCount] = GammaRgb8, toneParams[toneCount++] = {v.gamma, 10};
+    if (v.contrast != 0) toneKernels[toneCount] = ContrastRgb8, toneParams[toneCount++] = {v.contrast, 10};
+    if (v.brightness != 0 && !v.sharpen)
+        toneKernels[toneCount] = BrightnessRgb8, toneParams[toneCount++] = {v.brightness, 10};
     int32_t toneTable[256];
     if (toneCount) RampTable8(toneKernels, toneParams, toneCount, toneTable);
     int32_t brightTable[256];
-    const bool brightAfterSharpen = sharpen && brightness != 0;
+    const bool brightAfterSharpen = v.sharpen && v.brightness != 0;
     float factor = 1.0f;
     bool tableIsFactor = false;
     if (brightAfterSharpen) {
         PixelKernel b = BrightnessRgb8;
-        FilterParams p = {brightness, 10};
+        FilterParams p = {v.brightness, 10};
         RampTable8(&b, &p, 1, brightTable);
-        tableIsFactor = BrightnessFactor(brightness, brightTable, &factor);
+        tableIsFactor = BrightnessFactor(v.brightness, brightTable, &factor);
     }
-    if (!hueSat && toneCount == 0 && !sharpen) return true;  // every step neutral
 
-    ToneRowFn toneRow = ToneRow8Scalar;
-    SharpenRowFn sharpenRow = SharpenRow8Scalar;
-    SumsRowFn sumsRow = HorizontalSums8Scalar;
+    plan.result = result.bits;
+    plan.stride = result.stride;
+    plan.width = result.width;
+    plan.height = result.height;
+    plan.bytesPerPixel = bpp;
+    plan.sharpen = v.sharpen;
+    plan.toneNeeded = v.hueSat || toneCount != 0;
+    plan.tone.srcBytesPerPixel = plan.tone.dstBytesPerPixel = bpp;
+    plan.tone.hueSat = v.hueSat;
+    if (v.hueSat) {
+        HexconeHueShift(v.hue, &plan.tone.hueSector, &plan.tone.hueRemainder);
+        plan.tone.satScale = v.saturation + 256;
+        plan.tone.inverse = HexconeInverseTable();
+    }
+    plan.tone.table = toneCount ? toneTable : nullptr;
+    plan.sharp.width = result.width;
+    plan.sharp.bytesPerPixel = bpp;
+    plan.sharp.amount = v.sharpness;
+    plan.sharp.table = brightAfterSharpen ? brightTable : nullptr;
+    plan.sharp.tableIsFactor = tableIsFactor;
+    plan.sharp.factor = factor;
+    plan.toneRow = ToneRow8Scalar, plan.sharpenRow = SharpenRow8Scalar, plan.sums8 = HorizontalSums8Scalar;
     if (variant_ == PipelineVariant::Sse2)
-        toneRow = ToneRow8Sse2, sharpenRow = SharpenRow8Sse2, sumsRow = HorizontalSums8Sse2;
-    if (variant_ == PipelineVariant::Avx2)
-        toneRow = ToneRow8Avx2, sharpenRow = SharpenRow8Avx2, sumsRow = HorizontalSums8Avx2;
-
-    // Four rows of horizontal sums, one per row of the copy the sharpening window covers.
-    const size_t rowSamples = size_t(result.width) * size_t(bpp);
-    uint16_t* sums = nullptr;
-    if (sharpen) {
-        sums = static_cast<uint16_t*>(AllocateTable(4 * rowSamples * sizeof(uint16_t)));
-        if (sums == nullptr) return false;  // the kernels need no memory of their own
-    }
-
-    ToneRowJob tone = {};
-    tone.width = result.width;
-    tone.srcBytesPerPixel = tone.dstBytesPerPixel = bpp;
-    tone.hueSat = hueSat;
-    if (hueSat) {
-        HexconeHueShift(hue, &tone.hueSector, &tone.hueRemainder);
-        tone.satScale = saturation + 256;
-        tone.inverse = HexconeInverseTable();
-    }
-    tone.table = toneCount ? toneTable : nullptr;
-    const bool toneNeeded = hueSat || toneCount != 0;
-
-    SharpenRowJob sharp = {};
-    sharp.width = result.width;
-    sharp.bytesPerPixel = bpp;
-    sharp.amount = sharpness;
-    sharp.table = brightAfterSharpen ? brightTable : nullptr;
-    sharp.tableIsFactor = tableIsFactor;
-    sharp.factor = factor;
-
-    const int h = result.height, stride = result.stride;
-    auto resultRow = [&](int y) { return result.bits + size_t(y) * size_t(stride); };
-    auto workRow = [&](int y) { return work->bits + size_t(y) * size_t(stride); };
-    // Row y of the result from the copy: sharpened in the interior, the copy's samples on the
-    // border rows, then the brightness.
-    auto sharpenRowAt = [&](int y) {
-        if (y >= 2 && y <= h - 3) {
-            for (int r = 0; r < 4; ++r) sharp.sums[r] = sums + size_t(r) * rowSamples;
-            sharp.row = workRow(y);
-            sharp.dst = resultRow(y);
-            sharpenRow(&sharp);
-            return;
-        }
-        const uint8_t* s = workRow(y);
-        uint8_t* d = resultRow(y);
-        for (int x = 0; x < result.width; ++x, s += bpp, d += bpp)
-            for (int c = 0; c < 3; ++c) d[c] = uint8_t(sharp.table ? sharp.table[s[c]] : s[c]);
-    };
-    for (int y = 0; y < h; ++y) {
-        if (sharpen) {
-            if (toneNeeded) {
-                tone.src = resultRow(y);
-                tone.dst = workRow(y);
-                toneRow(&tone);
-            } else {
-                std::memcpy(workRow(y), resultRow(y), size_t(stride));
-            }
-            sumsRow(workRow(y), sums + size_t(y & 3) * rowSamples, result.width, bpp);
-            if (y >= 1) sharpenRowAt(y - 1);
-        } else {
-            tone.src = tone.dst = resultRow(y);
-            toneRow(&tone);
-        }
-    }
-    if (sharpen && h > 0) sharpenRowAt(h - 1);
-    if (sums) FreeTable(sums);
-    return true;
+        plan.toneRow = ToneRow8Sse2, plan.sharpenRow = SharpenRow8Sse2, plan.sums8 = HorizontalSums8Sse2;
+    if (variant_ >= PipelineVariant::Avx2)
+        plan.toneRow = ToneRow8Avx2, plan.sharpenRow = SharpenRow8Avx2, plan.sums8 = HorizontalSums8Avx2;
+    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.sharpenRow = SharpenRow8Avx512;
+    return RunColourStrips(plan);
 }
-
-namespace {
-
-const int kLevels16 = 1024;  // sample values of 10-bit frames
-
-// Runs the chain of 16-bit colour kernels on one sample value (all three samples alike).
-uint16_t ChainOne16(const PixelKernel* kernels, const int* values, int count, uint16_t v) {
-    uint16_t pixel[3] = {v, v, v};
-    uint8_t* bytes = reinterpret_cast<uint8_t*>(pixel);
-    const DibRect rect = {0, 0, 1, 1};
-    for (int k = 0; k < count; ++k) {
-        FilterParams params = {values[k], 10};
-        KernelParamSlot slot = &params;
-        kernels[k](bytes, bytes, &rect, 0, 0, 6, 6, 6, 6, &slot, nullptr);
-    }
-    return pixel[0];
-}
-
-// Every 16-bit sample of the frame through table (values above its range through the chain).
-void ApplySampleTable16(CDibImage& image, const uint16_t* table, const PixelKernel* kernels,
-                        const int* values, int count) {
-    const int bpp = image.bitCount / 8;
-    for (int y = 0; y < image.height; ++y) {
-        uint8_t* p = image.bits + size_t(y) * size_t(image.stride);
-        for (int x = 0; x < image.width; ++x, p += bpp)
-            for (int c = 0; c < 3; ++c) {
-                uint16_t v;
-                std::memcpy(&v, p + 2 * c, 2);
-                v = v < kLevels16 ? table[v] : ChainOne16(kernels, values, count, v);
-                std::memcpy(p + 2 * c, &v, 2);
-            }
-    }
-}
-
-}  // namespace
 
 // The 1024-entry table of a chain of per-sample 16-bit colour kernels, read off a ramp the kernels
 // process themselves. Null when there is no memory for it (the caller skips those filters).
@@ -515,121 +532,62 @@ uint16_t* FramePipeline::SampleTable16(const PixelKernel* kernels, const int* va
 }
 
 // 16-bit colour: the hexcone of the 8-bit rows on each row brought to bytes, with gamma and
-// contrast (and brightness when nothing follows) as one table on the way back; sharpening from the
-// copy two rows behind, each copy row summed once; the brightness after it as a table. A table
-// that cannot be allocated skips its filters for the frame. False (nothing done) for values
-// outside the ranges the fused rows are written for.
-bool FramePipeline::FusedColourFilters16(CDibImage& result, CDibImage* work) {
+// contrast (and brightness when nothing follows) as one table on the way back; the brightness after
+// sharpening as a table. A table that cannot be allocated skips its filters for the frame. Every
+// sample the demosaic writes is at most 1023, so the tables cover them all. False (nothing done)
+// for values outside the ranges the fused rows are written for.
+bool FramePipeline::FusedColour16(CDibImage& result, const CDibImage& raw, const BayerParams& bayer,
+                                  CDibImage* work) {
     FusedValues v;
     if (!ReadFusedValues(filters_, result, work, &v)) return false;
-    const int hue = v.hue, saturation = v.saturation, gamma = v.gamma, contrast = v.contrast;
-    const int sharpness = v.sharpness, brightness = v.brightness;
-    const bool hueSat = v.hueSat, sharpen = v.sharpen;
     const int bpp = result.bitCount / 8;
-    if (bpp != 6 && bpp != 8) return false;
-    const int spp = bpp / 2;
-
-    // Working memory first: without it the kernels do the work (they need none of their own).
-    uint8_t* bytes = nullptr;
-    uint16_t* sums = nullptr;
-    const size_t rowSamples = size_t(result.width) * size_t(spp);
-    if (hueSat && (bytes = static_cast<uint8_t*>(AllocateTable(size_t(result.width) * 3 + 1))) == nullptr)
+    if ((bpp != 6 && bpp != 8) || raw.bitCount != 16 || raw.width != result.width || raw.height != result.height)
         return false;
-    if (sharpen && (sums = static_cast<uint16_t*>(AllocateTable(4 * rowSamples * sizeof(uint16_t)))) == nullptr) {
-        if (bytes) FreeTable(bytes);
+    ColourStripPlan plan = {};
+    if (!PrepareDemosaicFrame(&plan.demosaic, raw.bits, raw.stride, raw.width, raw.height, uint16_t(bpp), 2, bayer))
         return false;
-    }
 
     PixelKernel chain[3];
     int values[3], count = 0;
-    if (gamma != 100) chain[count] = GammaRgb16, values[count++] = gamma;
-    if (contrast != 0) chain[count] = ContrastRgb16, values[count++] = contrast;
-    if (brightness != 0 && !sharpen) chain[count] = BrightnessRgb16, values[count++] = brightness;
+    if (v.gamma != 100) chain[count] = GammaRgb16, values[count++] = v.gamma;
+    if (v.contrast != 0) chain[count] = ContrastRgb16, values[count++] = v.contrast;
+    if (v.brightness != 0 && !v.sharpen) chain[count] = BrightnessRgb16, values[count++] = v.brightness;
     uint16_t* table = count ? SampleTable16(chain, values, count) : nullptr;
-
+    uint16_t* bright = nullptr;
+    if (v.sharpen && v.brightness != 0) {
+        PixelKernel b = BrightnessRgb16;
+        bright = SampleTable16(&b, &v.brightness, 1);
+    }
     // A byte of the hexcone goes back as byte << 2 through the table.
     uint16_t back[256];
     for (int b = 0; b < 256; ++b) back[b] = table ? table[b << 2] : uint16_t(b << 2);
-    ToneRowJob tone = {};
-    if (hueSat) {
-        tone.src = tone.dst = bytes;
-        tone.width = result.width;
-        tone.srcBytesPerPixel = tone.dstBytesPerPixel = 3;
-        tone.hueSat = 1;
-        HexconeHueShift(hue, &tone.hueSector, &tone.hueRemainder);
-        tone.satScale = saturation + 256;
-        tone.inverse = HexconeInverseTable();
-    }
-    const bool avx2 = variant_ == PipelineVariant::Avx2;
-    ToneRowFn toneRow = avx2 ? ToneRow8Avx2 : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2 : ToneRow8Scalar;
-    void (*sumsRow)(const uint8_t*, uint16_t*, int, int) = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
-    void (*sharpenRow)(const Sharpen16RowJob*) = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
-    Sharpen16RowJob sharp = {};
-    sharp.width = result.width;
-    sharp.samplesPerPixel = spp;
-    sharp.amount = sharpness;
 
-    const int h = result.height;
-    auto resultRow = [&](int y) { return result.bits + size_t(y) * size_t(result.stride); };
-    for (int y = 0; y < h; ++y) {
-        uint8_t* p = resultRow(y);
-        if (hueSat) {
-            // Samples are taken to bytes by >> 2, a sample above ten bits counting as 255.
-            if (spp == 3) {
-                for (size_t j = 0; j < rowSamples; ++j) {
-                    uint16_t v;
-                    std::memcpy(&v, p + 2 * j, 2);
-                    bytes[j] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
-                }
-            } else {
-                for (int x = 0; x < result.width; ++x)
-                    for (int c = 0; c < 3; ++c) {
-                        uint16_t v;
-                        std::memcpy(&v, p + size_t(x) * bpp + 2 * c, 2);
-                        bytes[3 * x + c] = uint8_t((v >> 2) > 255 ? 255 : (v >> 2));
-                    }
-            }
-            toneRow(&tone);
-            if (spp == 3) {
-                for (size_t j = 0; j < rowSamples; ++j) std::memcpy(p + 2 * j, &back[bytes[j]], 2);
-            } else {
-                for (int x = 0; x < result.width; ++x)
-                    for (int c = 0; c < 3; ++c) std::memcpy(p + size_t(x) * bpp + 2 * c, &back[bytes[3 * x + c]], 2);
-            }
-        } else if (table) {
-            for (int x = 0; x < result.width; ++x)
-                for (int c = 0; c < 3; ++c) {
-                    uint16_t v;
-                    std::memcpy(&v, p + size_t(x) * bpp + 2 * c, 2);
-                    v = v < kLevels16 ? table[v] : ChainOne16(chain, values, count, v);
-                    std::memcpy(p + size_t(x) * bpp + 2 * c, &v, 2);
-                }
-        }
-        if (!sharpen) continue;
-        // The copy of row y, its sums, then the sharpened row y - 1 (border rows keep the copy's
-        // samples, which the result row already holds).
-        uint8_t* copy = work->bits + size_t(y) * size_t(work->stride);
-        std::memcpy(copy, p, size_t(result.stride));
-        sumsRow(copy, sums + size_t(y & 3) * rowSamples, result.width, spp);
-        const int yy = y - 1;
-        if (yy >= 2 && yy <= h - 3) {
-            for (int r = 0; r < 4; ++r) sharp.sums[r] = sums + size_t(r) * rowSamples;
-            sharp.row = work->bits + size_t(yy) * size_t(work->stride);
-            sharp.dst = resultRow(yy);
-            sharpenRow(&sharp);
-        }
+    plan.result = result.bits;
+    plan.stride = result.stride;
+    plan.width = result.width;
+    plan.height = result.height;
+    plan.bytesPerPixel = bpp;
+    plan.wide = true;
+    plan.sharpen = v.sharpen;
+    if (v.hueSat) {
+        plan.tone.hueSat = 1;
+        HexconeHueShift(v.hue, &plan.tone.hueSector, &plan.tone.hueRemainder);
+        plan.tone.satScale = v.saturation + 256;
+        plan.tone.inverse = HexconeInverseTable();
     }
+    plan.back = back;
+    plan.table16 = table;
+    plan.bright16 = bright;
+    plan.sharp16.width = result.width;
+    plan.sharp16.samplesPerPixel = bpp / 2;
+    plan.sharp16.amount = v.sharpness;
+    const bool avx2 = variant_ >= PipelineVariant::Avx2;
+    plan.toneRow = avx2 ? ToneRow8Avx2 : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2 : ToneRow8Scalar;
+    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512;
+    plan.sums16 = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
+    plan.sharpenRow16 = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
+    const bool ran = RunColourStrips(plan);
     if (table) FreeTable(table);
-    if (bytes) FreeTable(bytes);
-    if (sums) FreeTable(sums);
-
-    if (sharpen && brightness != 0) {
-        PixelKernel b = BrightnessRgb16;
-        uint16_t* bright = SampleTable16(&b, &brightness, 1);
-        if (bright) {
-            ApplySampleTable16(result, bright, &b, &brightness, 1);
-            FreeTable(bright);
-        }
-    }
-    return true;
+    if (bright) FreeTable(bright);
+    return ran;
 }

@@ -11,7 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/demosaic_kernels.h"
 #include "imaging/dib_image.h"
+#include "imaging/filter_kernels.h"
 #include "imaging/pixel_runner.h"
 
 namespace quorin {
@@ -44,10 +46,11 @@ protected:
     ~FramePipelineListener() = default;
 };
 
-// How the steps after the demosaic are computed. Every variant gives the same pixels; Kernels
-// runs one filter kernel after the other, the others fuse the per-sample steps of colour frames
-// into tables and rows that stay in cache.
-enum class PipelineVariant { Kernels = 0, Scalar = 1, Sse2 = 2, Avx2 = 3 };
+// How colour frames are computed. Every variant gives the same pixels; Kernels runs the demosaic
+// and then one filter kernel after the other over the whole frame, the others demosaic and filter
+// row by row in horizontal strips on the library's strip pool, with the per-sample steps folded
+// into tables, and use the instruction set they name.
+enum class PipelineVariant { Kernels = 0, Scalar = 1, Sse2 = 2, Avx2 = 3, Avx512 = 4 };
 
 class FramePipeline {
 public:
@@ -68,6 +71,10 @@ public:
     void SetVariant(PipelineVariant variant);
     PipelineVariant Variant() const { return variant_; }
     static PipelineVariant BestVariant();
+    // Horizontal strips a colour frame is cut into (fused variants); 0, the default, gives one per
+    // thread of the strip pool. At most kMostStrips, and never more than the frame has rows.
+    void SetStrips(int strips);
+    static const int kMostStrips = 64;
     static const char* VariantName(PipelineVariant variant);
 
     // BayerMode with bit 0 toggled for a vertical mirror and bit 1 for a horizontal one.
@@ -86,10 +93,15 @@ private:
     void MirrorRaw(CDibImage& raw, int mirrorV, int mirrorH);
     void AutoIris(CDibImage& raw, int mode);
     void GrayGains(CDibImage& raw, int colourType, int phase);
+    BayerParams WhiteBalance(CDibImage& src, int phase);
     void ColourStep(CDibImage* dst, CDibImage& src, int phase);
+    void Demosaic(CDibImage& dst, CDibImage& src, BayerParams bayer);
     void KernelFilters(CDibImage& result, CDibImage* work, int colourType);
-    bool FusedColourFilters8(CDibImage& result, CDibImage* work);
-    bool FusedColourFilters16(CDibImage& result, CDibImage* work);
+    int StripCount(int height) const;
+    int MeasureWbInStrips(const CDibImage& mosaic, int sampleBytes, WbMeasure* wb);
+    bool RunColourStrips(const struct ColourStripPlan& plan);
+    bool FusedColour8(CDibImage& result, const CDibImage& raw, const BayerParams& bayer, CDibImage* work);
+    bool FusedColour16(CDibImage& result, const CDibImage& raw, const BayerParams& bayer, CDibImage* work);
     uint16_t* SampleTable16(const PixelKernel* kernels, const int* values, int count);
 
     quorin::FilterSettings& filters_;
@@ -97,4 +109,5 @@ private:
     quorin::AnalogDevice* device_;
     FramePipelineListener* listener_;
     PipelineVariant variant_;
+    int strips_;
 };

@@ -75,4 +75,7 @@ void SharpenRow8Finish(const SharpenRowJob* job, int fromByte);
 void ToneRow8Sse2(const ToneRowJob* job);
 void SharpenRow8Sse2(const SharpenRowJob* job);
 void ToneRow8Avx2(const ToneRowJob* job);
+// AVX-512 F, BW, VL and VBMI; the table's entries must be 0..255.
+void ToneRow8Avx512(const ToneRowJob* job);
+void SharpenRow8Avx512(const SharpenRowJob* job);
 void SharpenRow8Avx2(const SharpenRowJob* job);

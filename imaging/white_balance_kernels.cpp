@@ -3,6 +3,10 @@
 #include "imaging/filter_block.h"
 #include "imaging/filter_kernels.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 enum { kBlue = 0, kGreen = 1, kRed = 2 };
@@ -20,36 +24,70 @@ int32_t TruncateToInt32(double v) {
     return int32_t(v);
 }
 
-template <int SampleBytes>
-int Measure(const FilterBlock& block, WbMeasure* wb) {
-    // 64-bit sums: no frame size can wrap them.
-    uint64_t sum[3] = {0, 0, 0};
-    uint64_t count[3] = {0, 0, 0};
-    const int colPhase = (wb->phase >> 1) & 1;
-    for (int y = 0; y < block.height; ++y) {
-        const int rowFlag = (y & 1) ^ (wb->phase & 1);
+// Sums of the even and the odd columns of one row.
+void RowSums8(const uint8_t* s, int width, uint64_t* even, uint64_t* odd) {
+    int x = 0;
+    uint64_t e = 0, o = 0;
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+    const __m128i evenBytes = _mm_set1_epi16(0x00FF), zero = _mm_setzero_si128();
+    __m128i evenSum = zero, oddSum = zero;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
+        evenSum = _mm_add_epi64(evenSum, _mm_sad_epu8(_mm_and_si128(v, evenBytes), zero));
+        oddSum = _mm_add_epi64(oddSum, _mm_sad_epu8(_mm_andnot_si128(evenBytes, v), zero));
+    }
+    alignas(16) uint64_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), evenSum);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 2), oddSum);
+    e = lanes[0] + lanes[1], o = lanes[2] + lanes[3];
+#endif
+    for (; x + 1 < width; x += 2) e += s[x], o += s[x + 1];
+    if (x < width) e += s[x];
+    *even = e, *odd = o;
+}
+
+void RowSums16(const uint8_t* s, int width, uint64_t* even, uint64_t* odd) {
+    uint64_t e = 0, o = 0;
+    int x = 0;
+    for (; x + 1 < width; x += 2) e += LoadSample16(s + 2 * x), o += LoadSample16(s + 2 * x + 2);
+    if (x < width) e += LoadSample16(s + 2 * x);
+    *even = e, *odd = o;
+}
+
+int Measure(const FilterBlock& block, int sampleBytes, WbMeasure* wb) {
+    WbSums sums = {};
+    WbAddRows(block.src, block.srcStride, block.width, 0, block.height, sampleBytes, wb->phase, &sums);
+    return WbFinish(sums, wb);
+}
+
+}  // namespace
+
+void WbAddRows(const uint8_t* mosaic, ptrdiff_t stride, int width, int yBegin, int yEnd, int sampleBytes,
+               int phase, WbSums* sums) {
+    const int colPhase = (phase >> 1) & 1;
+    for (int y = yBegin; y < yEnd; ++y) {
+        const int rowFlag = (y & 1) ^ (phase & 1);
         const int evenColour = SiteColour(rowFlag, colPhase);
         const int oddColour = SiteColour(rowFlag, colPhase ^ 1);
-        const uint8_t* s = block.SrcRow(y);
-        uint64_t evenSum = 0, oddSum = 0;
-        for (int x = 0; x < block.width; ++x, s += SampleBytes) {
-            const uint32_t v = SampleBytes == 1 ? s[0] : LoadSample16(s);
-            if (x & 1)
-                oddSum += v;
-            else
-                evenSum += v;
-        }
-        sum[evenColour] += evenSum;
-        sum[oddColour] += oddSum;
-        count[evenColour] += uint64_t(block.width + 1) / 2;
-        count[oddColour] += uint64_t(block.width) / 2;
+        uint64_t evenSum, oddSum;
+        if (sampleBytes == 1)
+            RowSums8(mosaic + ptrdiff_t(y) * stride, width, &evenSum, &oddSum);
+        else
+            RowSums16(mosaic + ptrdiff_t(y) * stride, width, &evenSum, &oddSum);
+        sums->sum[evenColour] += evenSum;
+        sums->sum[oddColour] += oddSum;
+        sums->count[evenColour] += uint64_t(width + 1) / 2;
+        sums->count[oddColour] += uint64_t(width) / 2;
     }
+}
+
+int WbFinish(const WbSums& sums, WbMeasure* wb) {
     // A class without samples, or a black one, gives no usable ratio: keep the previous results.
     for (int c = 0; c < 3; ++c)
-        if (count[c] == 0 || sum[c] == 0) return 0;
-    const double aB = double(sum[kBlue]) / double(count[kBlue]);
-    const double aG = double(sum[kGreen]) / double(count[kGreen]);
-    const double aR = double(sum[kRed]) / double(count[kRed]);
+        if (sums.count[c] == 0 || sums.sum[c] == 0) return 0;
+    const double aB = double(sums.sum[kBlue]) / double(sums.count[kBlue]);
+    const double aG = double(sums.sum[kGreen]) / double(sums.count[kGreen]);
+    const double aR = double(sums.sum[kRed]) / double(sums.count[kRed]);
     const double s = aG + aB + aR;
     wb->blue = TruncateToInt32(((s / aB) / 3 * 100) / ((s / aG) / 3));
     wb->green = 100;
@@ -57,18 +95,16 @@ int Measure(const FilterBlock& block, WbMeasure* wb) {
     return 1;
 }
 
-}  // namespace
-
 int MeasureWb8(PIXEL_KERNEL_ARGS) {
     RESOLVE_FILTER_BLOCK(block, 1, 1)
     WbMeasure* wb = FilterParamBlock<WbMeasure>(params);
     if (wb == nullptr) return 0;
-    return Measure<1>(block, wb);
+    return Measure(block, 1, wb);
 }
 
 int MeasureWb16(PIXEL_KERNEL_ARGS) {
     RESOLVE_FILTER_BLOCK(block, 2, 2)
     WbMeasure* wb = FilterParamBlock<WbMeasure>(params);
     if (wb == nullptr) return 0;
-    return Measure<2>(block, wb);
+    return Measure(block, 2, wb);
 }

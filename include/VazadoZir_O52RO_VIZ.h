@@ -642,24 +642,29 @@ QUORIN_API int QUORIN_CALL Quorin_GetAutoIris(int handle, int* ok);
  * Modal property dialogs owned by parent (may be NULL), in Japanese when the system's default
  * language is Japanese, else in English. Each runs its own message loop on the calling thread and
  * returns when the user closes it. Cancel restores the values the dialog found; OK and Apply keep
- * them (values are saved per camera in the registry). */
+ * them (values are saved per camera in the registry). A dialog whose owner window is destroyed
+ * while it is open ends as cancelled. Several threads may each open a dialog of one kind on one
+ * camera; each restores its own values on Cancel. */
 
 /* Quorin_SetCameraDlg: the camera format dialog: colour mode, capture size list, sub-sampling,
  * clock and wait time. Live or capture acquisition is stopped while it is open and started again
- * afterwards (trigger acquisition is paused), with the format reloaded after OK.
- *   Returns: 1 whatever the user chose; 0 on failure.
- *   Errors:  1 no device.
+ * afterwards (trigger acquisition is paused), with the format reloaded after OK. Refused while a
+ * recording (Quorin_Record) runs: the format cannot change under it.
+ *   Returns: 1 whatever the user chose; 0 on failure (nothing stopped or changed).
+ *   Errors:  1 no device, or a recording runs; 4 the dialog cannot be made (parent is not a window).
  *   Thread:  a thread that may own windows (normally parent's thread). */
 QUORIN_API int QUORIN_CALL Quorin_SetCameraDlg(int handle, HWND parent);
 /* Quorin_SetAnalogDlg: the analog dialog: global gain, exposure (with the real exposure time),
  * mirroring and automatic exposure.
- *   Returns, Errors, Thread: as Quorin_SetCameraDlg. */
+ *   Returns: 1 whatever the user chose; 0 on failure.
+ *   Errors:  1 no device; 4 the dialog cannot be made (parent is not a window).
+ *   Thread:  as Quorin_SetCameraDlg. */
 QUORIN_API int QUORIN_CALL Quorin_SetAnalogDlg(int handle, HWND parent);
 /* Quorin_SetImageDlg: the filter dialog: an image page (brightness, contrast, hue, saturation,
  * sharpness, gamma, Bayer gains and white balance) and, when the camera delivers gray images, a
  * gray page (gray mode, gains, offsets and automatic gray gain). An automatic white balance or gray
  * gain run by the frames updates it.
- *   Returns, Errors, Thread: as Quorin_SetCameraDlg. */
+ *   Returns, Errors, Thread: as Quorin_SetAnalogDlg. */
 QUORIN_API int QUORIN_CALL Quorin_SetImageDlg(int handle, HWND parent);
 
 /* ==== Not supported by this camera model =========================================================== */

@@ -1,7 +1,10 @@
 // Live acquisition on the simulated camera, per colour type with every image filter on: sustained
 // frames per second, frames the worker skipped (gaps in the frame numbers the transfer thread
-// gives, and the simulated camera's own count), and the spread of the notices' arrival against
-// the camera's frame period. Prints figures; passes or fails on nothing.
+// gives, and the simulated camera's own count), the process's CPU time per frame, the time from a
+// frame's arrival in the ring to the post of its notice (the library's own measurement, asked for
+// through QUORIN_LATENCY_LOG), and the spread of the notices' arrival against the camera's frame
+// period; then four cameras streaming 24-bit frames at once at realtime pacing. Prints figures;
+// passes or fails on nothing.
 //
 //   bench_acquisition [SECONDS]     (default 3 per colour type and pacing)
 #include <windows.h>
@@ -9,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
@@ -22,15 +26,54 @@ struct Sim {
     ~Sim() {
         if (control != INVALID_HANDLE_VALUE) CloseHandle(control);
     }
-    bool Send(uint32_t code, uint32_t value, void* out = nullptr, DWORD outBytes = 0) {
-        M52SimRequest request = {0, value};
+    bool Send(uint32_t code, uint32_t value, void* out = nullptr, DWORD outBytes = 0, uint32_t camera = 0) {
+        M52SimRequest request = {camera, value};
         DWORD moved = 0;
         return DeviceIoControl(control, code, &request, sizeof request, out, outBytes, &moved, nullptr) != 0;
     }
-    M52SimStatus Status() {
+    M52SimStatus Status(uint32_t camera = 0) {
         M52SimStatus s = {};
-        Send(M52SIM_IOCTL_STATUS, 0, &s, sizeof s);
+        Send(M52SIM_IOCTL_STATUS, 0, &s, sizeof s, camera);
         return s;
+    }
+};
+
+// User and kernel time of this process, ms.
+double ProcessCpuMs() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ms = [](const FILETIME& t) {
+        return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
+// The library's ring-to-notice latency of the run just stopped: the last line of the log.
+struct Latency {
+    char path[MAX_PATH] = "";
+    Latency() {
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        std::snprintf(path, sizeof path, "%squorin_latency_%lu.txt", dir, GetCurrentProcessId());
+        DeleteFileA(path);
+        SetEnvironmentVariableA("QUORIN_LATENCY_LOG", path);
+    }
+    ~Latency() { DeleteFileA(path); }
+    std::string Last() {
+        std::string last = "-";
+        if (FILE* f = std::fopen(path, "r")) {
+            char line[256];
+            unsigned long frames;
+            double p50, p99;
+            while (std::fgets(line, sizeof line, f))
+                if (std::sscanf(line, "latency frames %lu p50 %lf p99 %lf", &frames, &p50, &p99) == 3) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "%.1f/%.1f ms", p50, p99);
+                    last = text;
+                }
+            std::fclose(f);
+        }
+        return last;
     }
 };
 
@@ -38,6 +81,76 @@ double Percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0.0;
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
+}
+
+// Cameras 0 to 3 streaming 24-bit frames at realtime pacing at the same time, one notice window
+// each: notices per second and frames the camera sent without a notice, per camera (the frame
+// information block is rewritten for every frame, so with four streams its frame number is not
+// read); CPU time per frame over all of them.
+void FourCameras(Sim& sim, int seconds) {
+    const int kCameras = 4;
+    int handles[kCameras] = {};
+    HWND windows[kCameras] = {};
+    std::vector<std::vector<BYTE>> buffers(kCameras);
+    std::vector<size_t> notices(kCameras, 0);
+    std::vector<uint32_t> sentBefore(kCameras, 0), sentAfter(kCameras, 0);
+    for (int i = 0; i < kCameras; ++i) {
+        M52SimRequest request = {uint32_t(i), 0};
+        DWORD moved = 0;
+        DeviceIoControl(sim.control, M52SIM_IOCTL_ATTACH, &request, sizeof request, nullptr, 0, &moved, nullptr);
+        request.value = M52SIM_PACE_REALTIME;
+        DeviceIoControl(sim.control, M52SIM_IOCTL_PACE, &request, sizeof request, nullptr, 0, &moved, nullptr);
+    }
+    bool started = true;
+    for (int i = 0; i < kCameras && started; ++i) {
+        windows[i] = CreateWindowExA(0, "STATIC", "bench", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        handles[i] = Quorin_Initialize(nullptr);
+        started = handles[i] && windows[i] && (i == 0 || Quorin_SetDeviceNumber(handles[i], i));
+        if (!started) break;
+        const int filters[][2] = {{1, 10}, {2, 20}, {3, 15}, {4, 20}, {5, 3}, {11, 120}};
+        for (const auto& f : filters) Quorin_SetFilterValue(handles[i], f[0], f[1]);
+        Quorin_SetWaitTime(handles[i], 1);
+        Quorin_SetColorMode(handles[i], 24);
+        buffers[i].resize(size_t(1360 * 3) * 1024);
+    }
+    for (int i = 0; i < kCameras; ++i) sentBefore[i] = sim.Status(uint32_t(i)).frames_delivered;
+    const double cpuBefore = ProcessCpuMs();
+    for (int i = 0; i < kCameras && started; ++i)
+        started = Quorin_CallBackPreview(handles[i], windows[i], buffers[i].data(), int(buffers[i].size()), 1) != 0;
+    if (started) {
+        const DWORD end = GetTickCount() + DWORD(seconds) * 1000;
+        MSG msg;
+        while (int(end - GetTickCount()) > 0) {
+            if (!PeekMessageA(&msg, nullptr, QUORIN_WM_FRAME, QUORIN_WM_FRAME, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_POSTMESSAGE);
+                continue;
+            }
+            for (int i = 0; i < kCameras; ++i)
+                if (msg.hwnd == windows[i] && msg.wParam) ++notices[i];
+        }
+    }
+    for (int i = 0; i < kCameras; ++i)
+        if (handles[i]) Quorin_StopPreview(handles[i]);
+    const double cpu = ProcessCpuMs() - cpuBefore;
+    for (int i = 0; i < kCameras; ++i) sentAfter[i] = sim.Status(uint32_t(i)).frames_delivered;
+    size_t frames = 0;
+    std::printf("four cameras, 24 bits, realtime, %d s:", seconds);
+    for (int i = 0; i < kCameras; ++i) {
+        frames += notices[i];
+        const int lost = int(sentAfter[i] - sentBefore[i]) - int(notices[i]);
+        std::printf("  camera %d %.1f fps lost(camera) %d", i, double(notices[i]) / seconds, lost);
+    }
+    if (!started) std::printf("  (a camera did not start)");
+    std::printf("  cpu/frame %.2f ms\n", frames ? cpu / double(frames) : 0.0);
+    for (int i = 0; i < kCameras; ++i) {
+        if (handles[i]) Quorin_Release(handles[i]);
+        if (windows[i]) DestroyWindow(windows[i]);
+        if (i > 0) {
+            M52SimRequest request = {uint32_t(i), 0};
+            DWORD moved = 0;
+            DeviceIoControl(sim.control, M52SIM_IOCTL_DETACH, &request, sizeof request, nullptr, 0, &moved, nullptr);
+        }
+    }
 }
 
 }  // namespace
@@ -61,14 +174,16 @@ int main(int argc, char** argv) {
     for (const auto& f : filters) Quorin_SetFilterValue(h, f[0], f[1]);
     Quorin_SetWaitTime(h, 1);
 
-    std::printf("%-9s %5s %8s %10s %12s %14s %16s\n", "pacing", "bits", "fps", "notices", "lost(gaps)",
-                "lost(camera)", "arrival p50/p99");
+    Latency latency;
+    std::printf("%-9s %5s %8s %10s %12s %14s %10s %18s %16s\n", "pacing", "bits", "fps", "notices", "lost(gaps)",
+                "lost(camera)", "cpu/frame", "ring-to-post p50/99", "arrival p50/p99");
     for (uint32_t pace : {M52SIM_PACE_REALTIME, M52SIM_PACE_FAST}) {
         sim.Send(M52SIM_IOCTL_PACE, pace);
         for (int bits : {8, 16, 24, 32, 48, 64}) {
             Quorin_SetColorMode(h, bits);
             std::vector<BYTE> buffer(size_t(((1360 * bits / 8 + 3) & ~3)) * 1024);
             const M52SimStatus before = sim.Status();
+            const double cpuBefore = ProcessCpuMs();
             if (!Quorin_CallBackPreview(h, window, buffer.data(), int(buffer.size()), 1)) {
                 std::printf("start failed for %d bits\n", bits);
                 continue;
@@ -92,6 +207,7 @@ int main(int argc, char** argv) {
                 arrivals.push_back(ms);
             }
             Quorin_StopPreview(h);
+            const double cpu = ProcessCpuMs() - cpuBefore;
             const M52SimStatus after = sim.Status();
             while (PeekMessageA(&msg, nullptr, QUORIN_WM_FRAME, QUORIN_WM_FRAME, PM_REMOVE)) {}
             if (numbers.size() < 2) {
@@ -113,13 +229,15 @@ int main(int argc, char** argv) {
             char arrival[32] = "-";
             if (pace == M52SIM_PACE_REALTIME)
                 std::snprintf(arrival, sizeof arrival, "%.1f/%.1f ms", Percentile(late, 0.5), Percentile(late, 0.99));
-            std::printf("%-9s %5d %8.1f %10zu %12u %14d %16s\n", pace ? "fast" : "realtime", bits,
+            std::printf("%-9s %5d %8.1f %10zu %12u %14d %7.2f ms %18s %16s\n", pace ? "fast" : "realtime", bits,
                         (numbers.size() - 1) / elapsed, numbers.size(), span - uint32_t(numbers.size()),
-                        int(sent) - int(numbers.size()), arrival);
+                        int(sent) - int(numbers.size()), cpu / double(numbers.size()), latency.Last().c_str(),
+                        arrival);
         }
     }
     sim.Send(M52SIM_IOCTL_PACE, M52SIM_PACE_REALTIME);
     Quorin_Release(h);
     DestroyWindow(window);
+    FourCameras(sim, seconds);
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "imaging/frame_pipeline.h"
 #include "imaging/pipeline_rows.h"
 #include "imaging/pixel_runner.h"
+#include "imaging/strip_pool.h"
 #include "settings/analog_device.h"
 #include "settings/analog_settings.h"
 #include "settings/filter_settings.h"
@@ -140,6 +141,7 @@ void Demosaic(Frame& frame, CDibImage& out, int phase, int redGain = 100, int bl
 std::vector<PipelineVariant> Variants() {
     std::vector<PipelineVariant> v = {PipelineVariant::Kernels, PipelineVariant::Scalar, PipelineVariant::Sse2};
     if (CpuHasAvx2()) v.push_back(PipelineVariant::Avx2);
+    if (CpuHasAvx512()) v.push_back(PipelineVariant::Avx512);
     return v;
 }
 
@@ -314,6 +316,74 @@ TEST(FramePipeline, FusedVariantsMatchTheKernelPathBitForBit) {
             }
 }
 
+// The strips of one fused variant, against the kernel path: every strip count puts its seams on
+// other rows (the frame's border rows, next to them, one-row strips), with every Bayer phase and
+// white balance on. False (and nothing compared) when the processor lacks the variant.
+void ExpectStripsMatchKernels(PipelineVariant variant) {
+    const struct Setting { int hue, sat, sharp, bright; } settings[] = {{40, 60, 10, 60}, {-100, -30, 0, -20}};
+    const int sizes[][2] = {{7, 13}, {33, 17}, {301, 40}};
+    for (const Setting& s : settings)
+        for (const auto& size : sizes)
+            for (int phase = 0; phase < 4; ++phase)
+                for (int type : {2, 3, 4, 5}) {
+                    std::vector<uint8_t> reference;
+                    for (int strips : {0, 1, 2, 3, 5, 7, 13}) {
+                        Camera cam;
+                        cam.filters.bayerMode = phase, cam.filters.bayerGainAuto = 1;
+                        cam.filters.hue = s.hue, cam.filters.saturation = s.sat, cam.filters.gamma = 130;
+                        cam.filters.contrast = 20, cam.filters.sharpness = s.sharp, cam.filters.brightness = s.bright;
+                        Frame frame(size[0], size[1], type);
+                        frame.FillRaw(uint32_t(size[0] * 7 + phase));
+                        FramePipeline pipeline(cam.filters, cam.analog, &cam.device, &cam.listener);
+                        pipeline.SetVariant(strips == 0 ? PipelineVariant::Kernels : variant);
+                        pipeline.SetStrips(strips);
+                        pipeline.Run(frame.set, type);
+                        if (strips == 0)
+                            reference = Samples(frame.Result());
+                        else
+                            EXPECT_EQ(Samples(frame.Result()), reference)
+                                << FramePipeline::VariantName(variant) << " strips " << strips << " size " << size[0]
+                                << "x" << size[1] << " phase " << phase << " type " << type << " hue " << s.hue;
+                    }
+                }
+}
+
+TEST(FramePipelineStrips, ScalarStripsMatchTheKernelPath) { ExpectStripsMatchKernels(PipelineVariant::Scalar); }
+TEST(FramePipelineStrips, Sse2StripsMatchTheKernelPath) { ExpectStripsMatchKernels(PipelineVariant::Sse2); }
+TEST(FramePipelineStrips, Avx2StripsMatchTheKernelPath) {
+    if (!CpuHasAvx2()) GTEST_SKIP() << "the processor has no AVX2";
+    ExpectStripsMatchKernels(PipelineVariant::Avx2);
+}
+TEST(FramePipelineStrips, Avx512StripsMatchTheKernelPath) {
+    if (!CpuHasAvx512()) GTEST_SKIP() << "the processor has no AVX-512 (F, BW, VL, VBMI)";
+    ExpectStripsMatchKernels(PipelineVariant::Avx512);
+}
+
+// Two callers share the pool: every task of each call has run, once, when the call returns.
+TEST(StripPool, EveryTaskOfEachCallerRunsOnceBeforeItsCallReturns) {
+    StripPool& pool = StripPool::Shared();
+    pool.Acquire();
+    struct Call {
+        std::vector<int> runs = std::vector<int>(37, 0);
+        static void Task(void* context, int index) { ++static_cast<Call*>(context)->runs[size_t(index)]; }
+    };
+    bool ok[2] = {true, true};
+    std::thread callers[2];
+    for (int c = 0; c < 2; ++c)
+        callers[c] = std::thread([&pool, &ok, c] {
+            for (int round = 0; round < 200; ++round) {
+                Call call;
+                pool.Run(int(call.runs.size()), Call::Task, &call);
+                for (int n : call.runs) ok[c] = ok[c] && n == 1;
+            }
+        });
+    for (std::thread& t : callers) t.join();
+    pool.Release();
+    EXPECT_TRUE(ok[0]);
+    EXPECT_TRUE(ok[1]);
+    EXPECT_GE(pool.Threads(), 1);
+}
+
 // Every 24-bit colour through the fused hexcone rows of each variant equals HueSatRgb8.
 TEST(FramePipeline, FusedHexconeRowsMatchTheKernelOnEveryColour) {
     const int side = 4096;  // 4096 x 4096 pixels hold each colour once
@@ -324,6 +394,7 @@ TEST(FramePipeline, FusedHexconeRowsMatchTheKernelOnEveryColour) {
     typedef void (*Row)(const ToneRowJob*);
     std::vector<std::pair<const char*, Row>> rows = {{"scalar", ToneRow8Scalar}, {"SSE2", ToneRow8Sse2}};
     if (CpuHasAvx2()) rows.push_back({"AVX2", ToneRow8Avx2});
+    if (CpuHasAvx512()) rows.push_back({"AVX-512", ToneRow8Avx512});
     for (const auto& s : settings) {
         for (int i = 0; i < side * side; ++i) {
             uint8_t* p = expected.bits + size_t(i) * 3;

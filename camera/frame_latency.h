@@ -1,0 +1,24 @@
+// Time from a live frame's arrival in the transfer ring to the post of its frame notice, kept for
+// one run of live acquisition. When the environment variable QUORIN_LATENCY_LOG names a file, the
+// end of each run appends one line to it: "latency frames N p50 X p99 Y" (milliseconds). A
+// diagnostic for benchmarks; without the variable nothing is written.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+class FrameLatencyLog {
+public:
+    FrameLatencyLog();
+    // Worker thread: one posted frame that arrived at arrivalTicks (QueryPerformanceCounter).
+    void Add(int64_t arrivalTicks);
+    // After the worker has ended: writes the run's line (if asked for) and starts a new run.
+    void EndRun();
+
+private:
+    static const size_t kMostSamples = 1 << 16;
+    std::vector<float> samples_;
+    double ticksPerMs_;
+};

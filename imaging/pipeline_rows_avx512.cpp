@@ -1,0 +1,170 @@
+// AVX-512 rows of the fused 8-bit colour path. The tone row: sixteen pixels of the hexcone per step in 32-bit
+// lanes, mask registers for the choices, and the per-sample table as four 64-byte registers read
+// by byte permutes (VBMI) instead of gathers: the sixteen pixels' 64 bytes in three instructions.
+// The sextant's multiplier (+-1, +-256, +-65536) becomes a shift and a masked subtraction.
+// Three-byte pixels are spread to lanes and packed back by byte permutes, with masked loads and
+// stores for the row's last pixels, so no pixel goes through another routine.
+//
+// Built for AVX-512 F, BW, VL and VBMI and only called after the run-time CPU check. Plain
+// C-style code with static functions and intrinsics only (see pipeline_rows_avx2.cpp).
+#include <immintrin.h>
+
+#include "imaging/pipeline_rows.h"
+
+// GCC 12's AVX-512 intrinsics start from _mm*_undefined_* values, which its own flow analysis
+// reports as used uninitialised under the sanitizer builds.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+
+static __m512i HexconeAvx512(__m512i packed, const ToneRowJob* job) {
+    const __m512i byteMask = _mm512_set1_epi32(0xFF);
+    const __m512i b = _mm512_and_si512(packed, byteMask);
+    const __m512i g = _mm512_and_si512(_mm512_srli_epi32(packed, 8), byteMask);
+    const __m512i r = _mm512_and_si512(_mm512_srli_epi32(packed, 16), byteMask);
+    const __mmask16 greenAbove = _mm512_cmpgt_epi32_mask(g, r);
+    __m512i hi = _mm512_mask_blend_epi32(greenAbove, r, g);
+    const __m512i lo = _mm512_mask_blend_epi32(greenAbove, g, r);
+    __m512i pos = _mm512_mask_blend_epi32(greenAbove, _mm512_sub_epi32(g, b), _mm512_sub_epi32(b, r));
+    __m512i sector = _mm512_mask_blend_epi32(greenAbove, _mm512_set1_epi32(1), _mm512_set1_epi32(3));
+    const __mmask16 blueAbove = _mm512_cmpgt_epi32_mask(b, hi);
+    sector = _mm512_mask_mov_epi32(sector, blueAbove, _mm512_set1_epi32(5));
+    pos = _mm512_mask_mov_epi32(pos, blueAbove, _mm512_sub_epi32(r, g));
+    hi = _mm512_max_epi32(hi, b);
+    const __m512i mn = _mm512_min_epi32(lo, b);
+    const __m512i ch = _mm512_sub_epi32(hi, mn);
+    const __m512i sum = _mm512_add_epi32(hi, mn);
+    const __mmask16 negative = _mm512_cmplt_epi32_mask(pos, _mm512_setzero_si512());
+    sector = _mm512_mask_sub_epi32(sector, negative, sector, _mm512_set1_epi32(1));
+    pos = _mm512_mask_add_epi32(pos, negative, pos, ch);
+    const __m512i sat = _mm512_srli_epi32(
+        _mm512_add_epi32(_mm512_mullo_epi32(ch, _mm512_set1_epi32(job->satScale * 256)), _mm512_set1_epi32(32768)),
+        16);
+    const __m512i limit = _mm512_min_epi32(sum, _mm512_sub_epi32(_mm512_set1_epi32(511), sum));
+    const __m512i ch2 = _mm512_min_epi32(sat, limit);
+    const __m512i k = _mm512_srai_epi32(_mm512_sub_epi32(sum, ch2), 1);
+    const __m512i w = _mm512_sub_epi32(_mm512_srai_epi32(_mm512_add_epi32(sum, ch2), 1), k);
+    // 0xFF0000 / ch as in the AVX2 row: the single-precision quotient truncates to the integer one
+    // for every ch of 1..255; ch 0 has pos 0.
+    const __m512i inverse =
+        _mm512_cvttps_epi32(_mm512_div_ps(_mm512_set1_ps(16711680.0f), _mm512_cvtepi32_ps(ch)));
+    __m512i v = _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(inverse, pos), _mm512_set1_epi32(32768)), 16);
+    v = _mm512_add_epi32(v, _mm512_set1_epi32(job->hueRemainder));
+    __m512i idx = _mm512_add_epi32(sector, _mm512_set1_epi32(job->hueSector));
+    const __mmask16 wraps = _mm512_cmpgt_epi32_mask(v, _mm512_set1_epi32(254));
+    v = _mm512_mask_sub_epi32(v, wraps, v, _mm512_set1_epi32(255));
+    idx = _mm512_mask_add_epi32(idx, wraps, idx, _mm512_set1_epi32(1));
+    idx = _mm512_mask_sub_epi32(idx, _mm512_cmpgt_epi32_mask(idx, _mm512_set1_epi32(5)), idx, _mm512_set1_epi32(6));
+    const __m512i t = _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(w, v), _mm512_set1_epi32(128)), 8);
+    // Sextants 0..5: mask 0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF and multiplier
+    // -1, +256, -65536, +1, -256, +65536, i.e. t shifted by 0, 8, 16, 0, 8, 16, negative when even.
+    const __m512i masks = _mm512_setr_epi32(0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0, 0, 0, 0,
+                                            0, 0, 0, 0, 0, 0);
+    const __m512i shifts = _mm512_setr_epi32(0, 8, 16, 0, 8, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m512i mask = _mm512_permutexvar_epi32(idx, masks);
+    const __m512i term = _mm512_sllv_epi32(t, _mm512_permutexvar_epi32(idx, shifts));
+    const __mmask16 subtract = _mm512_testn_epi32_mask(idx, _mm512_set1_epi32(1));
+    // k and w are at most 255, so k * 0x010101 is three copies of the byte.
+    const __m512i kk = _mm512_or_si512(k, _mm512_or_si512(_mm512_slli_epi32(k, 8), _mm512_slli_epi32(k, 16)));
+    const __m512i ww = _mm512_or_si512(w, _mm512_or_si512(_mm512_slli_epi32(w, 8), _mm512_slli_epi32(w, 16)));
+    const __m512i p = _mm512_add_epi32(kk, _mm512_and_si512(ww, mask));
+    return _mm512_mask_sub_epi32(_mm512_add_epi32(p, term), subtract, p, term);
+}
+
+// The 256-entry table (entries 0..255) as bytes in four registers of 64 entries.
+static void LoadByteTable(const int32_t* entries, __m512i table[4]) {
+    for (int q = 0; q < 4; ++q) {
+        const __m128i a = _mm512_cvtepi32_epi8(_mm512_loadu_si512(entries + 64 * q));
+        const __m128i b = _mm512_cvtepi32_epi8(_mm512_loadu_si512(entries + 64 * q + 16));
+        const __m128i c = _mm512_cvtepi32_epi8(_mm512_loadu_si512(entries + 64 * q + 32));
+        const __m128i d = _mm512_cvtepi32_epi8(_mm512_loadu_si512(entries + 64 * q + 48));
+        __m512i all = _mm512_castsi128_si512(a);
+        all = _mm512_inserti32x4(all, b, 1);
+        all = _mm512_inserti32x4(all, c, 2);
+        table[q] = _mm512_inserti32x4(all, d, 3);
+    }
+}
+
+// Each byte through the table.
+static __m512i LookUpBytes(const __m512i table[4], __m512i bytes) {
+    const __m512i low = _mm512_permutex2var_epi8(table[0], bytes, table[1]);
+    const __m512i high = _mm512_permutex2var_epi8(table[2], bytes, table[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
+}
+
+// Thirty-two samples per step in 16-bit lanes, as the AVX2 row sixteen; the brightness table by
+// byte permutes; masked stores keep the fourth byte of four-byte pixels and end the row exactly.
+void SharpenRow8Avx512(const SharpenRowJob* job) {
+    const int bpp = job->bytesPerPixel;
+    if (bpp != 3 && bpp != 4) {
+        SharpenRow8Scalar(job);
+        return;
+    }
+    const int begin = 2 * bpp, end = (job->width - 2) * bpp;  // interior bytes
+    __m512i table[4];
+    if (job->table) LoadByteTable(job->table, table);
+    const __m512i amount = _mm512_set1_epi16(short(job->amount));
+    const __m512i tenth = _mm512_set1_epi16(short(6554));  // (|x| * 6554) >> 16 == |x| / 10 below 16384
+    const __m512i zero = _mm512_setzero_si512();
+    // Interior bytes start at a pixel's first byte, so step offsets keep their place in the pixel.
+    const __mmask32 samples = bpp == 4 ? 0x77777777u : 0xFFFFFFFFu;
+    for (int i = begin; i < end; i += 32) {
+        const int n = end - i < 32 ? end - i : 32;
+        const __mmask32 lanes = n == 32 ? 0xFFFFFFFFu : ((1u << n) - 1);
+        __m512i sum = _mm512_maskz_loadu_epi16(lanes, job->sums[0] + i);
+        sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[1] + i));
+        sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[2] + i));
+        sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[3] + i));
+        const __m512i centre = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(lanes, job->row + i));
+        const __m512i x = _mm512_mullo_epi16(_mm512_sub_epi16(centre, _mm512_srli_epi16(sum, 4)), amount);
+        const __m512i sign = _mm512_srai_epi16(x, 15);
+        const __m512i magnitude = _mm512_sub_epi16(_mm512_xor_si512(x, sign), sign);
+        const __m512i q = _mm512_mulhi_epu16(magnitude, tenth);
+        const __m512i words = _mm512_max_epi16(_mm512_add_epi16(centre, _mm512_sub_epi16(_mm512_xor_si512(q, sign), sign)), zero);
+        __m512i out = _mm512_castsi256_si512(_mm512_cvtusepi16_epi8(words));  // 0..255
+        if (job->table) out = LookUpBytes(table, out);
+        _mm256_mask_storeu_epi8(job->dst + i, lanes & samples, _mm512_castsi512_si256(out));
+    }
+    SharpenRow8Finish(job, end);
+}
+
+void ToneRow8Avx512(const ToneRowJob* job) {
+    const int bpp = job->srcBytesPerPixel;
+    if (bpp != job->dstBytesPerPixel || (bpp != 3 && bpp != 4)) {
+        ToneRow8Scalar(job);
+        return;
+    }
+    // The table as bytes in four registers of 64 entries.
+    __m512i table[4];
+    const int useTable = job->table != 0;
+    if (useTable) LoadByteTable(job->table, table);
+    // Three-byte pixels to 32-bit lanes and back.
+    const __m512i spread = _mm512_set_epi8(
+        63, 47, 46, 45, 63, 44, 43, 42, 63, 41, 40, 39, 63, 38, 37, 36, 63, 35, 34, 33, 63, 32, 31, 30, 63, 29, 28, 27,
+        63, 26, 25, 24, 63, 23, 22, 21, 63, 20, 19, 18, 63, 17, 16, 15, 63, 14, 13, 12, 63, 11, 10, 9, 63, 8, 7, 6,
+        63, 5, 4, 3, 63, 2, 1, 0);
+    const __m512i pack = _mm512_set_epi8(
+        63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 62, 61, 60, 58, 57, 56, 54, 53, 52, 50, 49, 48,
+        46, 45, 44, 42, 41, 40, 38, 37, 36, 34, 33, 32, 30, 29, 28, 26, 25, 24, 22, 21, 20, 18, 17, 16, 14, 13, 12, 10,
+        9, 8, 6, 5, 4, 2, 1, 0);
+    const __m512i lowThree = _mm512_set1_epi32(0xFFFFFF);
+    const __mmask64 fourthBytes = 0x8888888888888888ULL;
+    for (int x = 0; x < job->width; x += 16) {
+        const int n = job->width - x < 16 ? job->width - x : 16;
+        const __mmask64 bytes = n * bpp == 64 ? ~0ULL : ((1ULL << (n * bpp)) - 1);
+        const uint8_t* s = job->src + x * bpp;
+        uint8_t* d = job->dst + x * bpp;
+        const __m512i raw = _mm512_maskz_loadu_epi8(bytes, s);
+        __m512i packed = bpp == 3 ? _mm512_permutexvar_epi8(spread, raw) : raw;
+        packed = _mm512_and_si512(packed, lowThree);
+        if (job->hueSat) packed = HexconeAvx512(packed, job);
+        if (useTable) packed = LookUpBytes(table, packed);
+        if (bpp == 3) {
+            _mm512_mask_storeu_epi8(d, bytes, _mm512_permutexvar_epi8(pack, packed));
+        } else {
+            // The fourth byte of each pixel keeps what the destination holds.
+            _mm512_mask_storeu_epi8(d, bytes & ~fourthBytes, packed);
+        }
+    }
+}
