@@ -14,6 +14,23 @@ struct Locked {
     Locked& operator=(const Locked&) = delete;
     CRITICAL_SECTION* cs_;
 };
+// Each registered camera holds one reference on this library: its threads run the library's code,
+// so an application that frees the library without Quorin_Release must not have it unmapped under
+// them. The reference is taken with the camera and dropped after it is destroyed, inside an export,
+// where the application's own reference still holds the library.
+void HoldLibrary() {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&HoldLibrary), &self);
+}
+
+void DestroyCamera(CQuorin* camera) {
+    if (!camera) return;
+    delete camera;
+    HMODULE self = nullptr;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(&HoldLibrary), &self))
+        FreeLibrary(self);
+}
 }  // namespace
 
 CSdkChain::CSdkChain() { InitializeCriticalSection(&lock_); }
@@ -47,7 +64,10 @@ int32_t CSdkChain::NewCamera() {
     {
         Locked hold(&lock_);
         handle = DrawHandle();
-        if (Add(CSDKDATA{handle, camera, 0, false})) return handle;
+        if (Add(CSDKDATA{handle, camera, 0, false})) {
+            HoldLibrary();
+            return handle;
+        }
     }
     delete camera;
     return 0;
@@ -72,7 +92,7 @@ void CSdkChain::EndCall(Node* node) {
     }
     // Destroyed after the lock is gone: shutting a camera down waits for its workers, and other
     // handles' calls must not queue behind that.
-    delete camera;
+    DestroyCamera(camera);
 }
 
 int CSdkChain::Release(int32_t handle) {
@@ -89,6 +109,6 @@ int CSdkChain::Release(int32_t handle) {
         camera = node->data.camera;
         delete node;
     }
-    delete camera;
+    DestroyCamera(camera);
     return 1;
 }

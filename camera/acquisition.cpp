@@ -71,6 +71,8 @@ FrameBuffers CQuorin::PreparedBuffers() const {
 
 int CQuorin::Prepare() {
     const int index = device_->GetSelectedIndex();
+    // A camera missing at the last probe may have been plugged in since.
+    if (!device_->IsDevicePresent(index)) device_->ProbeDevices();
     if (!device_->IsDevicePresent(index) || IsDeviceInUse(index)) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
     if (!IsCaptureWindowValid()) return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
 
@@ -115,9 +117,9 @@ int CQuorin::Prepare() {
         }
     }
 
-    // A window the sensor refuses would leave the frames at another geometry than the buffers.
-    if (device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_) != 0)
-        return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    // A window the sensor refuses would leave the frames at another geometry than the buffers,
+    // and a window without frame buffers would deliver no frames.
+    if (!ProgramSensorWindow()) return 0;
     device_->SetMirrorV(values_.analog.mirrorV);
     device_->SetMirrorH(values_.analog.mirrorH);
     device_->SetTriggerMode(0);
@@ -125,6 +127,14 @@ int CQuorin::Prepare() {
     device_->SetShutter(static_cast<uint16_t>(values_.analog.exposure.load()));
     quorin::ReadRealExposureTime(values_.exposureModel, values_.analog, halfClock_);
     return 1;
+}
+
+int CQuorin::ProgramSensorWindow() {
+    const int result = device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_);
+    if (result == quorin::DEV_OK) return 1;
+    // Out of memory for the frame buffers is 5; a window the sensor refuses is 7.
+    ReportError(result == quorin::DEV_NO_MEMORY ? QUORIN_ERR_MEMORY : QUORIN_ERR_CAPTURE_WINDOW);
+    return 0;
 }
 
 // ---- Mode transitions ------------------------------------------------------------------------------
@@ -139,10 +149,33 @@ void CQuorin::SetFrameDestination(HWND window, BYTE* buffer, int size, int topDo
     callerTopDown_ = topDown;
 }
 
+bool CQuorin::EndLostRun() {
+    const int mode = acquisitionMode_;
+    if (!device_ || (mode != quorin::kModeLive && mode != quorin::kModeTrigger)) return true;
+    if (!workerDone_ || WaitForSingleObject(workerDone_, 0) != WAIT_OBJECT_0) return true;
+    StopPreview();
+    // A fresh probe: the camera may have been plugged in again since the run was lost.
+    device_->ProbeDevices();
+    if (device_->IsDevicePresent(device_->GetSelectedIndex())) return true;
+    ReportError(QUORIN_ERR_DEVICE_LOST);
+    CriticalSectionLock hold(frameLock_);
+    PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
+    return false;
+}
+
+bool CQuorin::RequireImages() {
+    if (image8_ && image16_ && image24_ && image32_ && image48_ && image64_ && workImage_ && displayImage_)
+        return true;
+    ReportError(QUORIN_ERR_MEMORY);
+    return false;
+}
+
 int CQuorin::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
 
 int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
+    if (device_ && !RequireImages()) return 0;
     SetFrameDestination(window, buffer, size, topDown);
+    if (!EndLostRun()) return 0;
     const int mode = acquisitionMode_;
     // Already live: the running worker delivers to the new destination and paints the window it has.
     if (mode == quorin::kModeLive) return 1;
@@ -156,7 +189,7 @@ int CQuorin::CallBackPreview(HWND window, BYTE* buffer, int size, int topDown) {
 }
 
 int CQuorin::StartPreview() {
-    if (!RequireDevice()) return 0;
+    if (!RequireDevice() || !RequireImages() || !EndLostRun()) return 0;
     const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::StartLive, acquisitionMode_);
     if (rule.verdict == ModeVerdict::AlreadyOn) return 1;
     if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
@@ -184,7 +217,7 @@ int CQuorin::StartPreview() {
 }
 
 int CQuorin::Capture() {
-    if (!RequireDevice()) return 0;
+    if (!RequireDevice() || !RequireImages()) return 0;
     const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::Capture, acquisitionMode_);
     if (rule.verdict == ModeVerdict::AlreadyOn) return 1;
     if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
@@ -196,7 +229,9 @@ int CQuorin::Capture() {
 }
 
 int CQuorin::Trigger(HWND window, BYTE* buffer, int size, int topDown) {
-    if (!RequireDevice()) return 0;
+    if (!RequireDevice() || !RequireImages()) return 0;
+    if (acquisitionMode_ == quorin::kModeTrigger) SetFrameDestination(window, buffer, size, topDown);
+    if (!EndLostRun()) return 0;
     const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::Trigger, acquisitionMode_);
     if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
     SetFrameDestination(window, buffer, size, topDown);
@@ -263,7 +298,7 @@ int CQuorin::Close() {
 // ---- Snapshot and frame delivery ---------------------------------------------------------------------
 
 int CQuorin::SnapShot(BYTE* buffer, int size, int topDown) {
-    if (!RequireDevice()) return 0;
+    if (!RequireDevice() || !RequireImages()) return 0;
     const int mode = acquisitionMode_;
     const quorin::ModeDecision rule = quorin::DecideAcquisitionCall(AcquisitionCall::SnapShot, mode);
     if (rule.verdict == ModeVerdict::Conflict) return ReportError(rule.code), 0;
@@ -314,7 +349,7 @@ void CQuorin::PostFrameNotice(WPARAM info, LPARAM code) {
 }
 
 int CQuorin::GetImage(BYTE* buffer, int size, int topDown) {
-    if (!RequireDevice()) return 0;
+    if (!RequireDevice() || !RequireImages()) return 0;
     CriticalSectionLock hold(frameLock_);
     CDibImage* image = OutputImage();
     if (!image) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
@@ -347,8 +382,7 @@ int CQuorin::SetCaptureWindow(int w, int h) {
     }
     // While acquiring the new window waits for the next preparation.
     if (acquisitionMode_ != quorin::kModeIdle) return 1;
-    if (device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_) != 0)
-        return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    if (!ProgramSensorWindow()) return 0;
     return 1;
 }
 
@@ -362,8 +396,7 @@ int CQuorin::SetCaptureWindowEx(int hTotal, int hStart, int hEffective, int vTot
     height_ = vEffective;
     if (!IsCaptureWindowValid()) return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
     if (acquisitionMode_ != quorin::kModeIdle) return 1;
-    if (device_->SetCaptureWindow(hStart_, vStart_, width_, height_, subSample_) != 0)
-        return ReportError(QUORIN_ERR_CAPTURE_WINDOW), 0;
+    if (!ProgramSensorWindow()) return 0;
     return 1;
 }
 
@@ -379,14 +412,14 @@ int CQuorin::SaveLocked(const char* path, int fileType) {
 }
 
 int CQuorin::SaveImage(const char* path, int fileType) {
-    if (!RequireDevice()) return 0;
+    if (!RequireDevice() || !RequireImages()) return 0;
     if (!imageReady_) return ReportError(QUORIN_ERR_NO_DEVICE), 0;
     CriticalSectionLock hold(frameLock_);
     return SaveLocked(path, fileType);
 }
 
 int CQuorin::SaveImageW(const wchar_t* path, int fileType) {
-    if (!RequireDevice()) return 0;
+    if (!RequireDevice() || !RequireImages()) return 0;
     char ansi[kAnsiPathBytes];
     CriticalSectionLock hold(frameLock_);
     if (!path) return ReportError(QUORIN_ERR_PARAMETER), 0;

@@ -6,6 +6,7 @@
 
 #include "camera/acquisition_modes.h"
 #include "camera/camera_thread.h"
+#include "camera/frame_info_pool.h"
 #include "camera/quorin_camera.h"
 #include "device/quorin_m52dx_ltx_sdk.h"
 #include "imaging/colour_modes.h"
@@ -65,14 +66,18 @@ void CQuorin::ProcessRawFrame(CDibImage& raw, int colourType) {
     imageReady_ = 1;
 }
 
-void CQuorin::FillFrameInfo(const CDibImage& raw, int colourType, int fps10, uint32_t frameNumber) {
-    frameInfo_->size = sizeof(QuorinFrameInfo);
-    frameInfo_->width = raw.width;
-    frameInfo_->height = raw.height;
-    frameInfo_->bitsPerPixel = BitCountOfColourType(colourType);
-    frameInfo_->fps10 = fps10;
-    frameInfo_->frameNumber = frameNumber;
-    frameInfo_->data = callerBuffer_;
+QuorinFrameInfo* CQuorin::FillFrameInfo(const CDibImage& raw, int colourType, int fps10, uint32_t frameNumber) {
+    // Each notice gets its own block: the one posted kFrameInfoRotation notices ago is reused.
+    QuorinFrameInfo* info = frameInfo_ + frameInfoNext_;
+    frameInfoNext_ = (frameInfoNext_ + 1) % kFrameInfoRotation;
+    info->size = sizeof(QuorinFrameInfo);
+    info->width = raw.width;
+    info->height = raw.height;
+    info->bitsPerPixel = BitCountOfColourType(colourType);
+    info->fps10 = fps10;
+    info->frameNumber = frameNumber;
+    info->data = callerBuffer_;
+    return info;
 }
 
 int CQuorin::CopyToCallerLocked(int colourType) {
@@ -83,11 +88,11 @@ int CQuorin::CopyToCallerLocked(int colourType) {
 
 void CQuorin::ReportDeviceLost() {
     runFlag_ = 0;
-    {
-        CriticalSectionLock hold(frameLock_);
-        PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
-    }
+    // In the history before the notice goes out: a frame window that reads the history when the
+    // notice arrives finds the code.
     ReportError(QUORIN_ERR_DEVICE_LOST);
+    CriticalSectionLock hold(frameLock_);
+    PostFrameNotice(0, QUORIN_ERR_DEVICE_LOST);
 }
 
 void CQuorin::LiveLoop() {
@@ -119,11 +124,10 @@ void CQuorin::LiveLoop() {
         }
         const int fps10 = MeasureFrameRate();
         ProcessRawFrame(*raw, type);
-        FillFrameInfo(*raw, type, fps10, frameNumber);
         recordNewFrame_ = 1;
         PaintPreview(type);
         if (!CopyToCallerLocked(type)) continue;
-        PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
+        PostFrameNotice(reinterpret_cast<WPARAM>(FillFrameInfo(*raw, type, fps10, frameNumber)), 0);
         latency_.Add(arrival);
     }
 }
@@ -139,11 +143,20 @@ void CQuorin::TriggerLoop() {
         if (runFlag_ == 0) break;
         if (read == quorin::DEV_NO_HANDLE || read == quorin::DEV_NO_ANSWER) {
             // The camera is gone (its path no longer opens) or stopped answering: the device is
-            // lost, as in the live loop. A trigger time-out is an ordinary failed read.
+            // lost, as in the live loop.
             ReportDeviceLost();
             break;
         }
+        // The time-out without a pulse is the normal wait: the next read waits again.
+        if (read == quorin::DEV_FRAME_TIMEOUT) continue;
         if (read != 0) {
+            // A pulse whose frame failed or came back short: the frame is lost and said so, as a
+            // failed capture frame is; the worker then waits for the next pulse.
+            if (read == quorin::DEV_FRAME_FAILED) {
+                ReportError(QUORIN_ERR_FRAME_READ);
+                CriticalSectionLock hold(frameLock_);
+                PostFrameNotice(0, QUORIN_ERR_FRAME_READ);
+            }
             if (!PauseWorker(kFailedReadPauseMs)) break;
             continue;
         }
@@ -158,9 +171,9 @@ void CQuorin::TriggerLoop() {
             continue;
         }
         ProcessRawFrame(*raw, type);
-        FillFrameInfo(*raw, type, 0, ++triggerFrames_);
+        ++triggerFrames_;
         if (!CopyToCallerLocked(type)) continue;
-        PostFrameNotice(reinterpret_cast<WPARAM>(frameInfo_), 0);
+        PostFrameNotice(reinterpret_cast<WPARAM>(FillFrameInfo(*raw, type, 0, triggerFrames_)), 0);
         PaintPreview(type);
     }
 }

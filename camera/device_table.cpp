@@ -15,6 +15,17 @@ volatile LONG* ProcessField(uint8_t* entry) {
 uint64_t ThisModule() { return reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)); }
 LONG ThisProcess() { return static_cast<LONG>(GetCurrentProcessId()); }
 LONG ProcessOf(uint8_t* entry) { return InterlockedCompareExchange(ProcessField(entry), 0, 0); }
+
+// Whether the process that wrote its id into an entry has ended (killed, or gone without releasing).
+// An entry without an id (another client's, or a claim being written) counts as owned.
+bool ProcessEnded(LONG id) {
+    if (id == 0 || id == ThisProcess()) return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;  // no process has that id
+    const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
 }  // namespace
 
 int DeviceTable::Claim(int index, uint64_t owner) {
@@ -24,9 +35,16 @@ int DeviceTable::Claim(int index, uint64_t owner) {
     if (previous != 0) {
         // The same owner value is ours only when this process wrote it. A winner in another
         // process that has not yet stored its id leaves 0 here, which is never a process id.
-        return static_cast<uint64_t>(previous) == owner && ProcessOf(e) == ThisProcess() ? 1 : 0;
+        const LONG holder = ProcessOf(e);
+        if (static_cast<uint64_t>(previous) == owner && holder == ThisProcess()) return 1;
+        // An entry left behind by a process that ended is free. The process id is swapped first,
+        // so of two clients taking it over only one succeeds.
+        if (!ProcessEnded(holder) || InterlockedCompareExchange(ProcessField(e), ThisProcess(), holder) != holder)
+            return 0;
+        InterlockedExchange64(OwnerField(e), static_cast<LONG64>(owner));
+    } else {
+        InterlockedExchange(ProcessField(e), ThisProcess());
     }
-    InterlockedExchange(ProcessField(e), ThisProcess());
     const uint64_t module = ThisModule();
     std::memcpy(e + kModuleOffset, &module, sizeof module);
     const int32_t state = 0;
@@ -52,7 +70,9 @@ void DeviceTable::Release(int index, uint64_t owner) {
     InterlockedExchange64(OwnerField(e), 0);
 }
 
-bool DeviceTable::IsInUse(int index) const { return Owner(index) != 0; }
+bool DeviceTable::IsInUse(int index) const {
+    return Owner(index) != 0 && !ProcessEnded(ProcessOf(Entry(index)));
+}
 
 uint64_t DeviceTable::Owner(int index) const {
     if (!view_ || index < 0 || index >= kEntries) return 0;

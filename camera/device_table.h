@@ -20,12 +20,14 @@ public:
 
     explicit DeviceTable(void* view) : view_(static_cast<uint8_t*>(view)) {}
 
-    // Takes entry index for owner (never 0) in one compare-and-exchange on the owner field.
+    // Takes entry index for owner (never 0) in one compare-and-exchange on the owner field, or
+    // on the process id when the entry's owning process has ended without releasing it.
     // 1 when the entry is now this owner's in this process (also when it already was), 0 when
     // another owner, or the same owner value in another process, has it.
     int Claim(int index, uint64_t owner);
     // Frees the entry when it belongs to owner in this process with state 0.
     void Release(int index, uint64_t owner);
+    // Owned, by a process that still runs.
     bool IsInUse(int index) const;
     uint64_t Owner(int index) const;
 

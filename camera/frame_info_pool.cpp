@@ -11,7 +11,7 @@ namespace {
 // away before the last notice is handled.
 struct FrameInfoPool {
     CriticalSection lock;
-    std::vector<QuorinFrameInfo*> spare;
+    std::vector<QuorinFrameInfo*> spare;  // rotations of kFrameInfoRotation blocks
 };
 
 FrameInfoPool& Pool() {
@@ -21,7 +21,7 @@ FrameInfoPool& Pool() {
 
 }  // namespace
 
-QuorinFrameInfo* TakeFrameInfoBlock() {
+QuorinFrameInfo* TakeFrameInfoBlocks() {
     FrameInfoPool& pool = Pool();
     QuorinFrameInfo* block = nullptr;
     {
@@ -31,14 +31,16 @@ QuorinFrameInfo* TakeFrameInfoBlock() {
             pool.spare.pop_back();
         }
     }
-    if (!block) block = new (std::nothrow) QuorinFrameInfo;
+    if (!block) block = new (std::nothrow) QuorinFrameInfo[kFrameInfoRotation];
     if (!block) return nullptr;
-    *block = QuorinFrameInfo();
-    block->size = sizeof(QuorinFrameInfo);
+    for (int i = 0; i < kFrameInfoRotation; ++i) {
+        block[i] = QuorinFrameInfo();
+        block[i].size = sizeof(QuorinFrameInfo);
+    }
     return block;
 }
 
-void ReturnFrameInfoBlock(QuorinFrameInfo* block) {
+void ReturnFrameInfoBlocks(QuorinFrameInfo* block) {
     if (!block) return;
     FrameInfoPool& pool = Pool();
     CriticalSectionLock hold(pool.lock);

@@ -67,11 +67,11 @@ void CQuorin::FitDisplayImageToWindow(int colourType) {
 }
 
 void CQuorin::PaintPreview(int colourType) {
-    if (!preview_ || !preview_->Dc()) return;
+    if (!preview_ || !preview_->StillExists() || !preview_->Dc()) return;
     HWND window = preview_->Window();
     HDC dc = preview_->Dc();
     RECT client = {};
-    // Hidden or minimised windows are not painted (nor is one the caller has destroyed).
+    // Hidden or minimised windows are not painted.
     if (!IsWindowVisible(window) || IsIconic(window) || !GetClientRect(window, &client)) return;
     const int w = client.right, h = client.bottom;
     if (w <= 0 || h <= 0) return;
@@ -95,6 +95,9 @@ void CQuorin::PaintPreview(int colourType) {
     if (w == source->width && h == source->height && colourType != 1 && source->dc) {
         // Memory row 0 is the top line but GDI's last row: the mirrored blit shows it upright.
         StretchBlt(dc, 0, 0, w, h, static_cast<HDC>(source->dc), 0, h, w, -h, SRCCOPY);
+        // GDI batches calls per thread: the blit is done before the next frame writes the
+        // source's pixels directly.
+        GdiFlush();
         return;
     }
     // A display image that cannot be made skips this frame; the next one tries again.
@@ -102,4 +105,5 @@ void CQuorin::PaintPreview(int colourType) {
     RunScaleKernel(*displayImage_, ShownAsGray(colourType) ? ScaleNearest8 : ScaleNearest24, *source, nullptr, nullptr,
                    nullptr, nullptr);
     BitBlt(dc, 0, 0, w, h, static_cast<HDC>(displayImage_->dc), 0, 0, SRCCOPY);
+    GdiFlush();
 }

@@ -122,8 +122,17 @@ bool PreviewWindow::CreateTheWindow() {
     return dc_ != nullptr;
 }
 
+bool PreviewWindow::StillExists() {
+    if (window_ && IsWindow(window_)) return true;
+    dc_ = nullptr;
+    window_ = nullptr;
+    return false;
+}
+
 void PreviewWindow::Destroy() {
-    if (dc_) ReleaseDC(window_, dc_);
+    // The device context of a window destroyed from outside went back to the system with it, and
+    // may already serve another window: it is not released again.
+    if (dc_ && IsWindow(window_)) ReleaseDC(window_, dc_);
     dc_ = nullptr;
     bool classInUse = false;
     if (window_) {

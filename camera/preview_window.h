@@ -40,6 +40,11 @@ public:
     // Unregisters the classes left registered by a Destroy on another thread whose windows are gone.
     static void UnregisterRetiredClasses();
 
+    // Whether the window still exists. One destroyed from outside (the user closed it, or the
+    // application destroyed its parent) is forgotten with its device context, which the system
+    // took back with it: nothing is painted into it or released on it again.
+    bool StillExists();
+
     // Whether this window was opened for placement and still exists.
     bool Matches(const PreviewPlacement& placement) const;
 

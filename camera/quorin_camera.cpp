@@ -37,7 +37,7 @@ const int kDeviceNameChars = 19;
 const int kSerialConfigAddress = 7856;
 }  // namespace
 
-CQuorin::CQuorin() : fpsWindowStart_(timeGetTime()), frameInfo_(TakeFrameInfoBlock()) {}
+CQuorin::CQuorin() : fpsWindowStart_(timeGetTime()), frameInfo_(TakeFrameInfoBlocks()) {}
 
 CQuorin::~CQuorin() {
     // Groups that were never loaded hold zeros, not the camera's settings: they must not replace
@@ -55,7 +55,7 @@ CQuorin::~CQuorin() {
                               &displayImage_})
         DeleteImage(*image);
     sharedSection_.Close();
-    ReturnFrameInfoBlock(frameInfo_);
+    ReturnFrameInfoBlocks(frameInfo_);
 }
 
 int CQuorin::Initialize(HWND notify) {

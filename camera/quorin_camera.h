@@ -146,14 +146,24 @@ private:
     void EndWorker();
     // Leaves capture, live or trigger mode for idle: worker, trigger, transfer, device claim.
     void LeaveAcquisitionMode();
+    // A live or trigger run whose worker ended by itself (camera lost) is over: it is stopped, so
+    // the call that asks for a run starts a new one. Returns false after posting (0, 13) and
+    // reporting 13 when the camera is still gone; true otherwise (also when nothing had ended).
+    bool EndLostRun();
+    // Programs the sensor window and its frame buffers; reports 5 (buffers) or 7 (window) and
+    // returns 0 on failure.
+    int ProgramSensorWindow();
+    // Reports 5 and returns false when the image objects of the second stage were not all made.
+    bool RequireImages();
     // The images of the prepared buffer set (colour type latched at preparation).
     FrameBuffers PreparedBuffers() const;
     CDibImage* RawImageOf(int colourType) const;
     CDibImage* OutputImageOf(int colourType) const;
     // Spreads a packed frame in raw to the image's stride and runs the pipeline; frameLock held.
     void ProcessRawFrame(CDibImage& raw, int colourType);
-    // Fills the frame block for a frame of raw; frameLock held.
-    void FillFrameInfo(const CDibImage& raw, int colourType, int fps10, uint32_t frameNumber);
+    // Fills the next block of the rotation for a frame of raw and returns it, for the notice of
+    // that frame; frameLock held.
+    QuorinFrameInfo* FillFrameInfo(const CDibImage& raw, int colourType, int fps10, uint32_t frameNumber);
     // Copies the processed frame to the caller's buffer if one is set; frameLock held. 0 when the
     // copy failed (no notice then).
     int CopyToCallerLocked(int colourType);
@@ -313,8 +323,9 @@ private:
     int32_t frameCount_ = 0;
     DWORD fpsWindowStart_ = 0;
     uint32_t triggerFrames_ = 0;
-    QuorinFrameInfo* frameInfo_ = nullptr;
-    FrameLatencyLog latency_;  // live frames, ring to notice
+    QuorinFrameInfo* frameInfo_ = nullptr;  // kFrameInfoRotation blocks, one per notice in turn
+    int frameInfoNext_ = 0;                 // the block the next notice gets (worker only)
+    FrameLatencyLog latency_;               // live frames, ring to notice
 
     HWND notifyWindow_ = nullptr;
     // Frame destination: written and read under frameLock.

@@ -11,6 +11,7 @@
 #include "camera/camera_thread.h"
 #include "camera/quorin_camera.h"
 #include "camera/wide_path.h"
+#include "imaging/colour_modes.h"
 #include "imaging/convert_kernels.h"
 #include "imaging/dib_image.h"
 #include "imaging/pixel_runner.h"
@@ -26,28 +27,41 @@ const DWORD kRecordPollMs = 10;
 
 int CQuorin::Record(const char* path, int durationMs, int showWindow) {
     if (!path || !*path || durationMs < 0) return ReportError(QUORIN_ERR_PARAMETER), 0;
-    // One recording at a time: a second Record leaves the running one alone.
-    if (RecorderRunning()) return ReportError(QUORIN_ERR_FILE), 0;
-    EndRecorder();  // a recorder whose recording has ended by itself: its handles are closed
-
-    // A recording delivers no frame messages or copies.
-    SetFrameDestination(nullptr, nullptr, 0, 0);
-    // The preview window only when asked for (and only from idle, where no worker paints); the
-    // recording itself needs none.
-    if (showWindow && device_ && acquisitionMode_ == quorin::kModeIdle && !OpenPreviewWindow()) return 0;
-    if (!StartPreview()) {
+    if (!device_) {
+        // The start reports 1 (and the close's stop another), the recording 12 on top.
+        StartPreview();
         Close();
         return ReportError(QUORIN_ERR_FILE), 0;
     }
+    if (!RequireImages()) return 0;
+    // One recording at a time: a second Record leaves the running one alone.
+    if (RecorderRunning()) return ReportError(QUORIN_ERR_FILE), 0;
+    EndRecorder();  // a recorder whose recording has ended by itself: its handles are closed
+    if (!EndLostRun()) return 0;
 
+    // The file comes first: a recording that cannot be written leaves whatever runs, its window
+    // and its frame destination exactly as they were. Its frames are those of the running buffer
+    // set, or of the one the start below prepares.
+    const quorin::ModeDecision rule =
+        quorin::DecideAcquisitionCall(quorin::AcquisitionCall::StartLive, acquisitionMode_);
+    if (rule.verdict == quorin::ModeVerdict::Conflict) {
+        ReportError(rule.code);
+        return ReportError(QUORIN_ERR_FILE), 0;
+    }
+    const bool wasLive = acquisitionMode_ == quorin::kModeLive;
     int width = 0, height = 0, bitCount = 0;
     {
         CriticalSectionLock hold(frameLock_);
         const CDibImage* output = OutputImage();
-        if (output && output->bits) {
+        if (wasLive && output && output->bits) {
             width = output->width;
             height = output->height;
             bitCount = output->bitCount;
+        } else if (!wasLive) {
+            const int divisor = quorin::CaptureSizeDivisor(subSample_);
+            width = width_ / divisor;
+            height = height_ / divisor;
+            bitCount = BitCountOfColourType(colourType_);
         }
     }
     RecordFormat format;
@@ -57,9 +71,45 @@ int CQuorin::Record(const char* path, int durationMs, int showWindow) {
         format.quality = recordFormat_.quality;
     }
     recordFile_.SetSizeLimit(recordFileLimit_);
-    if (width <= 0 || height <= 0 || !recordFile_.Open(path, width, height, bitCount, format)) {
-        Close();
+    if (width <= 0 || height <= 0 || !recordFile_.Open(path, width, height, bitCount, format))
         return ReportError(QUORIN_ERR_FILE), 0;
+
+    // A recording delivers no frame messages or copies.
+    HWND oldWindow;
+    BYTE* oldBuffer;
+    int oldSize, oldTopDown;
+    {
+        CriticalSectionLock hold(frameLock_);
+        oldWindow = callbackWindow_;
+        oldBuffer = callerBuffer_;
+        oldSize = callerBufferSize_;
+        oldTopDown = callerTopDown_;
+    }
+    SetFrameDestination(nullptr, nullptr, 0, 0);
+    // Undoes the start: a run begun here is closed, one that ran before gets its destination back.
+    auto fail = [&](int code) {
+        recordFile_.Discard();
+        if (wasLive)
+            SetFrameDestination(oldWindow, oldBuffer, oldSize, oldTopDown);
+        else
+            Close();
+        ReportError(code);
+        return 0;
+    };
+    // The preview window only when asked for (and only from idle, where no worker paints); the
+    // recording itself needs none. A window that cannot be made has reported 4.
+    if (showWindow && !wasLive && !OpenPreviewWindow()) {
+        recordFile_.Discard();
+        SetFrameDestination(oldWindow, oldBuffer, oldSize, oldTopDown);
+        return 0;
+    }
+    if (!StartPreview()) return fail(QUORIN_ERR_FILE);
+    {
+        // The prepared buffer set must have the file's geometry.
+        CriticalSectionLock hold(frameLock_);
+        const CDibImage* output = OutputImage();
+        if (!output || !output->bits || output->width != width || output->height != height)
+            return fail(QUORIN_ERR_FILE);
     }
 
     // Everything the recorder reads is in place before its thread exists.
@@ -70,9 +120,7 @@ int CQuorin::Record(const char* path, int durationMs, int showWindow) {
     recording_ = 1;
     if (!StartCameraThread(&CQuorin::RecorderMain, this, recordThread_, recordThreadId_, recordDone_, recordStop_)) {
         recording_ = 0;
-        recordFile_.Finish(0);  // an empty but complete file
-        Close();
-        return ReportError(QUORIN_ERR_THREAD), 0;
+        return fail(QUORIN_ERR_THREAD);
     }
     return 1;
 }

@@ -89,3 +89,10 @@ int CRecordingFile::Finish(uint32_t rateHundredths) {
     if (!writer_.IsOpen()) return 0;
     return writer_.Close(rateHundredths);
 }
+
+void CRecordingFile::Discard() {
+    const bool open = writer_.IsOpen();
+    writer_.Reset();
+    if (open && files_ == 1 && totalFrames_ == 0) std::remove(path_.c_str());
+    files_ = 0;
+}

@@ -42,6 +42,9 @@ public:
     // on disk. Nothing happens when no file is open.
     int Finish(uint32_t rateHundredths);
 
+    // Closes the first file of a recording that never started and deletes it.
+    void Discard();
+
     bool IsOpen() const { return writer_.IsOpen(); }
     bool Compressed() const { return format_.format == RecordFormat::kMjpeg; }
     uint32_t FrameSize() const { return writer_.FrameSize(); }

@@ -73,6 +73,8 @@ enum DeviceResult : int {
     DEV_NO_ANSWER = 20,           // a single frame read got no answer within kSnapReadLimitMs
     DEV_ALREADY_STREAMING = 21,
     DEV_BAD_INDEX = 22,
+    DEV_FRAME_TIMEOUT = 23,       // a single frame read ended empty at the device's time-out
+                                  // (in trigger mode: no pulse came)
 };
 
 // Device naming.

@@ -1,12 +1,24 @@
 #include "device/frame_buffers.h"
 
+#include <atomic>
 #include <new>
 
 namespace quorin {
 
 namespace {
 
+std::atomic<int> g_failingAllocations{0};
+
+// Uses up one of the allocations the test hook asked to fail.
+bool AllocationFailsForTest() {
+    int left = g_failingAllocations.load();
+    while (left > 0)
+        if (g_failingAllocations.compare_exchange_weak(left, left - 1)) return true;
+    return false;
+}
+
 bool AllocateEntry(size_t bytes, FrameRingEntry* entry) {
+    if (AllocationFailsForTest()) return false;
     entry->memory = GlobalAlloc(GMEM_ZEROINIT, bytes);
     if (entry->memory == nullptr) return false;
     entry->data = static_cast<uint8_t*>(GlobalLock(entry->memory));
@@ -28,6 +40,8 @@ void ReleaseEntry(FrameRingEntry* entry) {
 }
 
 }  // namespace
+
+void FailNextFrameBufferAllocations(int count) { g_failingAllocations = count > 0 ? count : 0; }
 
 bool LockedBuffer::Allocate(size_t bytes) {
     Release();

@@ -9,6 +9,11 @@
 
 namespace quorin {
 
+// Test hook: the next `count` frame-buffer allocations of this process fail as when memory runs
+// out. Only code linked with the device library directly (the tests) can call it; no export leads
+// here.
+void FailNextFrameBufferAllocations(int count);
+
 struct FrameRingEntry {
     HGLOBAL memory;
     uint8_t* data;  // locked for the buffer's whole life

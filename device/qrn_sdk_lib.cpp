@@ -377,13 +377,21 @@ int CQRNSdkLib::SnapFrame() {
                                WT_EXECUTEONLYONCE))
         timer = nullptr;
     const int rc = PipeTransfer(device, PIPE_IMAGE, target, length, code, &moved);
+    // The driver ends a read that waited its whole time-out for a trigger with a time-out status;
+    // any other failure, or a short frame, is a failed frame.
+    const DWORD readError = rc != 0 ? GetLastError() : ERROR_SUCCESS;
+    const bool timedOut = rc != 0 && moved == 0 && readError == ERROR_SEM_TIMEOUT;
+    // A camera unplugged while the read waited: as gone as one whose path no longer opens.
+    const bool gone = rc != 0 && (readError == ERROR_DEVICE_NOT_CONNECTED || readError == ERROR_DEV_NOT_EXIST);
     if (timer != nullptr) DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);  // waits for a running cancel
 
     DeviceCommandGuard guard(&commandLock_);
     snapBusy_ = false;
     if (rc != 0 || moved != length) {
         CloseDevice(&snapHandle_);  // the next snapshot reopens
-        return watch.fired && !snapCloseRequested_ ? DEV_NO_ANSWER : DEV_FRAME_FAILED;
+        if (watch.fired && !snapCloseRequested_) return DEV_NO_ANSWER;
+        if (gone && !snapCloseRequested_) return DEV_NO_HANDLE;
+        return timedOut ? DEV_FRAME_TIMEOUT : DEV_FRAME_FAILED;
     }
     if (snapCloseRequested_) CloseDevice(&snapHandle_);
     return DEV_OK;

@@ -122,7 +122,8 @@ public:
     // 0 not streaming, 1 failed or no frame within 6000 ms, 2 call again,
     // 3 the newest completed frame is held at the read index.
     int WaitFrame();
-    // 0, 10, 14, 19, or 21 while another snapshot reads into the buffer.
+    // 0, 10 (no handle, or the camera went away during the read), 14, 19 (failed or short), 20 (no answer), 23 (the device's time-out passed without
+    // a frame: in trigger mode, no pulse), or 21 while another snapshot reads into the buffer.
     int SnapFrame();
     void CloseSnapHandle();
     // Copies the window of the frame WaitFrame handed over, then gives it back

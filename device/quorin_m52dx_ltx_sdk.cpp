@@ -173,8 +173,10 @@ int CQuorinM52DXLTXSdk::SetCaptureWindow(int x, int y, int width, int height, in
     window_ = requested;
     WriteRegister(54, mode == 2 ? 9 : 0);
     const FrameGeometry g = GeometryForCaptureWindow(requested);
-    SetGeometry(g.lineWidth, g.xOffset, g.imageWidth, g.totalLines, g.yOffset, g.imageHeight,
-                g.ringCount);
+    // Without buffers no frame can arrive: a failed allocation (7) is the caller's to report.
+    const int made = SetGeometry(g.lineWidth, g.xOffset, g.imageWidth, g.totalLines, g.yOffset, g.imageHeight,
+                                 g.ringCount);
+    if (made != DEV_OK) return made;
     const uint32_t size = TransferSize();
     for (uint8_t i = 0; i < 4; ++i) {
         WritePort(static_cast<uint8_t>(PORT_TRANSFER_SIZE + i), static_cast<uint8_t>(size >> (8 * i)));

@@ -53,7 +53,8 @@ public:
     // Runs the register sequence when a reprogram is pending; returns 1.
     int SensorStartUp();
     // 0, or 1 for a window off the sensor, 21 while streaming or a snapshot
-    // reads (nothing changes then).
+    // reads (nothing changes then), 7 when the frame buffers of the window
+    // cannot be allocated (the window is stored, no buffers are left).
     int SetCaptureWindow(int x, int y, int width, int height, int mode);
     const quorin::CaptureWindow& GetCaptureWindow() const { return window_; }
     int GetSubSampleMode() const { return window_.mode; }

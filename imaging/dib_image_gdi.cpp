@@ -52,10 +52,11 @@ int CDibImage::MakeBitmap(void* referenceDc) {
 int CDibImage::Draw(const CDibImage* source, const DibRect* sourceRect, int x, int y) const {
     if (source == nullptr || dc == nullptr || source->dc == nullptr) return 0;
     const DibBox box = FullBox(sourceRect, source->width, source->height);
-    return BitBlt(static_cast<HDC>(dc), x, y, box.w, box.h, static_cast<HDC>(source->dc), box.x,
-                  box.y, SRCCOPY)
-               ? 1
-               : 0;
+    const BOOL drawn = BitBlt(static_cast<HDC>(dc), x, y, box.w, box.h, static_cast<HDC>(source->dc), box.x,
+                              box.y, SRCCOPY);
+    // GDI may batch the blit: flushed here, the pixels are complete for direct access on return.
+    GdiFlush();
+    return drawn ? 1 : 0;
 }
 
 void CDibImage::PushColourTable(int first, int count, const DibColour* table) {

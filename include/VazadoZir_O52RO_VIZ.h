@@ -104,9 +104,12 @@ typedef struct QuorinCameraInfo {
     int maxExposure;       /* 1074 */
 } QuorinCameraInfo;
 
-/* The camera's frame block; its address is the wParam of a frame notice. The block stays readable
- * while the library is loaded, also after Quorin_Release (a notice may be handled later), but its
- * contents are those of the newest frame: valid until the camera delivers the next one. */
+/* A frame notice's block; its address is the wParam of the notice. Each notice of a camera gets its
+ * own block from a rotation of 16: a block holds the fields of its one frame until 15 newer notices
+ * of that camera have been posted, and is rewritten by the 16th. A frame window less than 16 notices
+ * behind therefore reads each frame's own fields. Every address ever posted stays readable while
+ * the library is loaded, also after Quorin_Release (a notice may be handled later). The pixels at
+ * data are the caller's one buffer, rewritten for every frame. */
 typedef struct QuorinFrameInfo {
     int size;              /* 32 */
     int width;             /* raw frame width */
@@ -140,9 +143,10 @@ QUORIN_STATIC_ASSERT(sizeof(QuorinCameraInfo) == 36, camera_info_is_36_bytes);
  *   notifyWindow: receives QUORIN_WM_ERROR; may be NULL (errors are then only recorded).
  *   Returns: the handle (never 0, distinct from the open ones), also when opening failed (the code
  *            is then in its history); 0 only when no camera object could be made.
- *   Errors:  5 the shared table, the device object or the buffers could not be made (the camera
- *            then has no device: every export that needs one records 1; a missing shared table is
- *            recorded but not posted); 7 the stored capture window is invalid (the full sensor is
+ *   Errors:  5 the shared table or the device object could not be made (the camera then has no
+ *            device: every export that needs one records 1; a missing shared table is recorded but
+ *            not posted); 5 the image objects could not all be made (every acquisition call, from
+ *            Quorin_Preview to Quorin_SaveImage, then fails with 5); 7 the stored capture window is invalid (the full sensor is
  *            used instead).
  *   Thread:  any. */
 QUORIN_API int QUORIN_CALL Quorin_Initialize(HWND notifyWindow);
@@ -150,7 +154,13 @@ QUORIN_API int QUORIN_CALL Quorin_Initialize(HWND notifyWindow);
 /* Quorin_Release: saves the camera's filter, gray and gain values under its device number, stops
  * acquisition and recording (the recording file is finished), closes the preview window, frees
  * the camera's entry in the shared table and destroys the camera once calls still running on it
- * have returned. The handle is unknown to every later call.
+ * have returned. The handle is unknown to every later call. Each open handle keeps the library
+ * loaded: FreeLibrary without Quorin_Release leaves it and its cameras running (a recording ends
+ * and is finished at its duration). A process that exits without Quorin_Release has its threads
+ * ended by the system wherever they are: a recording then stops unfinished, readable up to its last
+ * complete frame by readers that scan the file, but without its index. Release every handle, or
+ * stop its acquisition, before the process exits. An entry of the shared table whose owning
+ * process has ended counts as free. 
  *   Returns: 1; 0 for a handle that is not registered (a second release).
  *   Errors:  none (the history goes with the camera).
  *   Thread:  any. A preview window made on another thread is asked to close and is destroyed when
@@ -236,7 +246,7 @@ QUORIN_API int QUORIN_CALL Quorin_LoadConfigFileW(int handle, const wchar_t* pat
  * for the running mode succeeds without effect. StopPreview or Close return to idle; format and
  * size changes take effect at the next start. Starting prepares the camera ("the preparation"):
  * the camera must be present and not in use by another client (else 2), the capture window valid
- * (else 7), the buffers of the colour mode made (else 5); a start that fails there records that
+ * (else 7), the buffers of the colour mode and the camera's frame buffers made (else 5); a start that fails there records that
  * code, then 1. Processed frames are images of the capture window's size in the colour mode of the
  * start; copied to a caller's buffer they take height x stride bytes, stride = width x bytes per
  * pixel rounded up to a multiple of 4, stored row 0 (the picture's top row) first when topDown is
@@ -251,17 +261,24 @@ QUORIN_API int QUORIN_CALL Quorin_LoadConfigFileW(int handle, const wchar_t* pat
  *   Errors:  4 the window could not be made; the start's codes (1, 2, 3, 5, 6, 7), then 8. Called in
  *            capture or trigger mode it fails with 1, then 8, and that mode is ended.
  *            While live: 8 a frame could not be read; 13 the device stopped delivering frames (no
- *            frame within 6 s, or the transfer failed): the worker ends, the mode stays live until
- *            Quorin_StopPreview or Quorin_Close.
- *   Thread:  the window is made on the calling thread, which must dispatch its messages. */
+ *            frame within 6 s, or the transfer failed): the worker ends. The next start
+ *            (Quorin_Preview, Quorin_StartPreview, Quorin_CallBackPreview, Quorin_Record,
+ *            Quorin_Trigger) stops that run and starts a new one when the camera is back, or fails
+ *            with 13 (posted as (0, 13) to the frame window) while it is still gone.
+ *   Thread:  the window is made on the calling thread, which must dispatch its messages. A window
+ *            destroyed from outside (closed by the user, or its parent destroyed) is no longer
+ *            painted and is left alone at Quorin_Close; acquisition goes on without display. */
 QUORIN_API int QUORIN_CALL Quorin_Preview(int handle);
 
 /* Quorin_StartPreview: starts live acquisition without opening a window (an open preview window
  * is painted). Frames go to the frame window and buffer last set, if any.
- *   Returns: 1, also when already live; 0 on failure.
+ *   Returns: 1, also when already live; 0 on failure. A run whose worker ended with 13 is not
+ *            "already live": it is stopped and a new one started, or 13 when the camera is gone.
  *   Errors:  1 no device, capture or trigger mode, or after a failed preparation (2, 5, 7) or a
  *            lost race for the device (2); 6 the transfer did not start; 3 the worker thread could
- *            not be made. While live: 8 and 13 as for Quorin_Preview.
+ *            not be made; 5 alone when the camera's images could not be made at
+ *            Quorin_Initialize (as for every acquisition call). While live: 8 and 13 as for
+ *            Quorin_Preview.
  *   Posts:   to the frame window, as Quorin_CallBackPreview.
  *   Thread:  any. */
 QUORIN_API int QUORIN_CALL Quorin_StartPreview(int handle);
@@ -312,13 +329,18 @@ QUORIN_API int QUORIN_CALL Quorin_SnapShot(int handle, BYTE* buffer, int size, i
  * its external trigger and starts the trigger worker: each triggered frame is processed, copied
  * into buffer, announced to frameWindow (QuorinFrameInfo.fps10 0, frameNumber = frames since the
  * start) and painted. A read that sees no trigger within 3 s is simply repeated; a camera that is
- * gone, or a read that gets no answer at all, ends the run with 13. Already in trigger mode: the
- * new window and buffer take effect from the next frame; returns 1.
+ * gone, or a read that gets no answer at all, ends the run with 13. A pulse whose frame fails or
+ * comes back short is reported ((0, 8) and 8) and the worker waits for the next pulse. Already in
+ * trigger mode: the new window and buffer take effect from the next frame; returns 1. A run that
+ * ended with 13 is stopped and a new one started when the camera is back; while it is still gone
+ * the call fails with 13 (and (0, 13) to frameWindow).
  *   Parameters: as Quorin_CallBackPreview.
  *   Returns: 1; 0 on failure.
  *   Errors:  1 no device, live or capture mode, or after a failed preparation (2, 5, 7) or a lost
  *            race for the device (2); 4 the window could not be made; 3 the worker could not be
- *            made. Per frame: 8 and 5 as for Quorin_CallBackPreview; 13 when the camera is lost.
+ *            made; 13 the earlier run ended with 13 and the camera is still gone. Per frame: 8 a
+ *            pulse's frame failed or came back short, 5 as for Quorin_CallBackPreview; 13 when the
+ *            camera is lost. A read that ends at the 3 s time-out without a pulse reports nothing.
  *   Posts:   QUORIN_WM_FRAME per frame; (0, 8) and (0, 5) on frame failures; (0, 13) when the
  *            camera is lost.
  *   Thread:  as Quorin_Preview. */
@@ -361,7 +383,8 @@ QUORIN_API int QUORIN_CALL Quorin_SetPreviewWindow(int handle, HWND parent, int 
  * count. Idle: the sensor window is programmed now; otherwise at the next start.
  *   Returns: 1 (also after falling back to the full sensor); 0 on failure.
  *   Errors:  1 no device; 4 no size list, or no entry matches; 7 the entry is invalid (the full
- *            sensor 1360 x 1024 at 0, 0 is used, returns 1) or the sensor refused the window.
+ *            sensor 1360 x 1024 at 0, 0 is used, returns 1) or the sensor refused the window; 5 the
+ *            frame buffers of the window could not be allocated (starts then fail with 5).
  *   Thread:  any. */
 QUORIN_API int QUORIN_CALL Quorin_SetCaptureWindow(int handle, int width, int height);
 
@@ -371,7 +394,8 @@ QUORIN_API int QUORIN_CALL Quorin_SetCaptureWindow(int handle, int width, int he
  * sub-sampling is 0). Idle: the sensor window is programmed now; otherwise at the next start.
  *   Returns: 1; 0 on failure.
  *   Errors:  1 no device; 7 the window is invalid (the values stay stored, so starts fail with 7
- *            until a valid window is set) or the sensor refused it.
+ *            until a valid window is set) or the sensor refused it; 5 its frame buffers could not be
+ *            allocated.
  *   Thread:  any. */
 QUORIN_API int QUORIN_CALL Quorin_SetCaptureWindowEx(int handle, int hTotal, int hStart, int hEffective,
                                                      int vTotal, int vStart, int vEffective);
@@ -460,10 +484,14 @@ QUORIN_API int QUORIN_CALL Quorin_SetRealExposureTime(int handle, int microsecon
  *   path:    the file (ANSI). durationMs: 0 or more. showWindow: non-zero opens the preview window
  *            as Quorin_Preview does (from idle; when a placement is set); 0 records without one.
  *   Returns: 1 when recording runs; 0 on failure.
+ *            The file is created first: when it cannot be, or the start fails, a live acquisition
+ *            that ran before the call goes on unchanged (window, frame window, caller's buffer) and
+ *            no file is left.
  *   Errors:  9 path NULL or empty, or durationMs negative; 12 already recording (the running
- *            recording goes on); 4 the window could not be made; the live start's codes (1, 2, 3, 5,
- *            6, 7), then 12 (called in capture or trigger mode: 1, then 12, and that mode is ended);
- *            12 the file could not be created; 3 no recorder thread. Later, from the
+ *            recording goes on); 12 the file could not be created; 4 the window could not be made;
+ *            the live start's codes (1, 2, 3, 5, 6, 7), then 12 (called in capture or trigger
+ *            mode: 1, then 12, and that mode goes on); 13 the live run ended with 13 and the
+ *            camera is still gone; 3 no recorder thread. Later, from the
  *            recorder: 5 its work images could not be made, 12 a frame or the file could not be
  *            written (the file is finished with the frames written so far).
  *   Thread:  as Quorin_Preview when showWindow is set; otherwise any. */

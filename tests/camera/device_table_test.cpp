@@ -130,10 +130,12 @@ TEST_F(DeviceTableTest, AnotherProcessSeesClaimsBothWays) {
     a.Release(7, 0x77);
     EXPECT_EQ(RunChild("inuse", 7, 0), 12u) << "a released entry is free";
     EXPECT_EQ(RunChild("claim", 8, 0x99), 0u);
-    EXPECT_TRUE(a.IsInUse(8));
     EXPECT_EQ(a.Owner(8), 0x99u);
+    EXPECT_FALSE(a.IsInUse(8)) << "the entry of a process that has ended is free";
+    EXPECT_EQ(a.Claim(8, 0x98), 1);
+    EXPECT_EQ(ProcessIdOf(first_.View(), 8), GetCurrentProcessId());
     a.Release(8, 0x98);
-    EXPECT_TRUE(a.IsInUse(8)) << "only the owner frees an entry";
+    EXPECT_FALSE(a.IsInUse(8));
 }
 
 // Two processes of one program share the module handle and may draw the same owner value (a null
@@ -146,14 +148,15 @@ TEST_F(DeviceTableTest, TheSameOwnerValueInAnotherProcessIsAnotherOwner) {
     EXPECT_EQ(a.Owner(4), 0x77u);
     EXPECT_EQ(ProcessIdOf(first_.View(), 4), GetCurrentProcessId());
 
-    // And the other way round: the child's claim stays the child's.
+    // And the other way round: the child's claim was the child's, and once the child has ended
+    // its entry is free for this process.
     EXPECT_EQ(RunChild("claim", 8, 0x99), 0u);
     EXPECT_NE(ProcessIdOf(first_.View(), 8), GetCurrentProcessId());
     EXPECT_NE(ProcessIdOf(first_.View(), 8), 0u);
-    EXPECT_EQ(a.Claim(8, 0x99), 0) << "an entry claimed by the same owner value elsewhere is not ours";
+    EXPECT_EQ(a.Claim(8, 0x99), 1) << "the entry of an ended process is taken over";
+    EXPECT_EQ(ProcessIdOf(first_.View(), 8), GetCurrentProcessId());
     a.Release(8, 0x99);
-    EXPECT_TRUE(a.IsInUse(8));
-    EXPECT_EQ(a.Owner(8), 0x99u);
+    EXPECT_FALSE(a.IsInUse(8));
     a.Release(4, 0x77);
     EXPECT_FALSE(a.IsInUse(4));
 }
