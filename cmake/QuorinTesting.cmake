@@ -1,7 +1,11 @@
-# quorin_add_test(NAME n SOURCES ... [LIBS ...] [NATIVE] [WINE])
+# quorin_add_test(NAME n SOURCES ... [LIBS ...] [NATIVE] [WINE] [TIMEOUT s])
 # NATIVE: a gtest executable of the native build, registered as native.<n>.
 # WINE:   a gtest executable of the cross build, run by CTest under Wine (the crosscompiling
 #         emulator), registered as wine.<n>. The executable sits beside the DLL in bin/.
+# Wine tests that reach the simulated camera, the SDK's registry tree or the shared table of
+# cameras in use (those linking the SDK, the camera, device or settings objects, or the test
+# harness) hold the resource lock quorin_simulated_camera, so CTest runs them one at a time; the
+# others (kernels, files, exports) run beside them.
 if(WIN32)
   find_package(GTest CONFIG REQUIRED)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORIN_ROOT}/tools/setup/wine-emulator.sh)
@@ -25,4 +29,18 @@ function(quorin_add_test)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   add_test(NAME ${prefix}.${T_NAME} COMMAND ${T_NAME})
   set_tests_properties(${prefix}.${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(prefix STREQUAL "wine")
+    set(shared quorin_sdk quorin_camera quorin_device quorin_settings quorin_test_support m52sim_service)
+    foreach(lib ${T_LIBS})
+      if(lib IN_LIST shared)
+        quorin_lock_simulated_camera(${prefix}.${T_NAME})
+        break()
+      endif()
+    endforeach()
+  endif()
+endfunction()
+
+# A Wine test that must not run beside other users of the simulated camera and the SDK's state.
+function(quorin_lock_simulated_camera test)
+  set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK quorin_simulated_camera)
 endfunction()

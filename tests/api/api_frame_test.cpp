@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "test_window.h"
+#include "tests/support/camera.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -112,15 +113,7 @@ std::vector<ExportCall> AllHandleExports() {
     return calls;
 }
 
-std::vector<int> DrainHistory(int h) {
-    std::vector<int> codes;
-    for (int i = 0; i < 25; ++i) {
-        const int code = Quorin_GetLastError(h);
-        if (code == 0) break;
-        codes.push_back(code);
-    }
-    return codes;
-}
+using qtest::DrainHistory;
 
 // The error messages posted to the given window (or to the thread, for a null window).
 std::vector<LPARAM> ErrorMessages(HWND window) {
@@ -393,9 +386,8 @@ TEST_F(ApiFrame, WidePathsThatCannotBeConvertedReportTwelve) {
 }
 
 TEST_F(ApiFrame, ConfigurationFileReadsWholeRecords) {
-    char dir[MAX_PATH], path[MAX_PATH];
-    ASSERT_NE(GetTempPathA(MAX_PATH, dir), 0u);
-    ASSERT_NE(GetTempFileNameA(dir, "cfg", 0, path), 0u);
+    qtest::ScratchFile file("cfg");
+    const char* path = file.Path();
     FILE* f = std::fopen(path, "wb");
     ASSERT_NE(f, nullptr);
     const unsigned char bytes[20] = {1, 0, 0, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 4, 0, 0, 0, 9, 9, 9, 9};

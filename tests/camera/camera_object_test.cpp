@@ -11,18 +11,14 @@
 #include <vector>
 
 #include "VazadoZir_O52RO_VIZ.h"
-#include "tests/device/sim_camera.h"
+#include "tests/support/camera.h"
+#include "tests/settings/filter_value_ranges.h"
 #include "tests/settings/registry_test_keys.h"
 
 namespace {
 
-const char kProductKey[] = "Software\\Zudada\\QuorinM52DXLTXSdk";
-
-std::vector<int> DrainHistory(int h) {
-    std::vector<int> codes;
-    for (int code; codes.size() < 25 && (code = Quorin_GetLastError(h)) != 0;) codes.push_back(code);
-    return codes;
-}
+using qtest::DrainHistory;
+using qtest::kProductKey;
 
 DWORD ReadDword(const char* subkey, const char* name, bool* found) {
     DWORD value = 0, size = sizeof value, type = 0;
@@ -33,9 +29,7 @@ DWORD ReadDword(const char* subkey, const char* name, bool* found) {
 class CameraObject : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sim_.IsOpen()) << "the simulated camera driver is not installed";
-        ASSERT_TRUE(sim_.Attach(0));
-        ASSERT_TRUE(sim_.Reset(0));
+        ASSERT_TRUE(qtest::SimReady(0));
         handle_ = Quorin_Initialize(nullptr);
         ASSERT_NE(handle_, 0);
         ASSERT_EQ(DrainHistory(handle_), std::vector<int>{});
@@ -49,7 +43,7 @@ protected:
         attached_.push_back(camera);
     }
     ProductTreeAside settings_;  // made before the camera opens, put back after it is released
-    simtest::SimControl sim_;
+    simtest::SimControl& sim_ = qtest::Sim();
     std::vector<uint32_t> attached_;
     int handle_ = 0;
 };
@@ -58,9 +52,7 @@ protected:
 
 TEST(CameraFirstRun, EmptyRegistryCreatesDefaultsAndReleaseSavesEveryGroup) {
     ProductTreeAside firstRun;
-    simtest::SimControl sim;
-    ASSERT_TRUE(sim.IsOpen());
-    ASSERT_TRUE(sim.Attach(0));
+    ASSERT_TRUE(qtest::SimReady(0));
     ASSERT_FALSE(KeyExists(kProductKey));
     const int h = Quorin_Initialize(nullptr);
     ASSERT_NE(h, 0);
@@ -177,24 +169,16 @@ TEST_F(CameraObject, CameraInformation) {
 }
 
 TEST_F(CameraObject, AdjustableValuesBoundsAndIds) {
-    struct Range {
-        int id, low, high;
-    };
-    const Range ranges[] = {{1, -255, 255}, {2, -127, 127}, {3, -360, 360}, {4, -255, 255}, {5, 0, 30},
-                            {7, 0, 400},    {8, 0, 400},    {9, 0, 400},    {11, 0, 200},   {12, 0, 3},
-                            {13, 0, 1023},  {18, 8, 1074},  {19, 0, 2},     {20, 0, 255},   {21, 0, 255},
-                            {22, 0, 255},   {23, 0, 255},   {24, -255, 255}, {25, -255, 255}, {26, -255, 255},
-                            {27, -255, 255}, {28, 0, 1}};
-    for (const Range& r : ranges) {
+    for (const FilterValueRange& r : kFilterValueRanges) {
         int ok = 0;
-        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.low), 1) << r.id;
-        EXPECT_EQ(Quorin_GetFilterValue(handle_, r.id, &ok), r.low) << r.id;
-        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.high), 1) << r.id;
-        EXPECT_EQ(Quorin_GetFilterValue(handle_, r.id, &ok), r.high) << r.id;
+        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.min), 1) << r.id;
+        EXPECT_EQ(Quorin_GetFilterValue(handle_, r.id, &ok), r.min) << r.id;
+        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.max), 1) << r.id;
+        EXPECT_EQ(Quorin_GetFilterValue(handle_, r.id, &ok), r.max) << r.id;
         EXPECT_EQ(ok, 1);
-        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.low - 1), 0) << r.id;
-        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.high + 1), 0) << r.id;
-        EXPECT_EQ(Quorin_GetFilterValue(handle_, r.id, &ok), r.high) << r.id << " kept after refusals";
+        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.min - 1), 0) << r.id;
+        EXPECT_EQ(Quorin_SetFilterValue(handle_, r.id, r.max + 1), 0) << r.id;
+        EXPECT_EQ(Quorin_GetFilterValue(handle_, r.id, &ok), r.max) << r.id << " kept after refusals";
         EXPECT_EQ(DrainHistory(handle_), (std::vector<int>{9, 9})) << r.id;
     }
     int ok = 1;

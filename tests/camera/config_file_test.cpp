@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "camera/quorin_camera.h"
-#include "tests/camera/scratch_file.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ protected:
         ASSERT_EQ(camera_.ConfigList(), kSentinel);
     }
     CQuorin camera_;
-    ScratchFile file_, sentinel_;
+    qtest::ScratchFile file_{"cfg"}, sentinel_{"cfg"};
 };
 
 }  // namespace
@@ -67,7 +67,7 @@ TEST_F(ConfigFile, TheWideFormReadsTheSameFile) {
 }
 
 TEST_F(ConfigFile, AFileThatCannotBeReadKeepsThePreviousListAndReportsNothing) {
-    ScratchFile missing;
+    qtest::ScratchFile missing("cfg");
     DeleteFileA(missing.Path());
     EXPECT_EQ(camera_.LoadConfigFile(missing.Path()), 0);
     EXPECT_EQ(camera_.LoadConfigFile(nullptr), 0);

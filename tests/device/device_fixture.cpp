@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tests/support/sim.h"
+
 namespace simtest {
 
 std::string Reg(uint32_t reg, uint32_t value) {
@@ -100,9 +102,7 @@ std::vector<std::string> Describe(const std::vector<LoggedBlock>& log) {
 }
 
 void DeviceTest::SetUp() {
-    ASSERT_TRUE(sim_.IsOpen()) << "the simulated camera driver is not running";
-    ASSERT_TRUE(sim_.Attach(0));
-    ASSERT_TRUE(sim_.Reset(0));
+    ASSERT_TRUE(qtest::SimReady(0));
     ASSERT_TRUE(sim_.Pace(0, M52SIM_PACE_FAST));
     device_.reset(new CQuorinM52DXLTXSdk());
     sim_.ClearLog(0);

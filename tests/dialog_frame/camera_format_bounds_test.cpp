@@ -13,7 +13,8 @@
 
 #include "VazadoZir_O52RO_VIZ.h"
 #include "dialogs/dialog_ids.h"
-#include "tests/device/sim_camera.h"
+#include "tests/support/sim.h"
+#include "tests/support/windows_and_dialogs.h"
 #include "tests/settings/registry_test_keys.h"
 
 namespace {
@@ -60,6 +61,17 @@ void StoreFormat(const std::string& camera, const StoredFormat& f) {
     WriteDword(camera, "Clock", f.clock);
 }
 
+// The visible property dialog (in this process's language) of a thread, or of any thread (0).
+qtest::WindowQuery PropertyDialog(DWORD thread) {
+    static const std::string caption = dlgtest::PropertyCaption();
+    qtest::WindowQuery query;
+    query.process = GetCurrentProcessId();
+    query.thread = thread;
+    query.className = "#32770";
+    query.title = caption.c_str();
+    return query;
+}
+
 struct Driver {
     const Case* test;
     bool found = false;
@@ -67,11 +79,7 @@ struct Driver {
 
 DWORD WINAPI DriveDialog(LPVOID param) {
     Driver* driver = static_cast<Driver*>(param);
-    HWND dialog = nullptr;
-    for (int i = 0; i < 200 && !(dialog && IsWindowVisible(dialog)); ++i) {
-        Sleep(50);
-        dialog = FindWindowA("#32770", "Property");
-    }
+    HWND dialog = qtest::WaitForTopLevel(PropertyDialog(0), 10000);
     if (!dialog) return 1;
     Sleep(300);  // shown and active: a click on an inactive dialog may be lost
     driver->found = true;
@@ -89,10 +97,7 @@ DWORD WINAPI DriveDialog(LPVOID param) {
 class CameraFormatBounds : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CameraFormatBounds, OkStoresOnlyWhatTheListsAndTheTableCanHold) {
-    if (GetSystemDefaultLangID() == 1041) GTEST_SKIP() << "finds the English caption";
-    simtest::SimControl sim;
-    ASSERT_TRUE(sim.IsOpen()) << "the simulated camera driver is not installed";
-    ASSERT_TRUE(sim.Attach(0));
+    ASSERT_TRUE(qtest::SimReady(0));
     ProductTreeAside aside;
     const Case& test = GetParam();
     const int h = Quorin_Initialize(nullptr);
@@ -139,26 +144,16 @@ DWORD WINAPI RunCameraDialog(LPVOID param) {
     return 0;
 }
 
-HWND DialogOfThread(DWORD thread) {
-    for (int i = 0; i < 200; ++i) {
-        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", "Property"); w;
-             w = FindWindowExA(nullptr, w, "#32770", "Property"))
-            if (IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == thread) return w;
-        Sleep(50);
-    }
-    return nullptr;
-}
+HWND DialogOfThread(DWORD thread) { return qtest::WaitForTopLevel(PropertyDialog(thread), 10000); }
 
 }  // namespace
 
 // Each dialog window carries its own object: two cameras' dialogs open at once on two threads each
 // store into their own camera's key and camera.
 TEST(CameraDialogPerWindow, TwoCamerasDialogsOpenAtOnceKeepTheirOwnValues) {
-    if (GetSystemDefaultLangID() == 1041) GTEST_SKIP() << "finds the English caption";
-    simtest::SimControl sim;
-    ASSERT_TRUE(sim.IsOpen()) << "the simulated camera driver is not installed";
-    ASSERT_TRUE(sim.Attach(0));
-    ASSERT_TRUE(sim.Attach(1));
+    ASSERT_TRUE(qtest::SimReady(0));
+    qtest::SimCamera second(1, M52SIM_PACE_REALTIME, true);  // unplugged again at the end
+    ASSERT_TRUE(second.Ready());
     ProductTreeAside aside;
     OpenDialog dialogs[2] = {{Quorin_Initialize(nullptr)}, {Quorin_Initialize(nullptr)}};
     ASSERT_NE(dialogs[0].handle, 0);
@@ -193,5 +188,4 @@ TEST(CameraDialogPerWindow, TwoCamerasDialogsOpenAtOnceKeepTheirOwnValues) {
     EXPECT_EQ(Quorin_GetWaitTime(dialogs[0].handle), 11);
     EXPECT_EQ(Quorin_GetWaitTime(dialogs[1].handle), 22);
     for (const OpenDialog& d : dialogs) EXPECT_EQ(Quorin_Release(d.handle), 1);
-    sim.Detach(1);
 }

@@ -7,24 +7,12 @@
 
 #include "settings/filter_values.h"
 #include "tests/settings/fake_analog_device.h"
+#include "tests/settings/filter_value_ranges.h"
 
 using namespace quorin;
 
 namespace {
 
-struct StoredRange {
-    int id;
-    int32_t min;
-    int32_t max;
-};
-
-// The documented range of every id that is stored as it is.
-const StoredRange kStoredRanges[] = {
-    {1, -255, 255}, {2, -127, 127}, {3, -360, 360}, {4, -255, 255}, {5, 0, 30},
-    {7, 0, 400},    {8, 0, 400},    {9, 0, 400},    {11, 0, 200},   {12, 0, 3},
-    {19, 0, 2},     {20, 0, 255},   {21, 0, 255},   {22, 0, 255},   {23, 0, 255},
-    {24, -255, 255}, {25, -255, 255}, {26, -255, 255}, {27, -255, 255}, {28, 0, 1},
-};
 
 class FilterValues : public ::testing::Test {
 protected:
@@ -42,7 +30,8 @@ protected:
 }  // namespace
 
 TEST_F(FilterValues, EveryStoredIdTakesItsBoundsAndRefusesOneBeyond) {
-    for (const StoredRange& r : kStoredRanges) {
+    for (const FilterValueRange& r : kFilterValueRanges) {
+        if (!r.stored) continue;
         // A marker value inside the range proves a refused set leaves the stored value alone.
         const int32_t marker = r.min == 0 ? 1 : -1;
         ASSERT_EQ(0, Set(r.id, marker)) << "id " << r.id;
@@ -59,7 +48,8 @@ TEST_F(FilterValues, EveryStoredIdTakesItsBoundsAndRefusesOneBeyond) {
 
 TEST_F(FilterValues, ExtremeWordsNeverWrapIntoARange) {
     // The symmetric test adds the bound to the value; the extremes must not wrap into the range.
-    for (const StoredRange& r : kStoredRanges) {
+    for (const FilterValueRange& r : kFilterValueRanges) {
+        if (!r.stored) continue;
         ASSERT_EQ(0, Set(r.id, r.max));
         for (int32_t v : {INT_MIN, INT_MIN + 1, INT_MAX, INT_MAX - 200, -1 - r.max}) {
             EXPECT_EQ(9, Set(r.id, v)) << "id " << r.id << " value " << v;

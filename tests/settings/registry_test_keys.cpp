@@ -5,13 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tests/support/product_key.h"
+
 namespace {
 
 const char kBackupPath[] = "Software\\Zudada\\QuorinM52DXLTXSdk.settings-test-backup";
 
 }  // namespace
 
-std::string ProductPath() { return "Software\\Zudada\\QuorinM52DXLTXSdk"; }
+std::string ProductPath() { return qtest::kProductKey; }
 
 std::string CameraPath(int camera) {
     char name[32];

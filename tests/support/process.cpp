@@ -145,39 +145,57 @@ std::string ShellQuote(const std::string& text) {
     return q + "'";
 }
 
-int RunUnix(const std::string& command, std::string* output, DWORD timeoutMs) {
-    const std::string base = UniqueBase("tool");
-    const std::string script = base + ".sh", out = base + ".out", done = base + ".done";
-    {
-        std::ofstream s(script, std::ios::binary);
-        s << "(" << command << ") >" << ShellQuote(UnixPath(out)) << " 2>&1\n"
-          << "echo $? >" << ShellQuote(UnixPath(done) + ".tmp") << "\n"
-          << "mv " << ShellQuote(UnixPath(done) + ".tmp") << " " << ShellQuote(UnixPath(done)) << "\n";
-    }
-    std::string line = "Z:\\bin\\sh " + UnixPath(script);
+namespace {
+
+// Starts a shell script of Debian's /bin/sh; false when it cannot be started.
+bool StartShell(const std::string& scriptWindowsPath) {
+    std::string line = "Z:\\bin\\sh " + UnixPath(scriptWindowsPath);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    // A Unix program has no process handle worth waiting on: files are the signals.
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+    return true;
+}
+
+}  // namespace
+
+int RunUnix(const std::string& command, std::string* output, DWORD timeoutMs) {
+    const std::string base = UniqueBase("tool");
+    const std::string script = base + ".sh", out = base + ".out", done = base + ".done", pid = base + ".pid",
+                      killer = base + ".kill.sh";
+    {
+        // The command runs in a session of its own, so a time-out can end all of it.
+        std::ofstream s(script, std::ios::binary);
+        s << "setsid /bin/sh -c " << ShellQuote(command) << " >" << ShellQuote(UnixPath(out)) << " 2>&1 &\n"
+          << "echo $! >" << ShellQuote(UnixPath(pid)) << "\n"
+          << "wait $!\n"
+          << "echo $? >" << ShellQuote(UnixPath(done) + ".tmp") << "\n"
+          << "mv " << ShellQuote(UnixPath(done) + ".tmp") << " " << ShellQuote(UnixPath(done)) << "\n";
+    }
     int code = -1;
     std::string why;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        // A Unix program has no process handle worth waiting on: the done file is the signal.
-        if (pi.hProcess) CloseHandle(pi.hProcess);
-        if (pi.hThread) CloseHandle(pi.hThread);
+    if (StartShell(script)) {
         const DWORD start = GetTickCount();
         while (GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < timeoutMs)
             Sleep(20);
-        if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES)
+        if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) {
             code = std::atoi(ReadText(done).c_str());
-        else
-            why = "(the command did not finish within " + std::to_string(timeoutMs) + " ms)\n";
+        } else {
+            why = "(the command did not finish within " + std::to_string(timeoutMs) + " ms and was killed)\n";
+            std::ofstream k(killer, std::ios::binary);
+            k << "/bin/kill -KILL -- -$(cat " << ShellQuote(UnixPath(pid)) << ") 2>/dev/null\n";
+            k.close();
+            StartShell(killer);
+            Sleep(500);
+        }
     } else {
         why = "(/bin/sh could not be started, error " + std::to_string(GetLastError()) + ")\n";
     }
     if (output) *output = why + ReadText(out);
-    DeleteFileA(script.c_str());
-    DeleteFileA(out.c_str());
-    DeleteFileA(done.c_str());
+    for (const std::string& f : {script, out, done, pid, killer}) DeleteFileA(f.c_str());
     return code;
 }
 

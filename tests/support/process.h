@@ -80,8 +80,9 @@ std::string QuotedSelf();
 ChildResult RunM52Sim(const std::string& args, DWORD timeoutMs = 30000);
 
 // Runs a shell command line of Debian's tools through /bin/sh; returns its exit code, or -1
-// (with the reason in *output) when it did not finish in time. Unix programs started from Wine
-// have no process handle to wait on, so the command leaves its exit code in a file polled for.
+// (with the reason in *output) when it did not finish in time, and then it is killed with all it
+// started. Unix programs started from Wine have no process handle to wait on, so the command
+// leaves its exit code (and its process group) in files.
 int RunUnix(const std::string& command, std::string* output, DWORD timeoutMs = 120000);
 // Quotes text for the shell.
 std::string ShellQuote(const std::string& text);

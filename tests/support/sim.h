@@ -8,8 +8,9 @@
 //   cam.Control().TriggerEvery(cam.Number(), 100);   // a pulse every 100 ms (the driver's timer)
 //   EXPECT_TRUE(qtest::WaitForDelivered(cam.Number(), 5, 5000));
 //
-// A test program runs on camera TestCamera(): QUORIN_TEST_CAMERA when set (CTest gives programs
-// that may run side by side different cameras), else 0.
+// A test program runs on camera TestCamera(): QUORIN_TEST_CAMERA when set, else 0. (Quorin_Initialize
+// always opens camera 0 first, so programs on the SDK share camera 0 and CTest runs them one at a
+// time; the number serves programs that talk to the driver or the device object only.)
 #pragma once
 
 #include <gtest/gtest.h>

@@ -27,7 +27,7 @@ _quorin_xvfb_up() {
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
         QUORIN_XVFB_PID=$!
-        for _ in $(seq 1 50); do
+        for _ in $(seq 1 100); do
             [ -e "/tmp/.X11-unix/X$n" ] && break
             sleep 0.1
         done
@@ -36,18 +36,26 @@ _quorin_xvfb_up() {
             return 0
         fi
     done
-    echo "run: could not start Xvfb" >&2
+    echo "run: BROKEN BENCH: the display did not start (Xvfb; see $build/xvfb.log)" >&2
     return 1
 }
 
-# Hook for the simulated camera: install and start its driver, camera 0 attached, once m52sim.exe
-# has been built.
+# The simulated camera: install and start its driver, camera 0 attached. Without it nothing that
+# needs a camera can run, so a missing tool or driver file is a broken bench, said in one line.
 quorin_driver_up() {
-    local tool=$QUORIN_WIN_BIN/m52sim.exe
-    [ -f "$tool" ] || return 0
+    local tool=$QUORIN_WIN_BIN/m52sim.exe sys=$QUORIN_WIN_BIN/m52sim.sys
+    if [ ! -f "$tool" ] || [ ! -f "$sys" ]; then
+        echo "run: BROKEN BENCH: the simulated camera is not built ($( [ -f "$tool" ] || printf 'no %s ' "$tool")$( [ -f "$sys" ] || printf 'no %s' "$sys"))" >&2
+        return 1
+    fi
     # Idempotent: registers (or repoints) the service, starts it, attaches camera 0.
     if ! quorin_wine "$tool" install; then
-        echo "run: the simulated camera driver could not be installed (see the message above)" >&2
+        echo "run: BROKEN BENCH: the simulated camera driver could not be installed (see the message above)" >&2
+        return 1
+    fi
+    # Every camera test needs camera 0 up: ask the driver itself.
+    if ! quorin_wine "$tool" status </dev/null 2>&1 | grep -q '^camera 0'; then
+        echo "run: BROKEN BENCH: simulated camera 0 is not attached after the driver started" >&2
         return 1
     fi
 }
@@ -89,15 +97,21 @@ _quorin_crash_reports() {
     touch "$stamp"
 }
 
+# Returns non-zero, after one line starting "run: BROKEN BENCH:" that names the part, when the
+# display, the prefix, Wine itself or the simulated camera did not come up.
 quorin_wine_up() {
     local build=$1
     quorin_wine_vars "$build"
-    _quorin_xvfb_up "$build"
+    _quorin_xvfb_up "$build" || return 1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "run: creating the Wine prefix $WINEPREFIX" >&2
         mkdir -p "$WINEPREFIX"
         quorin_wine wineboot.exe --init >/dev/null 2>&1 || true
         wineserver -w
+    fi
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "run: BROKEN BENCH: the Wine prefix $WINEPREFIX did not initialise (wineboot --init failed)" >&2
+        return 1
     fi
     # One persistent server for the whole run: tests start fast and share the driver host.
     wineserver -p
@@ -105,7 +119,10 @@ quorin_wine_up() {
     _quorin_crash_reports
     # Start Wine's background services now, with our stdio closed: started lazily by the first test
     # they would inherit CTest's output pipe and keep it open, and CTest would wait for them forever.
-    quorin_wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+    if ! quorin_wine cmd.exe /c exit </dev/null >/dev/null 2>&1; then
+        echo "run: BROKEN BENCH: Wine does not run programs in $WINEPREFIX" >&2
+        return 1
+    fi
     quorin_driver_up
     quorin_capture_register
 }
