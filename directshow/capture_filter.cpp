@@ -1,4 +1,5 @@
 #include "directshow/capture_filter.h"
+#include "directshow/filter_lock.h"
 
 #include <cstring>
 
@@ -9,19 +10,6 @@
 namespace quorin_dshow {
 
 const CLSID CLSID_QuorinCapture = {0x5b7c3a10, 0x4e2d, 0x4f6a, {0x9c, 0x1b, 0x2d, 0x8e, 0x4a, 0x6f, 0x5c, 0x31}};
-
-namespace {
-
-class FilterLock {
-public:
-    explicit FilterLock(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
-    ~FilterLock() { LeaveCriticalSection(lock_); }
-
-private:
-    CRITICAL_SECTION* lock_;
-};
-
-}  // namespace
 
 HRESULT CaptureFilter::Create(REFIID iid, void** object) {
     auto* filter = new (std::nothrow) CaptureFilter();

@@ -1,4 +1,5 @@
 #include "directshow/capture_pin.h"
+#include "directshow/filter_lock.h"
 
 #include <cstring>
 
@@ -15,15 +16,6 @@ constexpr long kBufferCount = 4;
 constexpr DWORD kStopWaitMs = 2000;
 // A new start waits this long for a previous stream that is still finishing.
 constexpr DWORD kRestartWaitMs = 3000;
-
-class FilterLock {
-public:
-    explicit FilterLock(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
-    ~FilterLock() { LeaveCriticalSection(lock_); }
-
-private:
-    CRITICAL_SECTION* lock_;
-};
 
 }  // namespace
 

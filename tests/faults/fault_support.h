@@ -11,6 +11,9 @@
 
 namespace faulttest {
 
+// The named event the four-camera case sets when its child processes may stop streaming.
+constexpr const char kChildStopEvent[] = "Local\\quorin_fault_stream_child_stop";
+
 // Ends the program (exit code 3) with a message when the scope is not left within `ms`, so a
 // hanging export fails the suite at once instead of at the test time-out.
 class HangWatch {

@@ -206,10 +206,17 @@ TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
 
     uint32_t before[5] = {};
     for (uint32_t c = 1; c <= 4; ++c) before[c] = sim.Status(c).frames_delivered;
+    // The children stream until this event is set (or 120 s pass).
+    // (Set and closed on every way out of this case, so no child is left streaming.)
+    struct StopEvent {
+        HANDLE h = CreateEventA(nullptr, TRUE, FALSE, faulttest::kChildStopEvent);
+        ~StopEvent() { if (h) { SetEvent(h); CloseHandle(h); } }
+    } stop;
+    ASSERT_NE(stop.h, nullptr);
     qtest::ChildProcess children[2];
     const char* const cameras[2] = {"1 2", "3 4"};
     for (int i = 0; i < 2; ++i)
-        ASSERT_TRUE(children[i].Start("\"" + child + "\" " + cameras[i] + " 3000")) << children[i].Describe();
+        ASSERT_TRUE(children[i].Start("\"" + child + "\" " + cameras[i] + " 120000")) << children[i].Describe();
     // While the children stream, camera 1 is theirs: the device table turns this process away.
     // (Each child opens two cameras, a second or more each under load.)
     for (uint32_t c = 1; c <= 4; ++c)
@@ -227,6 +234,7 @@ TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
         EXPECT_EQ(DrainHistory(h), std::vector<int>{QUORIN_ERR_DEVICE_BUSY});
     }
     Quorin_StopPreview(h);
+    SetEvent(stop.h);
 
     for (qtest::ChildProcess& c : children) {
         const qtest::ChildResult end = c.Wait(30000);
