@@ -194,11 +194,12 @@ TEST_F(RandomFaults, OpeningNeverCrashesOrHangs) {
 
 TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
     simtest::SimControl& sim = qtest::Sim();
-    // Cameras 1 to 4 plugged in for this case only.
-    qtest::SimCamera plugged[4] = {qtest::SimCamera(1, M52SIM_PACE_FAST, true),
-                                   qtest::SimCamera(2, M52SIM_PACE_FAST, true),
-                                   qtest::SimCamera(3, M52SIM_PACE_FAST, true),
-                                   qtest::SimCamera(4, M52SIM_PACE_FAST, true)};
+    // Cameras 1 to 4 plugged in for this case only, at their real rate: four cameras at full
+    // speed would starve the processes that open them.
+    qtest::SimCamera plugged[4] = {qtest::SimCamera(1, M52SIM_PACE_REALTIME, true),
+                                   qtest::SimCamera(2, M52SIM_PACE_REALTIME, true),
+                                   qtest::SimCamera(3, M52SIM_PACE_REALTIME, true),
+                                   qtest::SimCamera(4, M52SIM_PACE_REALTIME, true)};
     for (qtest::SimCamera& c : plugged) ASSERT_TRUE(c.Ready());
     const std::string child = qtest::ProgramPath("fault_stream_child.exe");
     ASSERT_NE(GetFileAttributesA(child.c_str()), INVALID_FILE_ATTRIBUTES) << "broken bench: no " << child;
