@@ -148,9 +148,12 @@ bool StartShell(const std::string& scriptWindowsPath) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    // A Unix program has no process handle worth waiting on: files are the signals.
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    if (pi.hThread) CloseHandle(pi.hThread);
+    // A Unix program gets no process or thread object: Wine fills the handle and id fields from
+    // its own uninitialised stack, so they may hold the value of a live handle of this process (an
+    // I/O of the camera's transfer thread in flight, which then fails and reads as a lost device).
+    // Only handles that prove to be the child's are closed; files are the signals anyway.
+    if (pi.hProcess && pi.dwProcessId && GetProcessId(pi.hProcess) == pi.dwProcessId) CloseHandle(pi.hProcess);
+    if (pi.hThread && pi.dwThreadId && GetThreadId(pi.hThread) == pi.dwThreadId) CloseHandle(pi.hThread);
     return true;
 }
 
