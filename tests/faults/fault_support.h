@@ -13,6 +13,10 @@ namespace faulttest {
 
 // The named event the four-camera case sets when its child processes may stop streaming.
 constexpr const char kChildStopEvent[] = "Local\\quorin_fault_stream_child_stop";
+// The semaphore each child releases once its cameras are open, and the event the case then sets
+// for them to start streaming: a camera's start-up beside running streams is slow on a busy machine.
+constexpr const char kChildOpenedSemaphore[] = "Local\\quorin_fault_stream_child_opened";
+constexpr const char kChildGoEvent[] = "Local\\quorin_fault_stream_child_go";
 
 // Ends the program (exit code 3) with a message when the scope is not left within `ms`, so a
 // hanging export fails the suite at once instead of at the test time-out.

@@ -216,10 +216,19 @@ TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
         ~StopEvent() { if (h) { SetEvent(h); CloseHandle(h); } }
     } stop;
     ASSERT_NE(stop.h, nullptr);
+    struct Handle {
+        HANDLE h;
+        ~Handle() { if (h) CloseHandle(h); }
+    } opened{CreateSemaphoreA(nullptr, 0, 2, faulttest::kChildOpenedSemaphore)},
+        go{CreateEventA(nullptr, TRUE, FALSE, faulttest::kChildGoEvent)};
+    ASSERT_TRUE(opened.h && go.h);
     qtest::ChildProcess children[2];
     const char* const cameras[2] = {"1 2", "3 4"};
     for (int i = 0; i < 2; ++i)
         ASSERT_TRUE(children[i].Start("\"" + child + "\" " + cameras[i] + " 120000")) << children[i].Describe();
+    // Both children open their cameras, then all four start streaming together.
+    for (int i = 0; i < 2; ++i) WaitForSingleObject(opened.h, 60000);
+    SetEvent(go.h);
     // While the children stream, camera 1 is theirs: the device table turns this process away.
     // (Each child opens two cameras, a second or more each under load.)
     for (uint32_t c = 1; c <= 4; ++c)
