@@ -150,20 +150,33 @@ void ToneRow8Avx512(const ToneRowJob* job) {
         9, 8, 6, 5, 4, 2, 1, 0);
     const __m512i lowThree = _mm512_set1_epi32(0xFFFFFF);
     const __mmask64 fourthBytes = 0x8888888888888888ULL;
+    const int inPlace = job->src == job->dst;
     for (int x = 0; x < job->width; x += 16) {
         const int n = job->width - x < 16 ? job->width - x : 16;
         const __mmask64 bytes = n * bpp == 64 ? ~0ULL : ((1ULL << (n * bpp)) - 1);
         const uint8_t* s = job->src + x * bpp;
         uint8_t* d = job->dst + x * bpp;
-        const __m512i raw = _mm512_maskz_loadu_epi8(bytes, s);
+        // Whole steps use plain loads and stores. A masked store spans all 64 bytes for the
+        // processor's store forwarding, so the next step's load of the same row (the row is
+        // processed in place) would wait for it to reach the cache.
+        const int whole = n == 16 && (x + 16) * bpp + (bpp == 3 ? 16 : 0) <= job->width * bpp;
+        const __m512i raw = whole ? _mm512_loadu_si512(s) : _mm512_maskz_loadu_epi8(bytes, s);
         __m512i packed = bpp == 3 ? _mm512_permutexvar_epi8(spread, raw) : raw;
         packed = _mm512_and_si512(packed, lowThree);
         if (job->hueSat) packed = HexconeAvx512(packed, job);
         if (useTable) packed = LookUpBytes(table, packed);
         if (bpp == 3) {
-            _mm512_mask_storeu_epi8(d, bytes, _mm512_permutexvar_epi8(pack, packed));
+            const __m512i tight = _mm512_permutexvar_epi8(pack, packed);
+            if (n == 16) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm512_castsi512_si256(tight));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), _mm512_extracti32x4_epi32(tight, 2));
+            } else {
+                _mm512_mask_storeu_epi8(d, bytes, tight);
+            }
+        } else if (n == 16 && inPlace) {
+            // The fourth byte of each pixel keeps what the row holds.
+            _mm512_storeu_si512(d, _mm512_mask_blend_epi8(fourthBytes, packed, raw));
         } else {
-            // The fourth byte of each pixel keeps what the destination holds.
             _mm512_mask_storeu_epi8(d, bytes & ~fourthBytes, packed);
         }
     }
