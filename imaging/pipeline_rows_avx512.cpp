@@ -86,15 +86,17 @@ static void LoadByteTable(const int32_t* entries, __m512i table[4]) {
     }
 }
 
-// Each byte through the table.
-static __m512i LookUpBytes(const __m512i table[4], __m512i bytes) {
-    const __m512i low = _mm512_permutex2var_epi8(table[0], bytes, table[1]);
-    const __m512i high = _mm512_permutex2var_epi8(table[2], bytes, table[3]);
+// Each byte through the table, given as its four registers. Rows keep them in local variables:
+// read from an array in memory, the permutes' table operands made every step wait.
+static __m512i LookUpBytes(__m512i t0, __m512i t1, __m512i t2, __m512i t3, __m512i bytes) {
+    const __m512i low = _mm512_permutex2var_epi8(t0, bytes, t1);
+    const __m512i high = _mm512_permutex2var_epi8(t2, bytes, t3);
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
 }
 
 // Thirty-two samples per step in 16-bit lanes, as the AVX2 row sixteen; the brightness table by
-// byte permutes; masked stores keep the fourth byte of four-byte pixels and end the row exactly.
+// byte permutes. Whole steps of three-byte pixels store plainly; masked stores keep the fourth
+// byte of four-byte pixels and end the row exactly.
 void SharpenRow8Avx512(const SharpenRowJob* job) {
     const int bpp = job->bytesPerPixel;
     if (bpp != 3 && bpp != 4) {
@@ -102,8 +104,9 @@ void SharpenRow8Avx512(const SharpenRowJob* job) {
         return;
     }
     const int begin = 2 * bpp, end = (job->width - 2) * bpp;  // interior bytes
-    __m512i table[4];
+    __m512i table[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
     if (job->table) LoadByteTable(job->table, table);
+    const __m512i t0 = table[0], t1 = table[1], t2 = table[2], t3 = table[3];
     const __m512i amount = _mm512_set1_epi16(short(job->amount));
     const __m512i tenth = _mm512_set1_epi16(short(6554));  // (|x| * 6554) >> 16 == |x| / 10 below 16384
     const __m512i zero = _mm512_setzero_si512();
@@ -112,19 +115,31 @@ void SharpenRow8Avx512(const SharpenRowJob* job) {
     for (int i = begin; i < end; i += 32) {
         const int n = end - i < 32 ? end - i : 32;
         const __mmask32 lanes = n == 32 ? 0xFFFFFFFFu : ((1u << n) - 1);
-        __m512i sum = _mm512_maskz_loadu_epi16(lanes, job->sums[0] + i);
-        sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[1] + i));
-        sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[2] + i));
-        sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[3] + i));
-        const __m512i centre = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(lanes, job->row + i));
+        __m512i sum, centre;
+        if (n == 32) {
+            sum = _mm512_loadu_si512(job->sums[0] + i);
+            sum = _mm512_add_epi16(sum, _mm512_loadu_si512(job->sums[1] + i));
+            sum = _mm512_add_epi16(sum, _mm512_loadu_si512(job->sums[2] + i));
+            sum = _mm512_add_epi16(sum, _mm512_loadu_si512(job->sums[3] + i));
+            centre = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->row + i)));
+        } else {
+            sum = _mm512_maskz_loadu_epi16(lanes, job->sums[0] + i);
+            sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[1] + i));
+            sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[2] + i));
+            sum = _mm512_add_epi16(sum, _mm512_maskz_loadu_epi16(lanes, job->sums[3] + i));
+            centre = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(lanes, job->row + i));
+        }
         const __m512i x = _mm512_mullo_epi16(_mm512_sub_epi16(centre, _mm512_srli_epi16(sum, 4)), amount);
         const __m512i sign = _mm512_srai_epi16(x, 15);
         const __m512i magnitude = _mm512_sub_epi16(_mm512_xor_si512(x, sign), sign);
         const __m512i q = _mm512_mulhi_epu16(magnitude, tenth);
         const __m512i words = _mm512_max_epi16(_mm512_add_epi16(centre, _mm512_sub_epi16(_mm512_xor_si512(q, sign), sign)), zero);
         __m512i out = _mm512_castsi256_si512(_mm512_cvtusepi16_epi8(words));  // 0..255
-        if (job->table) out = LookUpBytes(table, out);
-        _mm256_mask_storeu_epi8(job->dst + i, lanes & samples, _mm512_castsi512_si256(out));
+        if (job->table) out = LookUpBytes(t0, t1, t2, t3, out);
+        if (n == 32 && bpp == 3)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(job->dst + i), _mm512_castsi512_si256(out));
+        else
+            _mm256_mask_storeu_epi8(job->dst + i, lanes & samples, _mm512_castsi512_si256(out));
     }
     SharpenRow8Finish(job, end);
 }
@@ -136,9 +151,10 @@ void ToneRow8Avx512(const ToneRowJob* job) {
         return;
     }
     // The table as bytes in four registers of 64 entries.
-    __m512i table[4];
+    __m512i table[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
     const int useTable = job->table != 0;
     if (useTable) LoadByteTable(job->table, table);
+    const __m512i t0 = table[0], t1 = table[1], t2 = table[2], t3 = table[3];
     // Three-byte pixels to 32-bit lanes and back.
     const __m512i spread = _mm512_set_epi8(
         63, 47, 46, 45, 63, 44, 43, 42, 63, 41, 40, 39, 63, 38, 37, 36, 63, 35, 34, 33, 63, 32, 31, 30, 63, 29, 28, 27,
@@ -164,7 +180,7 @@ void ToneRow8Avx512(const ToneRowJob* job) {
         __m512i packed = bpp == 3 ? _mm512_permutexvar_epi8(spread, raw) : raw;
         packed = _mm512_and_si512(packed, lowThree);
         if (job->hueSat) packed = HexconeAvx512(packed, job);
-        if (useTable) packed = LookUpBytes(table, packed);
+        if (useTable) packed = LookUpBytes(t0, t1, t2, t3, packed);
         if (bpp == 3) {
             const __m512i tight = _mm512_permutexvar_epi8(pack, packed);
             if (n == 16) {
