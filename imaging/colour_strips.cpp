@@ -92,10 +92,10 @@ void EmitRow(const ColourStripPlan& plan, const StripMemory& m, int y) {
         for (int r = 0; r < 4; ++r) sharp.sums[r] = m.sums[r];
         sharp.row = row;
         sharp.dst = dst;
-        plan.sharpenRow16(&sharp);
-    } else {
-        for (int x = 0; x < plan.width; ++x) std::memcpy(dst + x * bpp, row + x * bpp, 6);
+        plan.sharpenRow16(&sharp);  // with the brightness
+        return;
     }
+    for (int x = 0; x < plan.width; ++x) std::memcpy(dst + x * bpp, row + x * bpp, 6);
     if (plan.bright16) {
         for (int x = 0; x < plan.width; ++x)
             for (int c = 0; c < 3; ++c) {

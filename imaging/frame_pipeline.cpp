@@ -8,6 +8,7 @@
 #include "imaging/cpu_features.h"
 #include "imaging/demosaic_kernels.h"
 #include "imaging/filter_kernels.h"
+#include "imaging/filter_tables.h"
 #include "imaging/pipeline_rows.h"
 #include "imaging/pixel_runner.h"
 #include "imaging/strip_pool.h"
@@ -581,6 +582,16 @@ bool FramePipeline::FusedColour16(CDibImage& result, const CDibImage& raw, const
     plan.sharp16.width = result.width;
     plan.sharp16.samplesPerPixel = bpp / 2;
     plan.sharp16.amount = v.sharpness;
+    plan.sharp16.bright = bright;
+    if (bright) {
+        // The kernel multiplies each sample by the factor; the vector rows may do the same when
+        // that gives every entry of the table.
+        const float factor = BrightnessFactor(int32_t(v.brightness));
+        bool same = factor >= 0.0f;
+        for (int i = 0; i < kLevels16 && same; ++i) same = BrightnessSample(i, factor, kLevels16 - 1) == bright[i];
+        plan.sharp16.brightIsFactor = same;
+        plan.sharp16.factor = factor;
+    }
     const bool avx2 = variant_ >= PipelineVariant::Avx2;
     plan.toneRow = avx2 ? ToneRow8Avx2 : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2 : ToneRow8Scalar;
     if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512;

@@ -53,6 +53,12 @@ struct Sharpen16RowJob {
     int width;
     int samplesPerPixel;  // 3 or 4
     int amount;           // 0..30
+    // Brightness applied to every sample written (1024 entries), or null. When brightIsFactor is
+    // set, bright[i] == min(trunc((float)i * factor), 1023) for every i (factor >= 0), so vector
+    // code may compute it instead of looking it up.
+    const uint16_t* bright;
+    int brightIsFactor;
+    float factor;
 };
 
 // sums[i] for the samples of the interior pixels 2 .. width - 3.
