@@ -33,7 +33,12 @@ StripMemory Carve(const ColourStripPlan& plan, uint8_t* scratch) {
 // The per-sample steps of one row of 16-bit samples, in place.
 void Tone16(const ColourStripPlan& plan, ToneRowJob& tone, uint8_t* row, uint8_t* bytes) {
     const int spp = plan.bytesPerPixel / 2, w = plan.width;
-    if (plan.tone.hueSat) {
+    if (plan.tone.hueSat && plan.toneRow16) {
+        ToneRowJob job = tone;
+        job.src = job.dst = row;
+        job.srcBytesPerPixel = job.dstBytesPerPixel = plan.bytesPerPixel;
+        plan.toneRow16(&job, plan.back);
+    } else if (plan.tone.hueSat) {
         // Demosaiced samples are at most 1023, so sample >> 2 is the byte of the hexcone.
         for (int x = 0; x < w; ++x)
             for (int c = 0; c < 3; ++c) bytes[3 * x + c] = uint8_t(LoadSample16(row + 2 * (x * spp + c)) >> 2);

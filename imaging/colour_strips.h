@@ -39,6 +39,8 @@ struct ColourStripPlan {
     Sharpen16RowJob sharp16;
     void (*sums16)(const uint8_t*, uint16_t*, int, int);
     void (*sharpenRow16)(const Sharpen16RowJob*);
+    // The hexcone and back[] on the 16-bit row in one routine, or null (bytes through toneRow).
+    void (*toneRow16)(const ToneRowJob*, const uint16_t*);
 };
 
 // Bytes of working memory one strip needs.

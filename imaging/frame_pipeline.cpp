@@ -594,7 +594,7 @@ bool FramePipeline::FusedColour16(CDibImage& result, const CDibImage& raw, const
     }
     const bool avx2 = variant_ >= PipelineVariant::Avx2;
     plan.toneRow = avx2 ? ToneRow8Avx2 : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2 : ToneRow8Scalar;
-    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512;
+    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.toneRow16 = ToneRow16Avx512;
     plan.sums16 = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
     plan.sharpenRow16 = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
     const bool ran = RunColourStrips(plan);

@@ -84,4 +84,8 @@ void ToneRow8Avx2(const ToneRowJob* job);
 // AVX-512 F, BW, VL and VBMI; the table's entries must be 0..255.
 void ToneRow8Avx512(const ToneRowJob* job);
 void SharpenRow8Avx512(const SharpenRowJob* job);
+// A row of 16-bit colour samples (0..1023), in place (src == dst, 6 or 8 bytes per pixel,
+// hueSat set): the hexcone on the bytes sample >> 2, each resulting byte written back as
+// back[byte]; the fourth sample of a pixel is left alone.
+void ToneRow16Avx512(const ToneRowJob* job, const uint16_t* back);
 void SharpenRow8Avx2(const SharpenRowJob* job);

@@ -197,3 +197,110 @@ void ToneRow8Avx512(const ToneRowJob* job) {
         }
     }
 }
+
+// Byte permutes of the 16-bit tone row. Gather: a pixel's three samples (words 3p + c of six-byte
+// pixels, 4p + c of eight-byte ones, in two registers) to the bytes 4p + c of one. Scatter: the
+// low (first register) and high (second) bytes of the looked-up samples back to the words of the
+// row, the first 64 bytes (a) and the rest (b); the fourth sample of eight-byte pixels is put back
+// from the row afterwards.
+static const unsigned char kGather6[64] = {
+    0, 2, 4, 0, 6, 8, 10, 0, 12, 14, 16, 0, 18, 20, 22, 0,
+    24, 26, 28, 0, 30, 32, 34, 0, 36, 38, 40, 0, 42, 44, 46, 0,
+    48, 50, 52, 0, 54, 56, 58, 0, 60, 62, 64, 0, 66, 68, 70, 0,
+    72, 74, 76, 0, 78, 80, 82, 0, 84, 86, 88, 0, 90, 92, 94, 0,
+};
+static const unsigned char kGather8[64] = {
+    0, 2, 4, 0, 8, 10, 12, 0, 16, 18, 20, 0, 24, 26, 28, 0,
+    32, 34, 36, 0, 40, 42, 44, 0, 48, 50, 52, 0, 56, 58, 60, 0,
+    64, 66, 68, 0, 72, 74, 76, 0, 80, 82, 84, 0, 88, 90, 92, 0,
+    96, 98, 100, 0, 104, 106, 108, 0, 112, 114, 116, 0, 120, 122, 124, 0,
+};
+static const unsigned char kScatter6a[64] = {
+    0, 64, 1, 65, 2, 66, 4, 68, 5, 69, 6, 70, 8, 72, 9, 73,
+    10, 74, 12, 76, 13, 77, 14, 78, 16, 80, 17, 81, 18, 82, 20, 84,
+    21, 85, 22, 86, 24, 88, 25, 89, 26, 90, 28, 92, 29, 93, 30, 94,
+    32, 96, 33, 97, 34, 98, 36, 100, 37, 101, 38, 102, 40, 104, 41, 105,
+};
+static const unsigned char kScatter6b[64] = {
+    42, 106, 44, 108, 45, 109, 46, 110, 48, 112, 49, 113, 50, 114, 52, 116,
+    53, 117, 54, 118, 56, 120, 57, 121, 58, 122, 60, 124, 61, 125, 62, 126,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+};
+static const unsigned char kScatter8a[64] = {
+    0, 64, 1, 65, 2, 66, 0, 0, 4, 68, 5, 69, 6, 70, 0, 0,
+    8, 72, 9, 73, 10, 74, 0, 0, 12, 76, 13, 77, 14, 78, 0, 0,
+    16, 80, 17, 81, 18, 82, 0, 0, 20, 84, 21, 85, 22, 86, 0, 0,
+    24, 88, 25, 89, 26, 90, 0, 0, 28, 92, 29, 93, 30, 94, 0, 0,
+};
+static const unsigned char kScatter8b[64] = {
+    32, 96, 33, 97, 34, 98, 0, 0, 36, 100, 37, 101, 38, 102, 0, 0,
+    40, 104, 41, 105, 42, 106, 0, 0, 44, 108, 45, 109, 46, 110, 0, 0,
+    48, 112, 49, 113, 50, 114, 0, 0, 52, 116, 53, 117, 54, 118, 0, 0,
+    56, 120, 57, 121, 58, 122, 0, 0, 60, 124, 61, 125, 62, 126, 0, 0,
+};
+
+// The 256 entries of a 16-bit table as its low and its high bytes, four registers each.
+static void LoadWordTable(const uint16_t* entries, __m512i low[4], __m512i high[4]) {
+    for (int q = 0; q < 4; ++q) {
+        const __m512i a = _mm512_loadu_si512(entries + 64 * q);
+        const __m512i b = _mm512_loadu_si512(entries + 64 * q + 32);
+        low[q] = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(a)), _mm512_cvtepi16_epi8(b), 1);
+        high[q] = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(_mm512_srli_epi16(a, 8))),
+                                     _mm512_cvtepi16_epi8(_mm512_srli_epi16(b, 8)), 1);
+    }
+}
+
+// Sixteen pixels per step: their samples brought to bytes (sample >> 2) by one permute, the
+// hexcone, the table's two bytes by permutes, and the words back in place by two more. Whole
+// steps load and store plainly (see ToneRow8Avx512); the row's last pixels use masks.
+void ToneRow16Avx512(const ToneRowJob* job, const uint16_t* back) {
+    const int bpp = job->srcBytesPerPixel;
+    uint8_t* row = job->dst;
+    __m512i low[4], high[4];
+    LoadWordTable(back, low, high);
+    const __m512i l0 = low[0], l1 = low[1], l2 = low[2], l3 = low[3];
+    const __m512i h0 = high[0], h1 = high[1], h2 = high[2], h3 = high[3];
+    const __m512i gather = _mm512_loadu_si512(bpp == 6 ? kGather6 : kGather8);
+    const __m512i scatterA = _mm512_loadu_si512(bpp == 6 ? kScatter6a : kScatter8a);
+    const __m512i scatterB = _mm512_loadu_si512(bpp == 6 ? kScatter6b : kScatter8b);
+    const __mmask32 fourthWords = 0x88888888u;
+    const int rowBytes = job->width * bpp;
+    for (int x = 0; x < job->width; x += 16) {
+        uint8_t* p = row + x * bpp;
+        const int left = rowBytes - x * bpp;
+        const int whole = left >= 128;
+        __m512i a, b;
+        __mmask64 storeA = ~0ULL, storeB = ~0ULL;
+        if (whole) {
+            a = _mm512_loadu_si512(p);
+            b = _mm512_loadu_si512(p + 64);
+        } else {
+            const int bytes = left < 16 * bpp ? left : 16 * bpp;
+            storeA = bytes >= 64 ? ~0ULL : ((1ULL << bytes) - 1);
+            storeB = bytes <= 64 ? 0 : ((1ULL << (bytes - 64)) - 1);
+            a = _mm512_maskz_loadu_epi8(storeA, p);
+            b = _mm512_maskz_loadu_epi8(storeB, p + 64);
+        }
+        __m512i packed = _mm512_permutex2var_epi8(_mm512_srli_epi16(a, 2), gather, _mm512_srli_epi16(b, 2));
+        packed = HexconeAvx512(packed, job);
+        const __m512i lo = LookUpBytes(l0, l1, l2, l3, packed);
+        const __m512i hi = LookUpBytes(h0, h1, h2, h3, packed);
+        __m512i outA = _mm512_permutex2var_epi8(lo, scatterA, hi);
+        __m512i outB = _mm512_permutex2var_epi8(lo, scatterB, hi);
+        if (bpp == 8) {
+            outA = _mm512_mask_blend_epi16(fourthWords, outA, a);
+            outB = _mm512_mask_blend_epi16(fourthWords, outB, b);
+        }
+        if (!whole) {
+            _mm512_mask_storeu_epi8(p, storeA, outA);
+            _mm512_mask_storeu_epi8(p + 64, storeB, outB);
+        } else if (bpp == 8) {
+            _mm512_storeu_si512(p, outA);
+            _mm512_storeu_si512(p + 64, outB);
+        } else {
+            _mm512_storeu_si512(p, outA);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64), _mm512_castsi512_si256(outB));
+        }
+    }
+}
