@@ -18,7 +18,14 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
-static __m512i HexconeAvx512(__m512i packed, const ToneRowJob* job) {
+// The hexcone is called from both tone rows; kept inline so its constants stay in registers.
+#if defined(_MSC_VER)
+#define ROW_INLINE static __forceinline
+#else
+#define ROW_INLINE static inline __attribute__((always_inline))
+#endif
+
+ROW_INLINE __m512i HexconeAvx512(__m512i packed, const ToneRowJob* job) {
     const __m512i byteMask = _mm512_set1_epi32(0xFF);
     const __m512i b = _mm512_and_si512(packed, byteMask);
     const __m512i g = _mm512_and_si512(_mm512_srli_epi32(packed, 8), byteMask);
@@ -88,7 +95,7 @@ static void LoadByteTable(const int32_t* entries, __m512i table[4]) {
 
 // Each byte through the table, given as its four registers. Rows keep them in local variables:
 // read from an array in memory, the permutes' table operands made every step wait.
-static __m512i LookUpBytes(__m512i t0, __m512i t1, __m512i t2, __m512i t3, __m512i bytes) {
+ROW_INLINE __m512i LookUpBytes(__m512i t0, __m512i t1, __m512i t2, __m512i t3, __m512i bytes) {
     const __m512i low = _mm512_permutex2var_epi8(t0, bytes, t1);
     const __m512i high = _mm512_permutex2var_epi8(t2, bytes, t3);
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
