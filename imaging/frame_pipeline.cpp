@@ -597,6 +597,7 @@ bool FramePipeline::FusedColour16(CDibImage& result, const CDibImage& raw, const
     if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.toneRow16 = ToneRow16Avx512;
     plan.sums16 = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
     plan.sharpenRow16 = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
+    if (variant_ == PipelineVariant::Avx512) plan.sharpenRow16 = SharpenRow16Avx512;
     const bool ran = RunColourStrips(plan);
     if (table) FreeTable(table);
     if (bright) FreeTable(bright);

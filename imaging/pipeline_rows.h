@@ -66,6 +66,7 @@ void HorizontalSums16Scalar(const uint8_t* row, uint16_t* sums, int width, int s
 void HorizontalSums16Avx2(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
 void SharpenRow16Scalar(const Sharpen16RowJob* job);
 void SharpenRow16Avx2(const Sharpen16RowJob* job);
+void SharpenRow16Avx512(const Sharpen16RowJob* job);
 // Interior samples from sample index fromSample on, then the border columns.
 void SharpenRow16Finish(const Sharpen16RowJob* job, int fromSample);
 
