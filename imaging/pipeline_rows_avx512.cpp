@@ -151,12 +151,9 @@ void SharpenRow8Avx512(const SharpenRowJob* job) {
     SharpenRow8Finish(job, end);
 }
 
-void ToneRow8Avx512(const ToneRowJob* job) {
+// Sixteen pixels per step in 32-bit lanes: the table alone, and the hexcone of the 16-bit row.
+static void ToneRow8Pixels(const ToneRowJob* job) {
     const int bpp = job->srcBytesPerPixel;
-    if (bpp != job->dstBytesPerPixel || (bpp != 3 && bpp != 4)) {
-        ToneRow8Scalar(job);
-        return;
-    }
     // The table as bytes in four registers of 64 entries.
     __m512i table[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
     const int useTable = job->table != 0;
@@ -201,6 +198,204 @@ void ToneRow8Avx512(const ToneRowJob* job) {
             _mm512_storeu_si512(d, _mm512_mask_blend_epi8(fourthBytes, packed, raw));
         } else {
             _mm512_mask_storeu_epi8(d, bytes & ~fourthBytes, packed);
+        }
+    }
+}
+
+// Byte permutes of the word-lane hexcone: a step's 32 pixels (two registers of the row) to the
+// planes blue and green (one register, 32 bytes each) and red; back from blue and green packed
+// by lanes (pixel p at 16 (p / 8) + p % 8, green 8 further) and red (bytes 64..95) to the pixels,
+// the first 64 bytes (a) and the rest (b).
+static const unsigned char kPlanesBG3[64] = {
+    0, 3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 33, 36, 39, 42, 45,
+    48, 51, 54, 57, 60, 63, 66, 69, 72, 75, 78, 81, 84, 87, 90, 93,
+    1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 43, 46,
+    49, 52, 55, 58, 61, 64, 67, 70, 73, 76, 79, 82, 85, 88, 91, 94,
+};
+static const unsigned char kPlaneR3[64] = {
+    2, 5, 8, 11, 14, 17, 20, 23, 26, 29, 32, 35, 38, 41, 44, 47,
+    50, 53, 56, 59, 62, 65, 68, 71, 74, 77, 80, 83, 86, 89, 92, 95,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+};
+static const unsigned char kPixels3a[64] = {
+    0, 8, 64, 1, 9, 65, 2, 10, 66, 3, 11, 67, 4, 12, 68, 5,
+    13, 69, 6, 14, 70, 7, 15, 71, 16, 24, 72, 17, 25, 73, 18, 26,
+    74, 19, 27, 75, 20, 28, 76, 21, 29, 77, 22, 30, 78, 23, 31, 79,
+    32, 40, 80, 33, 41, 81, 34, 42, 82, 35, 43, 83, 36, 44, 84, 37,
+};
+static const unsigned char kPixels3b[64] = {
+    45, 85, 38, 46, 86, 39, 47, 87, 48, 56, 88, 49, 57, 89, 50, 58,
+    90, 51, 59, 91, 52, 60, 92, 53, 61, 93, 54, 62, 94, 55, 63, 95,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+};
+static const unsigned char kPlanesBG4[64] = {
+    0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60,
+    64, 68, 72, 76, 80, 84, 88, 92, 96, 100, 104, 108, 112, 116, 120, 124,
+    1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 45, 49, 53, 57, 61,
+    65, 69, 73, 77, 81, 85, 89, 93, 97, 101, 105, 109, 113, 117, 121, 125,
+};
+static const unsigned char kPlaneR4[64] = {
+    2, 6, 10, 14, 18, 22, 26, 30, 34, 38, 42, 46, 50, 54, 58, 62,
+    66, 70, 74, 78, 82, 86, 90, 94, 98, 102, 106, 110, 114, 118, 122, 126,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+};
+static const unsigned char kPixels4a[64] = {
+    0, 8, 64, 0, 1, 9, 65, 0, 2, 10, 66, 0, 3, 11, 67, 0,
+    4, 12, 68, 0, 5, 13, 69, 0, 6, 14, 70, 0, 7, 15, 71, 0,
+    16, 24, 72, 0, 17, 25, 73, 0, 18, 26, 74, 0, 19, 27, 75, 0,
+    20, 28, 76, 0, 21, 29, 77, 0, 22, 30, 78, 0, 23, 31, 79, 0,
+};
+static const unsigned char kPixels4b[64] = {
+    32, 40, 80, 0, 33, 41, 81, 0, 34, 42, 82, 0, 35, 43, 83, 0,
+    36, 44, 84, 0, 37, 45, 85, 0, 38, 46, 86, 0, 39, 47, 87, 0,
+    48, 56, 88, 0, 49, 57, 89, 0, 50, 58, 90, 0, 51, 59, 91, 0,
+    52, 60, 92, 0, 53, 61, 93, 0, 54, 62, 94, 0, 55, 63, 95, 0,
+};
+
+// The hexcone on 32 pixels in 16-bit lanes: blue, green and red words (0..255) in and out. The
+// same steps as HexconeAvx512; every intermediate fits 16 bits but the inverse's product, which is
+// made in 32-bit lanes.
+ROW_INLINE void HexconeWords512(__m512i* blue, __m512i* green, __m512i* red, const ToneRowJob* job) {
+    const __m512i b = *blue, g = *green, r = *red;
+    const __m512i one = _mm512_set1_epi16(1);
+    const __mmask32 greenAbove = _mm512_cmpgt_epu16_mask(g, r);
+    __m512i hi = _mm512_max_epu16(r, g);
+    const __m512i lo = _mm512_min_epu16(r, g);
+    __m512i pos = _mm512_mask_sub_epi16(_mm512_sub_epi16(g, b), greenAbove, b, r);
+    __m512i sector = _mm512_mask_mov_epi16(one, greenAbove, _mm512_set1_epi16(3));
+    const __mmask32 blueAbove = _mm512_cmpgt_epu16_mask(b, hi);
+    sector = _mm512_mask_mov_epi16(sector, blueAbove, _mm512_set1_epi16(5));
+    pos = _mm512_mask_sub_epi16(pos, blueAbove, r, g);
+    hi = _mm512_max_epu16(hi, b);
+    const __m512i mn = _mm512_min_epu16(lo, b);
+    const __m512i ch = _mm512_sub_epi16(hi, mn);
+    const __m512i sum = _mm512_add_epi16(hi, mn);
+    const __mmask32 negative = _mm512_cmplt_epi16_mask(pos, _mm512_setzero_si512());
+    sector = _mm512_mask_sub_epi16(sector, negative, sector, one);
+    pos = _mm512_mask_add_epi16(pos, negative, pos, ch);
+    // (satScale * 256 * ch + 32768) >> 16 == (ch * 128 * satScale + 16384) >> 15: a rounding high
+    // multiply of two signed 16-bit factors.
+    const __m512i sat = _mm512_mulhrs_epi16(_mm512_slli_epi16(ch, 7), _mm512_set1_epi16(short(job->satScale)));
+    const __m512i limit = _mm512_min_epi16(sum, _mm512_sub_epi16(_mm512_set1_epi16(511), sum));
+    const __m512i ch2 = _mm512_min_epi16(sat, limit);
+    const __m512i k = _mm512_srli_epi16(_mm512_sub_epi16(sum, ch2), 1);
+    const __m512i w = _mm512_sub_epi16(_mm512_srli_epi16(_mm512_add_epi16(sum, ch2), 1), k);
+    // (inverse * pos + 32768) >> 16 in two halves of 32-bit lanes, the inverse by the division of
+    // HexconeAvx512.
+    const __m512 dividend = _mm512_set1_ps(16711680.0f);
+    const __m512i rounding = _mm512_set1_epi32(32768);
+    const __m512i chA = _mm512_cvtepu16_epi32(_mm512_castsi512_si256(ch));
+    const __m512i chB = _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(ch, 1));
+    const __m512i posA = _mm512_cvtepu16_epi32(_mm512_castsi512_si256(pos));
+    const __m512i posB = _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(pos, 1));
+    const __m512i invA = _mm512_cvttps_epi32(_mm512_div_ps(dividend, _mm512_cvtepi32_ps(chA)));
+    const __m512i invB = _mm512_cvttps_epi32(_mm512_div_ps(dividend, _mm512_cvtepi32_ps(chB)));
+    const __m512i qA = _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(invA, posA), rounding), 16);
+    const __m512i qB = _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(invB, posB), rounding), 16);
+    __m512i v = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi32_epi16(qA)), _mm512_cvtepi32_epi16(qB), 1);
+    v = _mm512_add_epi16(v, _mm512_set1_epi16(short(job->hueRemainder)));
+    __m512i idx = _mm512_add_epi16(sector, _mm512_set1_epi16(short(job->hueSector)));
+    const __mmask32 wraps = _mm512_cmpgt_epi16_mask(v, _mm512_set1_epi16(254));
+    v = _mm512_mask_sub_epi16(v, wraps, v, _mm512_set1_epi16(255));
+    idx = _mm512_mask_add_epi16(idx, wraps, idx, one);
+    idx = _mm512_mask_sub_epi16(idx, _mm512_cmpgt_epi16_mask(idx, _mm512_set1_epi16(5)), idx, _mm512_set1_epi16(6));
+    // w * v + 128 <= 255 * 254 + 128 stays below 65536.
+    const __m512i t = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(w, v), _mm512_set1_epi16(128)), 8);
+    // Sextant idx as bit idx: red gains w in sextants 0..2, t in 5 and loses t in 2; green gains
+    // w in 2..4, t in 1, loses t in 4; blue gains w in 4, 5, 0, t in 3, loses t in 0.
+    const __m512i bit = _mm512_sllv_epi16(one, idx);
+#define SEXTANTS(m) _mm512_test_epi16_mask(bit, _mm512_set1_epi16(m))
+    __m512i outR = _mm512_mask_add_epi16(k, SEXTANTS(0x07), k, w);
+    outR = _mm512_mask_add_epi16(outR, SEXTANTS(0x20), outR, t);
+    *red = _mm512_mask_sub_epi16(outR, SEXTANTS(0x04), outR, t);
+    __m512i outG = _mm512_mask_add_epi16(k, SEXTANTS(0x1C), k, w);
+    outG = _mm512_mask_add_epi16(outG, SEXTANTS(0x02), outG, t);
+    *green = _mm512_mask_sub_epi16(outG, SEXTANTS(0x10), outG, t);
+    __m512i outB = _mm512_mask_add_epi16(k, SEXTANTS(0x31), k, w);
+    outB = _mm512_mask_add_epi16(outB, SEXTANTS(0x08), outB, t);
+    *blue = _mm512_mask_sub_epi16(outB, SEXTANTS(0x01), outB, t);
+#undef SEXTANTS
+}
+
+// With the hexcone: 32 pixels per step, split into planes of 16-bit lanes and joined again by
+// byte permutes, the table looked up on the planes' bytes. Without it, ToneRow8Pixels.
+void ToneRow8Avx512(const ToneRowJob* job) {
+    const int bpp = job->srcBytesPerPixel;
+    if (bpp != job->dstBytesPerPixel || (bpp != 3 && bpp != 4)) {
+        ToneRow8Scalar(job);
+        return;
+    }
+    if (!job->hueSat) {
+        ToneRow8Pixels(job);
+        return;
+    }
+    __m512i table[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
+    const int useTable = job->table != 0;
+    if (useTable) LoadByteTable(job->table, table);
+    const __m512i t0 = table[0], t1 = table[1], t2 = table[2], t3 = table[3];
+    const __m512i planesBG = _mm512_loadu_si512(bpp == 3 ? kPlanesBG3 : kPlanesBG4);
+    const __m512i planeR = _mm512_loadu_si512(bpp == 3 ? kPlaneR3 : kPlaneR4);
+    const __m512i pixelsA = _mm512_loadu_si512(bpp == 3 ? kPixels3a : kPixels4a);
+    const __m512i pixelsB = _mm512_loadu_si512(bpp == 3 ? kPixels3b : kPixels4b);
+    const __mmask64 fourthBytes = 0x8888888888888888ULL;
+    const int inPlace = job->src == job->dst;
+    for (int x = 0; x < job->width; x += 32) {
+        const int left = (job->width - x) * bpp;  // bytes to the row's end
+        const uint8_t* s = job->src + x * bpp;
+        uint8_t* d = job->dst + x * bpp;
+        // Whole steps load and store plainly (see ToneRow8Pixels); the row's end uses masks.
+        const int whole = left >= 128;
+        __m512i a, b;
+        __mmask64 maskA = ~0ULL, maskB = ~0ULL;
+        if (whole) {
+            a = _mm512_loadu_si512(s);
+            b = _mm512_loadu_si512(s + 64);
+        } else {
+            const int bytes = left < 32 * bpp ? left : 32 * bpp;
+            maskA = bytes >= 64 ? ~0ULL : ((1ULL << bytes) - 1);
+            maskB = bytes <= 64 ? 0 : bytes >= 128 ? ~0ULL : ((1ULL << (bytes - 64)) - 1);
+            a = _mm512_maskz_loadu_epi8(maskA, s);
+            b = _mm512_maskz_loadu_epi8(maskB, s + 64);
+        }
+        const __m512i bgBytes = _mm512_permutex2var_epi8(a, planesBG, b);
+        const __m512i rBytes = _mm512_permutex2var_epi8(a, planeR, b);
+        __m512i blue = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(bgBytes));
+        __m512i green = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(bgBytes, 1));
+        __m512i red = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(rBytes));
+        HexconeWords512(&blue, &green, &red, job);
+        __m512i bg = _mm512_packus_epi16(blue, green);
+        __m512i rr = _mm512_zextsi256_si512(_mm512_cvtepi16_epi8(red));
+        if (useTable) {
+            bg = LookUpBytes(t0, t1, t2, t3, bg);
+            rr = LookUpBytes(t0, t1, t2, t3, rr);
+        }
+        __m512i outA = _mm512_permutex2var_epi8(bg, pixelsA, rr);
+        __m512i outB = _mm512_permutex2var_epi8(bg, pixelsB, rr);
+        if (bpp == 3) {
+            if (whole) {
+                _mm512_storeu_si512(d, outA);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 64), _mm512_castsi512_si256(outB));
+            } else {
+                _mm512_mask_storeu_epi8(d, maskA, outA);
+                _mm512_mask_storeu_epi8(d + 64, maskB, outB);
+            }
+        } else if (inPlace) {
+            // The fourth byte of each pixel keeps what the row holds.
+            outA = _mm512_mask_blend_epi8(fourthBytes, outA, a);
+            outB = _mm512_mask_blend_epi8(fourthBytes, outB, b);
+            if (whole) {
+                _mm512_storeu_si512(d, outA);
+                _mm512_storeu_si512(d + 64, outB);
+            } else {
+                _mm512_mask_storeu_epi8(d, maskA, outA);
+                _mm512_mask_storeu_epi8(d + 64, maskB, outB);
+            }
+        } else {
+            _mm512_mask_storeu_epi8(d, maskA & ~fourthBytes, outA);
+            _mm512_mask_storeu_epi8(d + 64, maskB & ~fourthBytes, outB);
         }
     }
 }
