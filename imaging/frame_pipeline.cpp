@@ -511,7 +511,8 @@ bool FramePipeline::FusedColour8(CDibImage& result, const CDibImage& raw, const 
         plan.toneRow = ToneRow8Sse2, plan.sharpenRow = SharpenRow8Sse2, plan.sums8 = HorizontalSums8Sse2;
     if (variant_ >= PipelineVariant::Avx2)
         plan.toneRow = ToneRow8Avx2, plan.sharpenRow = SharpenRow8Avx2, plan.sums8 = HorizontalSums8Avx2;
-    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.sharpenRow = SharpenRow8Avx512;
+    if (variant_ == PipelineVariant::Avx512)
+        plan.toneRow = ToneRow8Avx512, plan.sharpenRow = SharpenRow8Avx512, plan.sums8 = HorizontalSums8Avx512;
     return RunColourStrips(plan);
 }
 
@@ -597,7 +598,8 @@ bool FramePipeline::FusedColour16(CDibImage& result, const CDibImage& raw, const
     if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.toneRow16 = ToneRow16Avx512;
     plan.sums16 = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
     plan.sharpenRow16 = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
-    if (variant_ == PipelineVariant::Avx512) plan.sharpenRow16 = SharpenRow16Avx512;
+    if (variant_ == PipelineVariant::Avx512)
+        plan.sharpenRow16 = SharpenRow16Avx512, plan.sums16 = HorizontalSums16Avx512;
     const bool ran = RunColourStrips(plan);
     if (table) FreeTable(table);
     if (bright) FreeTable(bright);

@@ -43,6 +43,7 @@ struct SharpenRowJob {
 void HorizontalSums8Scalar(const uint8_t* row, uint16_t* sums, int width, int bpp);
 void HorizontalSums8Sse2(const uint8_t* row, uint16_t* sums, int width, int bpp);
 void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp);
+void HorizontalSums8Avx512(const uint8_t* row, uint16_t* sums, int width, int bpp);
 
 // 16-bit colour sharpening (samples 0..1023, as every 10-bit result of the pipeline holds): the
 // block's columns are x - 2, x, x + 2 and x + 4, the last held to the row's last pixel.
@@ -64,6 +65,9 @@ struct Sharpen16RowJob {
 // sums[i] for the samples of the interior pixels 2 .. width - 3.
 void HorizontalSums16Scalar(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
 void HorizontalSums16Avx2(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
+// The sums from sample index from (a pixel's first sample) on.
+void HorizontalSums16Avx2From(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel, int from);
+void HorizontalSums16Avx512(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
 void SharpenRow16Scalar(const Sharpen16RowJob* job);
 void SharpenRow16Avx2(const Sharpen16RowJob* job);
 void SharpenRow16Avx512(const Sharpen16RowJob* job);

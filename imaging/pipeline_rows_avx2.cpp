@@ -201,9 +201,13 @@ void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp)
 }
 
 void HorizontalSums16Avx2(const uint8_t* row, uint16_t* sums, int width, int spp) {
+    HorizontalSums16Avx2From(row, sums, width, spp, 2 * spp);
+}
+
+void HorizontalSums16Avx2From(const uint8_t* row, uint16_t* sums, int width, int spp, int from) {
     // Vector steps while x + 4 stays inside the row for all sixteen samples.
     const int vectorEnd = (width - 1) * spp - 4 * spp;  // first sample whose x + 4 leaves the row
-    int i = 2 * spp;
+    int i = from;
     for (; i + 16 <= vectorEnd && i + 16 <= (width - 2) * spp; i += 16) {
         const uint8_t* p = row + 2 * i;
         __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 4 * spp));

@@ -552,3 +552,34 @@ void SharpenRow16Avx512(const Sharpen16RowJob* job) {
     }
     SharpenRow16Finish(job, i);
 }
+
+// The sharpening's horizontal sums, 32 samples a step (see HorizontalSums8Avx2).
+void HorizontalSums8Avx512(const uint8_t* row, uint16_t* sums, int width, int bpp) {
+    const int end = (width - 2) * bpp;
+    int i = 2 * bpp;
+    for (; i + 32 <= end; i += 32) {
+        const uint8_t* p = row + i;
+        __m512i sum = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 2 * bpp)));
+        sum = _mm512_add_epi16(sum, _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - bpp))));
+        sum = _mm512_add_epi16(sum, _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))));
+        sum = _mm512_add_epi16(sum, _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + bpp))));
+        _mm512_storeu_si512(sums + i, sum);
+    }
+    for (; i < end; ++i) sums[i] = (uint16_t)(row[i - 2 * bpp] + row[i - bpp] + row[i] + row[i + bpp]);
+}
+
+// 16-bit samples, 32 a step while x + 4 stays inside the row (see HorizontalSums16Avx2).
+void HorizontalSums16Avx512(const uint8_t* row, uint16_t* sums, int width, int spp) {
+    const int vectorEnd = (width - 1) * spp - 4 * spp;  // first sample whose x + 4 leaves the row
+    int i = 2 * spp;
+    for (; i + 32 <= vectorEnd && i + 32 <= (width - 2) * spp; i += 32) {
+        const uint8_t* p = row + 2 * i;
+        __m512i sum = _mm512_loadu_si512(p - 4 * spp);
+        sum = _mm512_add_epi16(sum, _mm512_loadu_si512(p));
+        sum = _mm512_add_epi16(sum, _mm512_loadu_si512(p + 4 * spp));
+        sum = _mm512_add_epi16(sum, _mm512_loadu_si512(p + 8 * spp));
+        _mm512_storeu_si512(sums + i, sum);
+    }
+    // The rest sixteen at a time, then one by one, as the AVX2 routine does.
+    HorizontalSums16Avx2From(row, sums, width, spp, i);
+}
