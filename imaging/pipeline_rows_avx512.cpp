@@ -1,9 +1,10 @@
-// AVX-512 rows of the fused 8-bit colour path. The tone row: sixteen pixels of the hexcone per step in 32-bit
-// lanes, mask registers for the choices, and the per-sample table as four 64-byte registers read
-// by byte permutes (VBMI) instead of gathers: the sixteen pixels' 64 bytes in three instructions.
-// The sextant's multiplier (+-1, +-256, +-65536) becomes a shift and a masked subtraction.
-// Three-byte pixels are spread to lanes and packed back by byte permutes, with masked loads and
-// stores for the row's last pixels, so no pixel goes through another routine.
+// AVX-512 rows of the fused colour path. The hexcone works on 32 pixels a step in 16-bit lanes:
+// the row's samples are split into blue, green and red planes by byte (8-bit) or word (16-bit)
+// permutes and joined again the same way; mask registers make the choices. Every per-sample table
+// sits in registers and is read by byte permutes (VBMI) instead of gathers. Sharpening and its
+// horizontal sums take 32 samples a step. The tone rows work in place and load and store whole
+// steps without masks (a masked store would hold up the next step's load); a row's last pixels
+// use masked loads and stores, so no pixel goes through another routine.
 //
 // Built for AVX-512 F, BW, VL and VBMI and only called after the run-time CPU check. Plain
 // C-style code with static functions and intrinsics only (see pipeline_rows_avx2.cpp).
@@ -18,66 +19,12 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
-// The hexcone is called from both tone rows; kept inline so its constants stay in registers.
+// Kept inline so that constants stay in registers across a row's steps.
 #if defined(_MSC_VER)
 #define ROW_INLINE static __forceinline
 #else
 #define ROW_INLINE static inline __attribute__((always_inline))
 #endif
-
-ROW_INLINE __m512i HexconeAvx512(__m512i packed, const ToneRowJob* job) {
-    const __m512i byteMask = _mm512_set1_epi32(0xFF);
-    const __m512i b = _mm512_and_si512(packed, byteMask);
-    const __m512i g = _mm512_and_si512(_mm512_srli_epi32(packed, 8), byteMask);
-    const __m512i r = _mm512_and_si512(_mm512_srli_epi32(packed, 16), byteMask);
-    const __mmask16 greenAbove = _mm512_cmpgt_epi32_mask(g, r);
-    __m512i hi = _mm512_mask_blend_epi32(greenAbove, r, g);
-    const __m512i lo = _mm512_mask_blend_epi32(greenAbove, g, r);
-    __m512i pos = _mm512_mask_blend_epi32(greenAbove, _mm512_sub_epi32(g, b), _mm512_sub_epi32(b, r));
-    __m512i sector = _mm512_mask_blend_epi32(greenAbove, _mm512_set1_epi32(1), _mm512_set1_epi32(3));
-    const __mmask16 blueAbove = _mm512_cmpgt_epi32_mask(b, hi);
-    sector = _mm512_mask_mov_epi32(sector, blueAbove, _mm512_set1_epi32(5));
-    pos = _mm512_mask_mov_epi32(pos, blueAbove, _mm512_sub_epi32(r, g));
-    hi = _mm512_max_epi32(hi, b);
-    const __m512i mn = _mm512_min_epi32(lo, b);
-    const __m512i ch = _mm512_sub_epi32(hi, mn);
-    const __m512i sum = _mm512_add_epi32(hi, mn);
-    const __mmask16 negative = _mm512_cmplt_epi32_mask(pos, _mm512_setzero_si512());
-    sector = _mm512_mask_sub_epi32(sector, negative, sector, _mm512_set1_epi32(1));
-    pos = _mm512_mask_add_epi32(pos, negative, pos, ch);
-    const __m512i sat = _mm512_srli_epi32(
-        _mm512_add_epi32(_mm512_mullo_epi32(ch, _mm512_set1_epi32(job->satScale * 256)), _mm512_set1_epi32(32768)),
-        16);
-    const __m512i limit = _mm512_min_epi32(sum, _mm512_sub_epi32(_mm512_set1_epi32(511), sum));
-    const __m512i ch2 = _mm512_min_epi32(sat, limit);
-    const __m512i k = _mm512_srai_epi32(_mm512_sub_epi32(sum, ch2), 1);
-    const __m512i w = _mm512_sub_epi32(_mm512_srai_epi32(_mm512_add_epi32(sum, ch2), 1), k);
-    // 0xFF0000 / ch as in the AVX2 row: the single-precision quotient truncates to the integer one
-    // for every ch of 1..255; ch 0 has pos 0.
-    const __m512i inverse =
-        _mm512_cvttps_epi32(_mm512_div_ps(_mm512_set1_ps(16711680.0f), _mm512_cvtepi32_ps(ch)));
-    __m512i v = _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(inverse, pos), _mm512_set1_epi32(32768)), 16);
-    v = _mm512_add_epi32(v, _mm512_set1_epi32(job->hueRemainder));
-    __m512i idx = _mm512_add_epi32(sector, _mm512_set1_epi32(job->hueSector));
-    const __mmask16 wraps = _mm512_cmpgt_epi32_mask(v, _mm512_set1_epi32(254));
-    v = _mm512_mask_sub_epi32(v, wraps, v, _mm512_set1_epi32(255));
-    idx = _mm512_mask_add_epi32(idx, wraps, idx, _mm512_set1_epi32(1));
-    idx = _mm512_mask_sub_epi32(idx, _mm512_cmpgt_epi32_mask(idx, _mm512_set1_epi32(5)), idx, _mm512_set1_epi32(6));
-    const __m512i t = _mm512_srli_epi32(_mm512_add_epi32(_mm512_mullo_epi32(w, v), _mm512_set1_epi32(128)), 8);
-    // Sextants 0..5: mask 0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF and multiplier
-    // -1, +256, -65536, +1, -256, +65536, i.e. t shifted by 0, 8, 16, 0, 8, 16, negative when even.
-    const __m512i masks = _mm512_setr_epi32(0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0, 0, 0, 0,
-                                            0, 0, 0, 0, 0, 0);
-    const __m512i shifts = _mm512_setr_epi32(0, 8, 16, 0, 8, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    const __m512i mask = _mm512_permutexvar_epi32(idx, masks);
-    const __m512i term = _mm512_sllv_epi32(t, _mm512_permutexvar_epi32(idx, shifts));
-    const __mmask16 subtract = _mm512_testn_epi32_mask(idx, _mm512_set1_epi32(1));
-    // k and w are at most 255, so k * 0x010101 is three copies of the byte.
-    const __m512i kk = _mm512_or_si512(k, _mm512_or_si512(_mm512_slli_epi32(k, 8), _mm512_slli_epi32(k, 16)));
-    const __m512i ww = _mm512_or_si512(w, _mm512_or_si512(_mm512_slli_epi32(w, 8), _mm512_slli_epi32(w, 16)));
-    const __m512i p = _mm512_add_epi32(kk, _mm512_and_si512(ww, mask));
-    return _mm512_mask_sub_epi32(_mm512_add_epi32(p, term), subtract, p, term);
-}
 
 // The 256-entry table (entries 0..255) as bytes in four registers of 64 entries.
 static void LoadByteTable(const int32_t* entries, __m512i table[4]) {
@@ -151,8 +98,8 @@ void SharpenRow8Avx512(const SharpenRowJob* job) {
     SharpenRow8Finish(job, end);
 }
 
-// Sixteen pixels per step in 32-bit lanes: the table alone, and the hexcone of the 16-bit row.
-static void ToneRow8Pixels(const ToneRowJob* job) {
+// The table alone: sixteen pixels per step in 32-bit lanes.
+static void TableRow8Pixels(const ToneRowJob* job) {
     const int bpp = job->srcBytesPerPixel;
     // The table as bytes in four registers of 64 entries.
     __m512i table[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
@@ -183,7 +130,6 @@ static void ToneRow8Pixels(const ToneRowJob* job) {
         const __m512i raw = whole ? _mm512_loadu_si512(s) : _mm512_maskz_loadu_epi8(bytes, s);
         __m512i packed = bpp == 3 ? _mm512_permutexvar_epi8(spread, raw) : raw;
         packed = _mm512_and_si512(packed, lowThree);
-        if (job->hueSat) packed = HexconeAvx512(packed, job);
         if (useTable) packed = LookUpBytes(t0, t1, t2, t3, packed);
         if (bpp == 3) {
             const __m512i tight = _mm512_permutexvar_epi8(pack, packed);
@@ -256,8 +202,8 @@ static const unsigned char kPixels4b[64] = {
 };
 
 // The hexcone on 32 pixels in 16-bit lanes: blue, green and red words (0..255) in and out. The
-// same steps as HexconeAvx512; every intermediate fits 16 bits but the inverse's product, which is
-// made in 32-bit lanes.
+// steps of HexconePixel (pipeline_rows.cpp); every intermediate fits 16 bits but the inverse's
+// product, which is made in 32-bit lanes.
 ROW_INLINE void HexconeWords512(__m512i* blue, __m512i* green, __m512i* red, const ToneRowJob* job) {
     const __m512i b = *blue, g = *green, r = *red;
     const __m512i one = _mm512_set1_epi16(1);
@@ -283,8 +229,9 @@ ROW_INLINE void HexconeWords512(__m512i* blue, __m512i* green, __m512i* red, con
     const __m512i ch2 = _mm512_min_epi16(sat, limit);
     const __m512i k = _mm512_srli_epi16(_mm512_sub_epi16(sum, ch2), 1);
     const __m512i w = _mm512_sub_epi16(_mm512_srli_epi16(_mm512_add_epi16(sum, ch2), 1), k);
-    // (inverse * pos + 32768) >> 16 in two halves of 32-bit lanes, the inverse by the division of
-    // HexconeAvx512.
+    // (inverse * pos + 32768) >> 16 in two halves of 32-bit lanes. The inverse 0xFF0000 / ch: the
+    // single-precision quotient truncates to the integer one for every ch of 1..255 (checked over
+    // all of them); ch 0 has pos 0, so its value does not matter.
     const __m512 dividend = _mm512_set1_ps(16711680.0f);
     const __m512i rounding = _mm512_set1_epi32(32768);
     const __m512i chA = _mm512_cvtepu16_epi32(_mm512_castsi512_si256(ch));
@@ -321,7 +268,7 @@ ROW_INLINE void HexconeWords512(__m512i* blue, __m512i* green, __m512i* red, con
 }
 
 // With the hexcone: 32 pixels per step, split into planes of 16-bit lanes and joined again by
-// byte permutes, the table looked up on the planes' bytes. Without it, ToneRow8Pixels.
+// byte permutes, the table looked up on the planes' bytes. Without it, TableRow8Pixels.
 void ToneRow8Avx512(const ToneRowJob* job) {
     const int bpp = job->srcBytesPerPixel;
     if (bpp != job->dstBytesPerPixel || (bpp != 3 && bpp != 4)) {
@@ -329,7 +276,7 @@ void ToneRow8Avx512(const ToneRowJob* job) {
         return;
     }
     if (!job->hueSat) {
-        ToneRow8Pixels(job);
+        TableRow8Pixels(job);
         return;
     }
     __m512i table[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
@@ -346,7 +293,7 @@ void ToneRow8Avx512(const ToneRowJob* job) {
         const int left = (job->width - x) * bpp;  // bytes to the row's end
         const uint8_t* s = job->src + x * bpp;
         uint8_t* d = job->dst + x * bpp;
-        // Whole steps load and store plainly (see ToneRow8Pixels); the row's end uses masks.
+        // Whole steps load and store plainly (see TableRow8Pixels); the row's end uses masks.
         const int whole = left >= 128;
         __m512i a, b;
         __mmask64 maskA = ~0ULL, maskB = ~0ULL;
@@ -400,48 +347,6 @@ void ToneRow8Avx512(const ToneRowJob* job) {
     }
 }
 
-// Byte permutes of the 16-bit tone row. Gather: a pixel's three samples (words 3p + c of six-byte
-// pixels, 4p + c of eight-byte ones, in two registers) to the bytes 4p + c of one. Scatter: the
-// low (first register) and high (second) bytes of the looked-up samples back to the words of the
-// row, the first 64 bytes (a) and the rest (b); the fourth sample of eight-byte pixels is put back
-// from the row afterwards.
-static const unsigned char kGather6[64] = {
-    0, 2, 4, 0, 6, 8, 10, 0, 12, 14, 16, 0, 18, 20, 22, 0,
-    24, 26, 28, 0, 30, 32, 34, 0, 36, 38, 40, 0, 42, 44, 46, 0,
-    48, 50, 52, 0, 54, 56, 58, 0, 60, 62, 64, 0, 66, 68, 70, 0,
-    72, 74, 76, 0, 78, 80, 82, 0, 84, 86, 88, 0, 90, 92, 94, 0,
-};
-static const unsigned char kGather8[64] = {
-    0, 2, 4, 0, 8, 10, 12, 0, 16, 18, 20, 0, 24, 26, 28, 0,
-    32, 34, 36, 0, 40, 42, 44, 0, 48, 50, 52, 0, 56, 58, 60, 0,
-    64, 66, 68, 0, 72, 74, 76, 0, 80, 82, 84, 0, 88, 90, 92, 0,
-    96, 98, 100, 0, 104, 106, 108, 0, 112, 114, 116, 0, 120, 122, 124, 0,
-};
-static const unsigned char kScatter6a[64] = {
-    0, 64, 1, 65, 2, 66, 4, 68, 5, 69, 6, 70, 8, 72, 9, 73,
-    10, 74, 12, 76, 13, 77, 14, 78, 16, 80, 17, 81, 18, 82, 20, 84,
-    21, 85, 22, 86, 24, 88, 25, 89, 26, 90, 28, 92, 29, 93, 30, 94,
-    32, 96, 33, 97, 34, 98, 36, 100, 37, 101, 38, 102, 40, 104, 41, 105,
-};
-static const unsigned char kScatter6b[64] = {
-    42, 106, 44, 108, 45, 109, 46, 110, 48, 112, 49, 113, 50, 114, 52, 116,
-    53, 117, 54, 118, 56, 120, 57, 121, 58, 122, 60, 124, 61, 125, 62, 126,
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-};
-static const unsigned char kScatter8a[64] = {
-    0, 64, 1, 65, 2, 66, 0, 0, 4, 68, 5, 69, 6, 70, 0, 0,
-    8, 72, 9, 73, 10, 74, 0, 0, 12, 76, 13, 77, 14, 78, 0, 0,
-    16, 80, 17, 81, 18, 82, 0, 0, 20, 84, 21, 85, 22, 86, 0, 0,
-    24, 88, 25, 89, 26, 90, 0, 0, 28, 92, 29, 93, 30, 94, 0, 0,
-};
-static const unsigned char kScatter8b[64] = {
-    32, 96, 33, 97, 34, 98, 0, 0, 36, 100, 37, 101, 38, 102, 0, 0,
-    40, 104, 41, 105, 42, 106, 0, 0, 44, 108, 45, 109, 46, 110, 0, 0,
-    48, 112, 49, 113, 50, 114, 0, 0, 52, 116, 53, 117, 54, 118, 0, 0,
-    56, 120, 57, 121, 58, 122, 0, 0, 60, 124, 61, 125, 62, 126, 0, 0,
-};
-
 // The 256 entries of a 16-bit table as its low and its high bytes, four registers each.
 static void LoadWordTable(const uint16_t* entries, __m512i low[4], __m512i high[4]) {
     for (int q = 0; q < 4; ++q) {
@@ -453,58 +358,121 @@ static void LoadWordTable(const uint16_t* entries, __m512i low[4], __m512i high[
     }
 }
 
-// Sixteen pixels per step: their samples brought to bytes (sample >> 2) by one permute, the
-// hexcone, the table's two bytes by permutes, and the words back in place by two more. Whole
-// steps load and store plainly (see ToneRow8Avx512); the row's last pixels use masks.
-void ToneRow16Avx512(const ToneRowJob* job, const uint16_t* back) {
-    const int bpp = job->srcBytesPerPixel;
+// Word permutes of the 16-bit tone row: the planes' samples (blue, green, red) of 32 pixels at
+// their indices in the row's words, and back: each output register's words from the blue (index
+// p) and green (32 + p) planes, then from the red one where the mask has the word.
+static const unsigned short kWordPlanes6[3][32] = {
+    {0, 3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 33, 36, 39, 42, 45,
+     48, 51, 54, 57, 60, 63, 66, 69, 72, 75, 78, 81, 84, 87, 90, 93},
+    {1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 43, 46,
+     49, 52, 55, 58, 61, 64, 67, 70, 73, 76, 79, 82, 85, 88, 91, 94},
+    {2, 5, 8, 11, 14, 17, 20, 23, 26, 29, 32, 35, 38, 41, 44, 47,
+     50, 53, 56, 59, 62, 65, 68, 71, 74, 77, 80, 83, 86, 89, 92, 95},
+};
+static const unsigned short kWordPixels6[3][32] = {
+    {0, 32, 0, 1, 33, 1, 2, 34, 2, 3, 35, 3, 4, 36, 4, 5,
+     37, 5, 6, 38, 6, 7, 39, 7, 8, 40, 8, 9, 41, 9, 10, 42},
+    {10, 11, 43, 11, 12, 44, 12, 13, 45, 13, 14, 46, 14, 15, 47, 15,
+     16, 48, 16, 17, 49, 17, 18, 50, 18, 19, 51, 19, 20, 52, 20, 21},
+    {53, 21, 22, 54, 22, 23, 55, 23, 24, 56, 24, 25, 57, 25, 26, 58,
+     26, 27, 59, 27, 28, 60, 28, 29, 61, 29, 30, 62, 30, 31, 63, 31},
+};
+static const unsigned int kWordPixelsRed6[3] = {0x24924924u, 0x49249249u, 0x92492492u};
+static const unsigned short kWordPlanes8[3][32] = {
+    {0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60,
+     64, 68, 72, 76, 80, 84, 88, 92, 96, 100, 104, 108, 112, 116, 120, 124},
+    {1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 45, 49, 53, 57, 61,
+     65, 69, 73, 77, 81, 85, 89, 93, 97, 101, 105, 109, 113, 117, 121, 125},
+    {2, 6, 10, 14, 18, 22, 26, 30, 34, 38, 42, 46, 50, 54, 58, 62,
+     66, 70, 74, 78, 82, 86, 90, 94, 98, 102, 106, 110, 114, 118, 122, 126},
+};
+static const unsigned short kWordPixels8[4][32] = {
+    {0, 32, 0, 0, 1, 33, 1, 0, 2, 34, 2, 0, 3, 35, 3, 0,
+     4, 36, 4, 0, 5, 37, 5, 0, 6, 38, 6, 0, 7, 39, 7, 0},
+    {8, 40, 8, 0, 9, 41, 9, 0, 10, 42, 10, 0, 11, 43, 11, 0,
+     12, 44, 12, 0, 13, 45, 13, 0, 14, 46, 14, 0, 15, 47, 15, 0},
+    {16, 48, 16, 0, 17, 49, 17, 0, 18, 50, 18, 0, 19, 51, 19, 0,
+     20, 52, 20, 0, 21, 53, 21, 0, 22, 54, 22, 0, 23, 55, 23, 0},
+    {24, 56, 24, 0, 25, 57, 25, 0, 26, 58, 26, 0, 27, 59, 27, 0,
+     28, 60, 28, 0, 29, 61, 29, 0, 30, 62, 30, 0, 31, 63, 31, 0},
+};
+static const unsigned int kWordPixelsRed8[4] = {0x44444444u, 0x44444444u, 0x44444444u, 0x44444444u};
+
+
+// 32 pixels per step with samplesPerPixel 3 or 4 (a constant once inlined): the planes' words by
+// permutes of the row's registers, brought to bytes (sample >> 2), the word hexcone, the table's
+// two bytes by byte permutes, and the words back in place. Whole steps load and store plainly (see
+// ToneRow8Avx512); the row's last pixels use masks.
+ROW_INLINE void ToneRow16Words(const ToneRowJob* job, const uint16_t* back, const int spp) {
+    const int bpp = 2 * spp;
     uint8_t* row = job->dst;
     __m512i low[4], high[4];
     LoadWordTable(back, low, high);
     const __m512i l0 = low[0], l1 = low[1], l2 = low[2], l3 = low[3];
     const __m512i h0 = high[0], h1 = high[1], h2 = high[2], h3 = high[3];
-    const __m512i gather = _mm512_loadu_si512(bpp == 6 ? kGather6 : kGather8);
-    const __m512i scatterA = _mm512_loadu_si512(bpp == 6 ? kScatter6a : kScatter8a);
-    const __m512i scatterB = _mm512_loadu_si512(bpp == 6 ? kScatter6b : kScatter8b);
-    const __mmask32 fourthWords = 0x88888888u;
+    const unsigned short(*planes)[32] = spp == 3 ? kWordPlanes6 : kWordPlanes8;
+    const unsigned short(*pixels)[32] = spp == 3 ? kWordPixels6 : kWordPixels8;
+    const unsigned int* redWords = spp == 3 ? kWordPixelsRed6 : kWordPixelsRed8;
+    __m512i planeIndex[3];
+    __mmask32 fromSecondPair[3];  // words of the third (and fourth) register
+    for (int c = 0; c < 3; ++c) {
+        planeIndex[c] = _mm512_loadu_si512(planes[c]);
+        fromSecondPair[c] = _mm512_cmpge_epu16_mask(planeIndex[c], _mm512_set1_epi16(64));
+    }
+    const __m512i byteMask = _mm512_set1_epi16(0xFF);
+    const __mmask32 fourth = 0x88888888u;
     const int rowBytes = job->width * bpp;
-    for (int x = 0; x < job->width; x += 16) {
+    for (int x = 0; x < job->width; x += 32) {
         uint8_t* p = row + x * bpp;
         const int left = rowBytes - x * bpp;
-        const int whole = left >= 128;
-        __m512i a, b;
-        __mmask64 storeA = ~0ULL, storeB = ~0ULL;
-        if (whole) {
-            a = _mm512_loadu_si512(p);
-            b = _mm512_loadu_si512(p + 64);
-        } else {
-            const int bytes = left < 16 * bpp ? left : 16 * bpp;
-            storeA = bytes >= 64 ? ~0ULL : ((1ULL << bytes) - 1);
-            storeB = bytes <= 64 ? 0 : ((1ULL << (bytes - 64)) - 1);
-            a = _mm512_maskz_loadu_epi8(storeA, p);
-            b = _mm512_maskz_loadu_epi8(storeB, p + 64);
+        const int bytes = left < 32 * bpp ? left : 32 * bpp;
+        const int whole = bytes == 32 * bpp;
+        __m512i in[4];
+        __mmask64 mask[4];
+        for (int k = 0; k < spp; ++k) {
+            const int n = bytes - 64 * k;
+            mask[k] = n >= 64 ? ~0ULL : n <= 0 ? 0ULL : ((1ULL << n) - 1);
+            in[k] = whole ? _mm512_loadu_si512(p + 64 * k) : _mm512_maskz_loadu_epi8(mask[k], p + 64 * k);
         }
-        __m512i packed = _mm512_permutex2var_epi8(_mm512_srli_epi16(a, 2), gather, _mm512_srli_epi16(b, 2));
-        packed = HexconeAvx512(packed, job);
-        const __m512i lo = LookUpBytes(l0, l1, l2, l3, packed);
-        const __m512i hi = LookUpBytes(h0, h1, h2, h3, packed);
-        __m512i outA = _mm512_permutex2var_epi8(lo, scatterA, hi);
-        __m512i outB = _mm512_permutex2var_epi8(lo, scatterB, hi);
-        if (bpp == 8) {
-            outA = _mm512_mask_blend_epi16(fourthWords, outA, a);
-            outB = _mm512_mask_blend_epi16(fourthWords, outB, b);
+        __m512i plane[3];
+        for (int c = 0; c < 3; ++c) {
+            __m512i words = _mm512_permutex2var_epi16(in[0], planeIndex[c], in[1]);
+            if (spp == 3)
+                words = _mm512_mask_permutexvar_epi16(words, fromSecondPair[c], planeIndex[c], in[2]);
+            else
+                words = _mm512_mask_blend_epi16(fromSecondPair[c], words,
+                                                _mm512_permutex2var_epi16(in[2], planeIndex[c], in[3]));
+            plane[c] = _mm512_and_si512(_mm512_srli_epi16(words, 2), byteMask);
         }
-        if (!whole) {
-            _mm512_mask_storeu_epi8(p, storeA, outA);
-            _mm512_mask_storeu_epi8(p + 64, storeB, outB);
-        } else if (bpp == 8) {
-            _mm512_storeu_si512(p, outA);
-            _mm512_storeu_si512(p + 64, outB);
-        } else {
-            _mm512_storeu_si512(p, outA);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64), _mm512_castsi512_si256(outB));
+        HexconeWords512(&plane[0], &plane[1], &plane[2], job);
+        // Blue and green packed by lanes: unpacking the looked-up low and high bytes gives each
+        // plane's words in order.
+        const __m512i bg = _mm512_packus_epi16(plane[0], plane[1]);
+        const __m512i rr = _mm512_zextsi256_si512(_mm512_cvtepi16_epi8(plane[2]));
+        const __m512i bgLow = LookUpBytes(l0, l1, l2, l3, bg), bgHigh = LookUpBytes(h0, h1, h2, h3, bg);
+        const __m512i rLow = LookUpBytes(l0, l1, l2, l3, rr), rHigh = LookUpBytes(h0, h1, h2, h3, rr);
+        const __m512i blue = _mm512_unpacklo_epi8(bgLow, bgHigh);
+        const __m512i green = _mm512_unpackhi_epi8(bgLow, bgHigh);
+        const __m512i red = _mm512_or_si512(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(rLow)),
+                                            _mm512_slli_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(rHigh)), 8));
+        for (int k = 0; k < spp; ++k) {
+            const __m512i index = _mm512_loadu_si512(pixels[k]);
+            __m512i out = _mm512_permutex2var_epi16(blue, index, green);
+            out = _mm512_mask_permutexvar_epi16(out, redWords[k], index, red);
+            if (spp == 4) out = _mm512_mask_blend_epi16(fourth, out, in[k]);  // the row's fourth sample
+            if (whole)
+                _mm512_storeu_si512(p + 64 * k, out);
+            else
+                _mm512_mask_storeu_epi8(p + 64 * k, mask[k], out);
         }
     }
+}
+
+void ToneRow16Avx512(const ToneRowJob* job, const uint16_t* back) {
+    if (job->srcBytesPerPixel == 6)
+        ToneRow16Words(job, back, 3);
+    else
+        ToneRow16Words(job, back, 4);
 }
 
 // 16-bit colour sharpening, thirty-two samples per step (the AVX2 row's sixteen), with the
