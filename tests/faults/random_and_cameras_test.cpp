@@ -97,11 +97,13 @@ TEST_F(RandomFaults, StreamingReportsEveryFailureAndNeverGoesSilent) {
     faulttest::Outcome& run = faulttest::OutcomeOf("random (all kinds)", "live, caller buffer");
     const long handlesBefore = faulttest::ProcessHandles();
     ASSERT_TRUE(cam_.sim.Pace(0, M52SIM_PACE_FAST));  // many frames, many frame faults
-    ASSERT_TRUE(StartRandom(NextSeed(), 100000));
+    // One request in twenty: a start sends a few hundred commands, and at one in ten their stalls
+    // (up to 400 ms each) used up most of the time before a frame was read.
+    ASSERT_TRUE(StartRandom(NextSeed(), 50000));
     const int size = static_cast<int>(buffer_.size());
     const DWORD start = GetTickCount();
     int starts = 0, frames = 0;
-    while (GetTickCount() - start < 8000) {
+    while (GetTickCount() - start < 10000) {
         int started;
         {
             HangWatch watch("Quorin_CallBackPreview", kExportLimitMs);
@@ -119,7 +121,7 @@ TEST_F(RandomFaults, StreamingReportsEveryFailureAndNeverGoesSilent) {
         // Something arrives at least every 7 s: a frame, or the notice that ends the run.
         DWORD last = GetTickCount();
         bool lost = false;
-        while (!lost && GetTickCount() - start < 8000) {
+        while (!lost && GetTickCount() - start < 10000) {
             for (const FrameNotice& n : CollectFrames(w_, 200)) {
                 last = n.at;
                 if (n.hasInfo) {
@@ -194,11 +196,12 @@ TEST_F(RandomFaults, OpeningNeverCrashesOrHangs) {
 
 TEST(FourCameras, TwoProcessesWithTwoHandlesEachSeeOnlyTheirOwnCamera) {
     simtest::SimControl& sim = qtest::Sim();
-    // Cameras 1 to 4 plugged in for this case only.
-    qtest::SimCamera plugged[4] = {qtest::SimCamera(1, M52SIM_PACE_FAST, true),
-                                   qtest::SimCamera(2, M52SIM_PACE_FAST, true),
-                                   qtest::SimCamera(3, M52SIM_PACE_FAST, true),
-                                   qtest::SimCamera(4, M52SIM_PACE_FAST, true)};
+    // Cameras 1 to 4 plugged in for this case only, at their real rate: four cameras at full
+    // speed would starve the processes that open them.
+    qtest::SimCamera plugged[4] = {qtest::SimCamera(1, M52SIM_PACE_REALTIME, true),
+                                   qtest::SimCamera(2, M52SIM_PACE_REALTIME, true),
+                                   qtest::SimCamera(3, M52SIM_PACE_REALTIME, true),
+                                   qtest::SimCamera(4, M52SIM_PACE_REALTIME, true)};
     for (qtest::SimCamera& c : plugged) ASSERT_TRUE(c.Ready());
     const std::string child = qtest::ProgramPath("fault_stream_child.exe");
     ASSERT_NE(GetFileAttributesA(child.c_str()), INVALID_FILE_ATTRIBUTES) << "broken bench: no " << child;

@@ -127,7 +127,7 @@ TEST_F(Hardening, ARecordingThatCannotStartLeavesTheRunningPreviewAsItWas) {
     }
 }
 
-TEST_F(Hardening, ATriggerPulseWhoseFrameFailsIsReportedAndAQuietMinuteIsNot) {
+TEST_F(Hardening, ATriggerPulseWhoseFrameFailsIsReportedAndAQuietWaitIsNot) {
     ASSERT_EQ(Trigger(), 1);
     for (uint32_t fault : {M52SIM_FAULT_SHORT, M52SIM_FAULT_FAIL}) {
         Sleep(300);
@@ -138,7 +138,9 @@ TEST_F(Hardening, ATriggerPulseWhoseFrameFailsIsReportedAndAQuietMinuteIsNot) {
         EXPECT_GE(Frames(w_, 4000, 1), 1u) << "fault " << fault << ": the next pulse delivers";
         CollectFrames(w_, 500);  // a pulse the failed read left latched
     }
-    EXPECT_EQ(CollectFrames(w_, 60000).size(), 0u) << "notices in a minute without pulses";
+    // Ten seconds without pulses span three of the device's frame time-outs (3 s each), each
+    // of which must pass in silence.
+    EXPECT_EQ(CollectFrames(w_, 10000).size(), 0u) << "notices in ten seconds without pulses";
     EXPECT_EQ(DrainHistory(h_), kNone);
 }
 

@@ -19,13 +19,7 @@ std::string ReadText(const std::string& path) {
 }
 
 // A name unique in this process and across the programs running side by side.
-std::string UniqueBase(const char* what) {
-    static LONG runs = 0;
-    char base[128];
-    std::snprintf(base, sizeof base, "Z:\\tmp\\quorin_%s_%lu_%ld", what, GetCurrentProcessId(),
-                  InterlockedIncrement(&runs));
-    return base;
-}
+std::string UniqueBase(const char* what) { return UniqueTmpName(what); }
 
 }  // namespace
 

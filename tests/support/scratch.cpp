@@ -2,20 +2,26 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 namespace qtest {
 
-namespace {
-
-std::string UniqueName(const char* kind, const std::string& purpose) {
+std::string UniqueTmpName(const std::string& what) {
     static LONG made = 0;
-    char name[160];
-    std::snprintf(name, sizeof name, "Z:\\tmp\\quorin_%s_%s_%lu_%ld", purpose.c_str(), kind, GetCurrentProcessId(),
+    // Process ids repeat across the lanes (each lane has a wineserver of its own), so the lane's
+    // letter goes into the name too.
+    const char* lane = std::getenv("QUORIN_LANE");
+    char name[200];
+    std::snprintf(name, sizeof name, "Z:\\tmp\\quorin_%s_%s%lu_%ld", what.c_str(), lane ? lane : "", GetCurrentProcessId(),
                   InterlockedIncrement(&made));
     return name;
 }
+
+namespace {
+
+std::string UniqueName(const char* kind, const std::string& purpose) { return UniqueTmpName(purpose + "_" + kind); }
 
 }  // namespace
 

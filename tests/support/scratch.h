@@ -49,6 +49,8 @@ private:
     std::string path_;
 };
 
+// A path under Z:\tmp unique to this call, this program and its lane: Z:\tmp\quorin_<what>_<lane><pid>_<n>.
+std::string UniqueTmpName(const std::string& what);
 // The Unix path of a path on drive Z:.
 std::string UnixPath(const std::string& windowsPath);
 // Removes a folder with everything in it (files and subfolders).

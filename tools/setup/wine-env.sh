@@ -1,13 +1,22 @@
 # Sourced by ./run: the project's own Wine environment. A dedicated 64-bit prefix under the build
 # root (never ~/.wine), made headless with the Mono and Gecko installers suppressed, an Xvfb display
 # for windows and dialogs, and the simulated camera driver installed.
-#   quorin_wine_vars BUILD   export the variables (prefix, loader, debug channels)
-#   quorin_wine_up BUILD     prefix + Xvfb + persistent wineserver + simulated camera
-#   quorin_wine_down         stop our wineserver and Xvfb
+# A lane is one such Wine world: its own prefix (so its own registry, wineserver, driver host and
+# simulated cameras) and its own display. The tests run in several lanes at once, each lane one
+# program at a time; lane "a" is the one every other command uses.
+#   quorin_wine_vars BUILD [LANE]   export the variables (prefix, loader, debug channels)
+#   quorin_wine_up BUILD [LANE]     prefix + Xvfb + persistent wineserver + simulated camera
+#   quorin_lanes_up BUILD N         lanes a, b, ... brought up side by side (tests only)
+#   quorin_wine_down                stop our wineservers and Xvfbs
+
+quorin_lane_prefix() { # BUILD LANE
+    if [ "${2:-a}" = a ]; then echo "$1/wineprefix"; else echo "$1/wineprefix-$2"; fi
+}
 
 quorin_wine_vars() {
     local build=$1
-    export WINEPREFIX=$build/wineprefix
+    export WINEPREFIX
+    WINEPREFIX=$(quorin_lane_prefix "$build" "${2:-a}")
     export WINEARCH=win64
     export WINELOADER=/usr/lib/wine/wine64
     export WINEDEBUG=${QUORIN_WINEDEBUG:--all}
@@ -19,24 +28,30 @@ quorin_wine_vars() {
 
 quorin_wine() { "$WINELOADER" "$@"; }
 
-_quorin_xvfb_up() {
-    local build=$1 n
+_quorin_xvfb_up() { # BUILD LANE
+    local build=$1 lane=${2:-a} n log pid
     if [ -n "${QUORIN_XVFB_PID:-}" ] && kill -0 "$QUORIN_XVFB_PID" 2>/dev/null; then return 0; fi
-    # The first display number that is free.
+    log=$build/xvfb.log
+    [ "$lane" = a ] || log=$build/xvfb-$lane.log
+    # The first display number that is free; lanes coming up together race for it, and the
+    # loser's Xvfb exits at once and tries the next number.
     for n in $(seq 90 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
-        QUORIN_XVFB_PID=$!
+        Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$log" 2>&1 &
+        pid=$!
         for _ in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
+            [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$pid" 2>/dev/null && break
             sleep 0.1
         done
-        if kill -0 "$QUORIN_XVFB_PID" 2>/dev/null; then
+        sleep 0.2
+        if kill -0 "$pid" 2>/dev/null && [ "$(cat "/tmp/.X$n-lock" 2>/dev/null | tr -d ' ')" = "$pid" ]; then
+            QUORIN_XVFB_PID=$pid
             export DISPLAY=":$n" QUORIN_XVFB_PID
             return 0
         fi
+        kill "$pid" 2>/dev/null || true
     done
-    echo "run: BROKEN BENCH: the display did not start (Xvfb; see $build/xvfb.log)" >&2
+    echo "run: BROKEN BENCH: the display did not start (Xvfb; see $log)" >&2
     return 1
 }
 
@@ -100,9 +115,9 @@ _quorin_crash_reports() {
 # Returns non-zero, after one line starting "run: BROKEN BENCH:" that names the part, when the
 # display, the prefix, Wine itself or the simulated camera did not come up.
 quorin_wine_up() {
-    local build=$1
-    quorin_wine_vars "$build"
-    _quorin_xvfb_up "$build" || return 1
+    local build=$1 lane=${2:-a}
+    quorin_wine_vars "$build" "$lane"
+    _quorin_xvfb_up "$build" "$lane" || return 1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "run: creating the Wine prefix $WINEPREFIX" >&2
         mkdir -p "$WINEPREFIX"
@@ -127,7 +142,50 @@ quorin_wine_up() {
     quorin_capture_register
 }
 
+# Brings up lanes a, b, ... (N of them) side by side, each in its own shell; each lane's
+# variables go to BUILD/wine-lane-LANE.env for the programs CTest runs in it (see
+# wine-emulator.sh), lane a's are exported here too. On failure the lane's "BROKEN BENCH" line
+# is on stderr and the return is non-zero.
+quorin_lanes_up() { # BUILD N
+    local build=$1 count=$2 i lane rc=0 pids=() names=() letters=abcdefgh
+    for ((i = 0; i < count; i++)); do
+        lane=${letters:i:1}
+        names+=("$lane")
+        rm -f "$build/wine-lane-$lane.env"
+        (
+            quorin_wine_up "$build" "$lane" 2>"$build/wine-up-$lane.log" || exit 1
+            { echo "export WINEPREFIX='$WINEPREFIX' DISPLAY='$DISPLAY' QUORIN_LANE='$lane'"
+              echo "QUORIN_XVFB_PID='$QUORIN_XVFB_PID'"; } >"$build/wine-lane-$lane.env"
+        ) &
+        pids+=($!)
+    done
+    for i in "${!pids[@]}"; do
+        wait "${pids[$i]}" || rc=1
+        sed "s/^/[lane ${names[$i]}] /" "$build/wine-up-${names[$i]}.log" | grep -v '^\[lane .\] $' >&2 || true
+    done
+    QUORIN_LANES=""
+    for lane in "${names[@]}"; do
+        [ -f "$build/wine-lane-$lane.env" ] || continue
+        QUORIN_LANES="$QUORIN_LANES $lane"
+    done
+    export QUORIN_LANES QUORIN_LANES_DIR=$build
+    quorin_wine_vars "$build" a
+    # shellcheck disable=SC1090
+    [ -f "$build/wine-lane-a.env" ] && . "$build/wine-lane-a.env" && export QUORIN_XVFB_PID
+    return $rc
+}
+
 quorin_wine_down() {
+    local lane env
+    for lane in ${QUORIN_LANES:-}; do
+        env=${QUORIN_LANES_DIR:-.}/wine-lane-$lane.env
+        [ -f "$env" ] || continue
+        ( # shellcheck disable=SC1090
+          . "$env"; wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+          kill "$QUORIN_XVFB_PID" 2>/dev/null ) || true
+        rm -f "$env"
+    done
+    unset QUORIN_LANES
     if [ -n "${WINEPREFIX:-}" ]; then
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
