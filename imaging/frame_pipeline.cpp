@@ -511,8 +511,10 @@ bool FramePipeline::FusedColour8(CDibImage& result, const CDibImage& raw, const 
         plan.toneRow = ToneRow8Sse2, plan.sharpenRow = SharpenRow8Sse2, plan.sums8 = HorizontalSums8Sse2;
     if (variant_ >= PipelineVariant::Avx2)
         plan.toneRow = ToneRow8Avx2, plan.sharpenRow = SharpenRow8Avx2, plan.sums8 = HorizontalSums8Avx2;
-    if (variant_ == PipelineVariant::Avx512)
+    if (variant_ == PipelineVariant::Avx512) {
         plan.toneRow = ToneRow8Avx512, plan.sharpenRow = SharpenRow8Avx512, plan.sums8 = HorizontalSums8Avx512;
+        plan.demosaic.row8 = DemosaicRow8Avx512;
+    }
     return RunColourStrips(plan);
 }
 
