@@ -4,6 +4,7 @@
 // checked: each kernel against a call on an untouched copy, the pipeline's fused variant against
 // its kernel-by-kernel path.
 //   ./run bench [runs]        (default 60 runs per figure, at least 30, median reported)
+//   bench_pipeline [runs] [name]   only the kernels and pipeline groups whose name contains name
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -47,6 +48,9 @@ struct Case {
 
 std::map<std::string, std::vector<double>> g_roundTimes;
 int g_failures = 0;
+std::string g_only;  // run only the cases whose name contains this (empty: all)
+
+bool Wanted(const std::string& name) { return g_only.empty() || name.find(g_only) != std::string::npos; }
 
 double Median(std::vector<double> t) {
     std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
@@ -165,6 +169,7 @@ void BenchKernels(int runs) {
         {"SharpenRgb16", SharpenRgb16, 48, 1023, &sharpen, true},
     };
     for (const KernelBench& k : kernels) {
+        if (!Wanted(k.name)) continue;
         CDibImage input, image, copy, check;
         input.Create(kWidth, kHeight, k.bitCount);
         FillRandom(input, k.maxValue, 5);
@@ -269,6 +274,7 @@ struct OpenCvChain16 {
 };
 
 void BenchPipeline(int runs, int type, const std::string& ours, const std::string& reference) {
+    if (!Wanted(ours)) return;
     PipelineRig fast(type), plain(type), threaded(type);
     FramePipeline fastPipeline(fast.filters, fast.analog, nullptr, nullptr);
     FramePipeline plainPipeline(plain.filters, plain.analog, nullptr, nullptr);
@@ -306,6 +312,7 @@ void BenchPipeline(int runs, int type, const std::string& ours, const std::strin
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(30, std::atoi(argv[1])) : 60;
+    if (argc > 2) g_only = argv[2];
     cv::setNumThreads(1);
     std::printf("filter kernels and frame pipeline on a %d x %d frame, median of %d runs, one thread\n",
                 kWidth, kHeight, runs);

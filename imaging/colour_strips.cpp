@@ -33,14 +33,25 @@ StripMemory Carve(const ColourStripPlan& plan, uint8_t* scratch) {
 // The per-sample steps of one row of 16-bit samples, in place.
 void Tone16(const ColourStripPlan& plan, ToneRowJob& tone, uint8_t* row, uint8_t* bytes) {
     const int spp = plan.bytesPerPixel / 2, w = plan.width;
-    if (plan.tone.hueSat) {
-        // Demosaiced samples are at most 1023, so sample >> 2 is the byte of the hexcone.
+    if (plan.tone.hueSat && plan.toneRow16) {
+        ToneRowJob job = tone;
+        job.src = job.dst = row;
+        job.srcBytesPerPixel = job.dstBytesPerPixel = plan.bytesPerPixel;
+        plan.toneRow16(&job, plan.back);
+    } else if (plan.tone.hueSat && spp == 3) {
+        // Demosaiced samples are at most 1023, so sample >> 2 is the byte of the hexcone. Six-byte
+        // pixels are the bytes' order already: one flat loop each way.
+        for (int i = 0; i < 3 * w; ++i) bytes[i] = uint8_t(LoadSample16(row + 2 * i) >> 2);
+        tone.src = tone.dst = bytes;
+        plan.toneRow(&tone);
+        for (int i = 0; i < 3 * w; ++i) StoreSample16(row + 2 * i, plan.back[bytes[i]]);
+    } else if (plan.tone.hueSat) {
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) bytes[3 * x + c] = uint8_t(LoadSample16(row + 2 * (x * spp + c)) >> 2);
+            for (int c = 0; c < 3; ++c) bytes[3 * x + c] = uint8_t(LoadSample16(row + 2 * (x * 4 + c)) >> 2);
         tone.src = tone.dst = bytes;
         plan.toneRow(&tone);
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) StoreSample16(row + 2 * (x * spp + c), plan.back[bytes[3 * x + c]]);
+            for (int c = 0; c < 3; ++c) StoreSample16(row + 2 * (x * 4 + c), plan.back[bytes[3 * x + c]]);
     } else if (plan.table16) {
         for (int x = 0; x < w; ++x)
             for (int c = 0; c < 3; ++c) {
@@ -92,10 +103,10 @@ void EmitRow(const ColourStripPlan& plan, const StripMemory& m, int y) {
         for (int r = 0; r < 4; ++r) sharp.sums[r] = m.sums[r];
         sharp.row = row;
         sharp.dst = dst;
-        plan.sharpenRow16(&sharp);
-    } else {
-        for (int x = 0; x < plan.width; ++x) std::memcpy(dst + x * bpp, row + x * bpp, 6);
+        plan.sharpenRow16(&sharp);  // with the brightness
+        return;
     }
+    for (int x = 0; x < plan.width; ++x) std::memcpy(dst + x * bpp, row + x * bpp, 6);
     if (plan.bright16) {
         for (int x = 0; x < plan.width; ++x)
             for (int c = 0; c < 3; ++c) {

@@ -32,13 +32,16 @@ struct ColourStripPlan {
     void (*sums8)(const uint8_t*, uint16_t*, int, int);
 
     // 16-bit samples: the hexcone runs on bytes (sample >> 2) with tone.hueSat, coming back
-    // through back[]; without it table16 (1024 entries) or nothing; bright16 after sharpening.
+    // through back[]; without it table16 (1024 entries) or nothing; bright16 after sharpening
+    // (sharp16.bright the same table: the sharpened rows get it from their row routine).
     const uint16_t* back;
     const uint16_t* table16;
     const uint16_t* bright16;
     Sharpen16RowJob sharp16;
     void (*sums16)(const uint8_t*, uint16_t*, int, int);
     void (*sharpenRow16)(const Sharpen16RowJob*);
+    // The hexcone and back[] on the 16-bit row in one routine, or null (bytes through toneRow).
+    void (*toneRow16)(const ToneRowJob*, const uint16_t*);
 };
 
 // Bytes of working memory one strip needs.

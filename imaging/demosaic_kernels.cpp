@@ -79,6 +79,7 @@ bool PrepareDemosaicFrame(DemosaicFrame* frame, const uint8_t* srcBits, int srcS
     frame->job.dst = nullptr;
     frame->sampleBytes = sampleBytes;
     frame->level = InteriorLevel(frame->job, sampleBytes);
+    frame->row8 = nullptr;
     return true;
 }
 
@@ -90,6 +91,7 @@ void DemosaicFrameRow(const DemosaicFrame& frame, int y, uint8_t* out, int16_t* 
     job.dstStride = 0;
     const bool wide = frame.sampleBytes == 2;
     bool plainDone = job.width <= 4;
+    if (!plainDone && !wide && frame.row8 && frame.level >= CpuVectorLevel::Avx2) plainDone = frame.row8(job, y, scratch);
     if (!plainDone && frame.level >= CpuVectorLevel::Avx2)
         plainDone = wide ? DemosaicRow16Avx2(job, y, scratch) : DemosaicRow8Avx2(job, y, scratch);
     if (!plainDone && frame.level >= CpuVectorLevel::Sse2 && y >= 2 && y <= job.height - 3) {

@@ -48,6 +48,9 @@ struct DemosaicFrame {
     DemosaicJob job;       // dst and dstStride unused: each row names its destination
     int sampleBytes;       // 1 or 2
     CpuVectorLevel level;  // of the rows' interiors
+    // A wider interior for 8-bit mosaics (pixels 2 .. w - 3 of row y, false when it declines),
+    // tried first when level is Avx2; null for none. PrepareDemosaicFrame clears it.
+    bool (*row8)(const DemosaicJob& job, int y, int16_t* scratch);
 };
 
 // False when the kernels would refuse these images (see the kernels above).

@@ -8,6 +8,7 @@
 #include "imaging/cpu_features.h"
 #include "imaging/demosaic_kernels.h"
 #include "imaging/filter_kernels.h"
+#include "imaging/filter_tables.h"
 #include "imaging/pipeline_rows.h"
 #include "imaging/pixel_runner.h"
 #include "imaging/strip_pool.h"
@@ -510,7 +511,10 @@ bool FramePipeline::FusedColour8(CDibImage& result, const CDibImage& raw, const 
         plan.toneRow = ToneRow8Sse2, plan.sharpenRow = SharpenRow8Sse2, plan.sums8 = HorizontalSums8Sse2;
     if (variant_ >= PipelineVariant::Avx2)
         plan.toneRow = ToneRow8Avx2, plan.sharpenRow = SharpenRow8Avx2, plan.sums8 = HorizontalSums8Avx2;
-    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.sharpenRow = SharpenRow8Avx512;
+    if (variant_ == PipelineVariant::Avx512) {
+        plan.toneRow = ToneRow8Avx512, plan.sharpenRow = SharpenRow8Avx512, plan.sums8 = HorizontalSums8Avx512;
+        plan.demosaic.row8 = DemosaicRow8Avx512;
+    }
     return RunColourStrips(plan);
 }
 
@@ -581,11 +585,23 @@ bool FramePipeline::FusedColour16(CDibImage& result, const CDibImage& raw, const
     plan.sharp16.width = result.width;
     plan.sharp16.samplesPerPixel = bpp / 2;
     plan.sharp16.amount = v.sharpness;
+    plan.sharp16.bright = bright;
+    if (bright) {
+        // The kernel multiplies each sample by the factor; the vector rows may do the same when
+        // that gives every entry of the table.
+        const float factor = BrightnessFactor(int32_t(v.brightness));
+        bool same = factor >= 0.0f;
+        for (int i = 0; i < kLevels16 && same; ++i) same = BrightnessSample(i, factor, kLevels16 - 1) == bright[i];
+        plan.sharp16.brightIsFactor = same;
+        plan.sharp16.factor = factor;
+    }
     const bool avx2 = variant_ >= PipelineVariant::Avx2;
     plan.toneRow = avx2 ? ToneRow8Avx2 : variant_ == PipelineVariant::Sse2 ? ToneRow8Sse2 : ToneRow8Scalar;
-    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512;
+    if (variant_ == PipelineVariant::Avx512) plan.toneRow = ToneRow8Avx512, plan.toneRow16 = ToneRow16Avx512;
     plan.sums16 = avx2 ? HorizontalSums16Avx2 : HorizontalSums16Scalar;
     plan.sharpenRow16 = avx2 ? SharpenRow16Avx2 : SharpenRow16Scalar;
+    if (variant_ == PipelineVariant::Avx512)
+        plan.sharpenRow16 = SharpenRow16Avx512, plan.sums16 = HorizontalSums16Avx512;
     const bool ran = RunColourStrips(plan);
     if (table) FreeTable(table);
     if (bright) FreeTable(bright);

@@ -301,19 +301,24 @@ void HorizontalSums16Scalar(const uint8_t* row, uint16_t* sums, int width, int s
 
 void SharpenRow16Finish(const Sharpen16RowJob* job, int fromSample) {
     const int spp = job->samplesPerPixel, w = job->width;
+    const uint16_t* bright = job->bright;
     for (int i = fromSample; i < (w - 2) * spp; ++i) {
         if (i % spp == 3) continue;
         const int s = Sample16(job->row, i);
         const int blurred = (job->sums[0][i] + job->sums[1][i] + job->sums[2][i] + job->sums[3][i]) >> 4;
         int out = s + (job->amount * (s - blurred)) / 10;
         out = out < 0 ? 0 : out > 1023 ? 1023 : out;
-        const uint16_t v = uint16_t(out);
+        const uint16_t v = bright ? bright[out] : uint16_t(out);
         memcpy(job->dst + 2 * i, &v, 2);
     }
-    for (int x = 0; x < w; ++x) {
-        if (x >= 2 && x <= w - 3) continue;
-        memcpy(job->dst + 2 * x * spp, job->row + 2 * x * spp, 6);  // the copy's three samples
-    }
+    // Border columns (the first two and the last two): the copy's three samples.
+    const int tail = w - 2 > 2 ? w - 2 : 2;
+    for (int x = 0; x < w; x = x == 1 ? tail : x + 1)
+        for (int c = 0; c < 3; ++c) {
+            const int s = Sample16(job->row, x * spp + c);
+            const uint16_t v = bright ? bright[s > 1023 ? 1023 : s] : uint16_t(s);
+            memcpy(job->dst + 2 * (x * spp + c), &v, 2);
+        }
 }
 
 void SharpenRow16Scalar(const Sharpen16RowJob* job) { SharpenRow16Finish(job, 2 * job->samplesPerPixel); }

@@ -43,6 +43,7 @@ struct SharpenRowJob {
 void HorizontalSums8Scalar(const uint8_t* row, uint16_t* sums, int width, int bpp);
 void HorizontalSums8Sse2(const uint8_t* row, uint16_t* sums, int width, int bpp);
 void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp);
+void HorizontalSums8Avx512(const uint8_t* row, uint16_t* sums, int width, int bpp);
 
 // 16-bit colour sharpening (samples 0..1023, as every 10-bit result of the pipeline holds): the
 // block's columns are x - 2, x, x + 2 and x + 4, the last held to the row's last pixel.
@@ -53,13 +54,23 @@ struct Sharpen16RowJob {
     int width;
     int samplesPerPixel;  // 3 or 4
     int amount;           // 0..30
+    // Brightness applied to every sample written (1024 entries), or null. When brightIsFactor is
+    // set, bright[i] == min(trunc((float)i * factor), 1023) for every i (factor >= 0), so vector
+    // code may compute it instead of looking it up.
+    const uint16_t* bright;
+    int brightIsFactor;
+    float factor;
 };
 
 // sums[i] for the samples of the interior pixels 2 .. width - 3.
 void HorizontalSums16Scalar(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
 void HorizontalSums16Avx2(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
+// The sums from sample index from (a pixel's first sample) on.
+void HorizontalSums16Avx2From(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel, int from);
+void HorizontalSums16Avx512(const uint8_t* row, uint16_t* sums, int width, int samplesPerPixel);
 void SharpenRow16Scalar(const Sharpen16RowJob* job);
 void SharpenRow16Avx2(const Sharpen16RowJob* job);
+void SharpenRow16Avx512(const Sharpen16RowJob* job);
 // Interior samples from sample index fromSample on, then the border columns.
 void SharpenRow16Finish(const Sharpen16RowJob* job, int fromSample);
 
@@ -78,4 +89,10 @@ void ToneRow8Avx2(const ToneRowJob* job);
 // AVX-512 F, BW, VL and VBMI; the table's entries must be 0..255.
 void ToneRow8Avx512(const ToneRowJob* job);
 void SharpenRow8Avx512(const SharpenRowJob* job);
+// A row of 16-bit colour samples (0..1023), in place (src == dst, 6 or 8 bytes per pixel,
+// hueSat set): the hexcone on the bytes sample >> 2, each resulting byte written back as
+// back[byte]; the fourth sample of a pixel is left alone.
+void ToneRow16Avx512(const ToneRowJob* job, const uint16_t* back);
+// The demosaic of row y of an 8-bit mosaic, pixels 2 .. w - 3 (DemosaicFrame's row8).
+bool DemosaicRow8Avx512(const struct DemosaicJob& job, int y, int16_t* scratch);
 void SharpenRow8Avx2(const SharpenRowJob* job);

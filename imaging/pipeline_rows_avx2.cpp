@@ -201,9 +201,13 @@ void HorizontalSums8Avx2(const uint8_t* row, uint16_t* sums, int width, int bpp)
 }
 
 void HorizontalSums16Avx2(const uint8_t* row, uint16_t* sums, int width, int spp) {
+    HorizontalSums16Avx2From(row, sums, width, spp, 2 * spp);
+}
+
+void HorizontalSums16Avx2From(const uint8_t* row, uint16_t* sums, int width, int spp, int from) {
     // Vector steps while x + 4 stays inside the row for all sixteen samples.
     const int vectorEnd = (width - 1) * spp - 4 * spp;  // first sample whose x + 4 leaves the row
-    int i = 2 * spp;
+    int i = from;
     for (; i + 16 <= vectorEnd && i + 16 <= (width - 2) * spp; i += 16) {
         const uint8_t* p = row + 2 * i;
         __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 4 * spp));
@@ -229,6 +233,9 @@ void SharpenRow16Avx2(const Sharpen16RowJob* job) {
     const __m256i top = _mm256_set1_epi16(1023);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i keepFourth = _mm256_set1_epi64x((long long)0xFFFF000000000000ULL);
+    const int computeFactor = job->bright && job->brightIsFactor;
+    const __m256 factor = _mm256_set1_ps(job->factor);
+    const __m256 topFloat = _mm256_set1_ps(1023.0f);
     int i = 2 * spp;
     for (; i + 16 <= end; i += 16) {
         __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job->sums[0] + i));
@@ -242,12 +249,25 @@ void SharpenRow16Avx2(const Sharpen16RowJob* job) {
         const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(magnitude, tenth), 3);
         __m256i out = _mm256_add_epi16(s, _mm256_sub_epi16(_mm256_xor_si256(q, sign), sign));
         out = _mm256_min_epi16(_mm256_max_epi16(out, zero), top);
+        if (computeFactor) {
+            // trunc(sample * factor) held to 1023, in single precision as the brightness kernel.
+            const __m256 a = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(out)));
+            const __m256 b = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(out, 1)));
+            const __m256i ta = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(a, factor), topFloat));
+            const __m256i tb = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(b, factor), topFloat));
+            out = _mm256_permute4x64_epi64(_mm256_packus_epi32(ta, tb), 0xD8);
+        }
         uint8_t* d = job->dst + 2 * i;
         if (spp == 4) {
             const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
             out = _mm256_blendv_epi8(out, old, keepFourth);
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), out);
+        if (job->bright && !computeFactor) {
+            uint16_t* samples = reinterpret_cast<uint16_t*>(d);
+            for (int j = 0; j < 16; ++j)
+                if (spp == 3 || ((i + j) & 3) != 3) samples[j] = job->bright[samples[j]];
+        }
     }
     SharpenRow16Finish(job, i);
 }

@@ -384,7 +384,8 @@ TEST(StripPool, EveryTaskOfEachCallerRunsOnceBeforeItsCallReturns) {
     EXPECT_GE(pool.Threads(), 1);
 }
 
-// Every 24-bit colour through the fused hexcone rows of each variant equals HueSatRgb8.
+// Every 24-bit colour through the fused hexcone rows of each variant (and the AVX-512 16-bit row)
+// equals HueSatRgb8.
 TEST(FramePipeline, FusedHexconeRowsMatchTheKernelOnEveryColour) {
     const int side = 4096;  // 4096 x 4096 pixels hold each colour once
     CDibImage expected;
@@ -422,6 +423,26 @@ TEST(FramePipeline, FusedHexconeRowsMatchTheKernelOnEveryColour) {
             }
             EXPECT_EQ(mismatches, 0) << variant.first << " hue " << s.hue << " saturation " << s.saturation;
         }
+        // The 16-bit row: 10-bit samples (the colour's bytes << 2, low bits set) come back as the
+        // kernel's bytes << 2.
+        if (!CpuHasAvx512()) continue;
+        std::vector<uint16_t> wide(size_t(side) * 3);
+        uint16_t back[256];
+        for (int b = 0; b < 256; ++b) back[b] = uint16_t(b << 2);
+        ToneRowJob wideJob = job;
+        wideJob.srcBytesPerPixel = wideJob.dstBytesPerPixel = 6;
+        int mismatches = 0;
+        for (int y = 0; y < side && mismatches == 0; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const int i = y * side + x;
+                for (int c = 0; c < 3; ++c) wide[3 * x + c] = uint16_t((((i >> (8 * c)) & 0xFF) << 2) | ((x + c) & 3));
+            }
+            wideJob.src = wideJob.dst = reinterpret_cast<uint8_t*>(wide.data());
+            ToneRow16Avx512(&wideJob, back);
+            const uint8_t* e = expected.bits + size_t(y) * expected.stride;
+            for (int k = 0; k < side * 3; ++k) mismatches += wide[size_t(k)] != uint16_t(e[k] << 2);
+        }
+        EXPECT_EQ(mismatches, 0) << "AVX-512 16-bit row hue " << s.hue << " saturation " << s.saturation;
     }
 }
 
