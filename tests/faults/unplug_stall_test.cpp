@@ -160,7 +160,7 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
     }
     case State::kLive: {
         ASSERT_EQ(Quorin_CallBackPreview(h_, w_, buffer_.data(), size, 1), 1);
-        ASSERT_EQ(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
+        ASSERT_GE(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
         Inject();
         const DWORD start = GetTickCount();
         ExpectDeviceLost(start, &reportMs, &code);
@@ -188,7 +188,7 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
     case State::kTrigger: {
         ASSERT_EQ(Quorin_Trigger(h_, w_, buffer_.data(), size, 1), 1);
         ASSERT_TRUE(qtest::TriggerPulses(0, 1));
-        ASSERT_EQ(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
+        ASSERT_GE(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
         Inject();
         const DWORD start = GetTickCount();
         ExpectDeviceLost(start, &reportMs, &code);
@@ -198,7 +198,7 @@ TEST_P(UnplugAndStall, ReportsTheDocumentedErrorInTimeAndStartsAgain) {
     case State::kDialog: {
         // The analog dialog runs in its export on a second thread while frames stream.
         ASSERT_EQ(Quorin_CallBackPreview(h_, w_, buffer_.data(), size, 1), 1);
-        ASSERT_EQ(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
+        ASSERT_GE(FrameCount(CollectFrames(w_, 4000, 1)), 1u);
         int dialogResult = -1;
         DWORD dialogThread = 0;
         std::thread dialog([&] {
