@@ -297,7 +297,10 @@ int CQuorin::SetDeviceNumber(int index) {
     if (index < 0 || index >= CQRNSdkLib::MaxDeviceCount()) return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
     // A fresh probe, so a camera unplugged since the last one is not selected.
     device_->ProbeDevices();
-    if (!device_->IsDevicePresent(index) || device_->InitializeDevice(index) != 0)
+    // Selecting a camera resets its sensor and window: never one that another client streams
+    // from (its frames would change size under it).
+    if (!device_->IsDevicePresent(index) || (IsDeviceInUse(index) && claimedIndex_ != index) ||
+        device_->InitializeDevice(index) != 0)
         return ReportError(QUORIN_ERR_DEVICE_BUSY), 0;
     LoadSettingsGroups(index);
     settingsLoaded_ = true;

@@ -29,23 +29,33 @@ std::shared_ptr<CameraDevice> CameraDevice::Open(int deviceIndex, HRESULT* resul
         *result = E_OUTOFMEMORY;
         return nullptr;
     }
-    std::shared_ptr<CameraDevice> camera(new CameraDevice(sdk, handle, deviceIndex, deviceIndex == kAnyCamera));
-    int index = deviceIndex;
-    if (index == kAnyCamera) {
-        for (index = 0; index < 32 && !camera->Present(index); ++index) {}
-        if (index == 32) index = 0;
-    }
-    // Quorin_Initialize opened index 0; another index is selected explicitly.
-    if (index != 0 || !camera->Present(0)) {
-        if (!sdk->SetDeviceNumber(handle, index)) {
-            // Attached but not to be opened: another program has it.
-            *result = camera->Present(index) ? HRESULT_FROM_WIN32(ERROR_BUSY) : VFW_E_NO_CAPTURE_HARDWARE;
-            return nullptr;
-        }
-    }
-    camera->deviceIndex_ = index;
     *result = S_OK;
+    std::shared_ptr<CameraDevice> camera(new CameraDevice(sdk, handle, deviceIndex, deviceIndex == kAnyCamera));
+    camera->Select();
     return camera;
+}
+
+HRESULT CameraDevice::Select() {
+    if (selected_) return S_OK;
+    int index = deviceIndex_;
+    if (anyCamera_) {
+        // The first attached camera that can be selected (one another program streams from cannot).
+        bool anyAttached = false;
+        for (index = 0; index < 32; ++index) {
+            if (!Present(index)) continue;
+            anyAttached = true;
+            if (index == 0 || sdk_->SetDeviceNumber(handle_, index)) break;
+        }
+        if (index == 32) return anyAttached ? HRESULT_FROM_WIN32(ERROR_BUSY) : VFW_E_NO_CAPTURE_HARDWARE;
+    } else if (index != 0 || !Present(0)) {
+        // Quorin_Initialize opened index 0; another index is selected explicitly, which the SDK
+        // refuses while another program streams from that camera.
+        if (!sdk_->SetDeviceNumber(handle_, index))
+            return Present(index) ? HRESULT_FROM_WIN32(ERROR_BUSY) : VFW_E_NO_CAPTURE_HARDWARE;
+    }
+    deviceIndex_ = index;
+    selected_ = true;
+    return S_OK;
 }
 
 CameraDevice::~CameraDevice() { sdk_->Release(handle_); }
@@ -66,22 +76,26 @@ double CameraDevice::ClockHz() const {
 
 LONGLONG CameraDevice::FrameTime(int width, int height, bool sixteenBit) const {
     int ok = 0;
-    const double clockHz = ClockHz();
     const int exposureUs = sdk_->GetRealExposureTime(handle_, &ok);
+    return FrameTime(width, height, sixteenBit, ClockHz(), ok ? exposureUs : 0);
+}
+
+LONGLONG CameraDevice::FrameTime(int width, int height, bool sixteenBit, double clockHz, int exposureUs) {
     // A frame takes the longest of: reading its lines out, the exposure, and its USB transfer.
     const double pixels = static_cast<double>(width) * height;
     const double lines = std::ceil(pixels / kSensorWidth);
     double seconds = lines * kLineClocks / clockHz;
-    if (ok && exposureUs / 1e6 > seconds) seconds = exposureUs / 1e6;
+    if (exposureUs / 1e6 > seconds) seconds = exposureUs / 1e6;
     const double usb = pixels * (sixteenBit ? 2 : 1) / kUsbBytesPerSecond;
     if (usb > seconds) seconds = usb;
     return static_cast<LONGLONG>(seconds * 1e7 + 0.5);
 }
 
-void CameraDevice::ReadStoredSizes(std::vector<POINT>* origins, std::vector<SIZE>* sizes) const {
+void CameraDevice::ReadStoredSizes(int deviceIndex, std::vector<POINT>* origins, std::vector<SIZE>* sizes) {
     // The camera dialog's size list, as the SDK stores it per device number.
+    if (deviceIndex < 0) return;
     char keyName[96];
-    std::snprintf(keyName, sizeof keyName, "Software\\Zudada\\QuorinM52DXLTXSdk\\Camera_%02d", deviceIndex_);
+    std::snprintf(keyName, sizeof keyName, "Software\\Zudada\\QuorinM52DXLTXSdk\\Camera_%02d", deviceIndex);
     HKEY cameraKey = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_READ, &cameraKey) != ERROR_SUCCESS) return;
     for (int i = 0; i < 100; ++i) {
@@ -106,10 +120,11 @@ void CameraDevice::ReadStoredSizes(std::vector<POINT>* origins, std::vector<SIZE
     RegCloseKey(cameraKey);
 }
 
-std::vector<VideoFormat> CameraDevice::Formats() const {
+template <typename FrameTimeOf>
+std::vector<VideoFormat> CameraDevice::ListFormats(int deviceIndex, FrameTimeOf timeOf) {
     std::vector<POINT> origins = {POINT{0, 0}};
     std::vector<SIZE> sizes = {SIZE{kSensorWidth, kSensorHeight}};
-    ReadStoredSizes(&origins, &sizes);
+    ReadStoredSizes(deviceIndex, &origins, &sizes);
     for (const SIZE& size : kCentredSizes) {
         origins.push_back(POINT{(kSensorWidth - size.cx) / 2 & ~1, (kSensorHeight - size.cy) / 2 & ~1});
         sizes.push_back(size);
@@ -123,11 +138,19 @@ std::vector<VideoFormat> CameraDevice::Formats() const {
             bool duplicate = false;
             for (const VideoFormat& f : formats) duplicate = duplicate || f.SameShape(format);
             if (duplicate) continue;  // a stored entry of a size already listed
-            format.frameTime = FrameTime(format.width, format.height, kind == PixelKind::Gray16);
+            format.frameTime = timeOf(format.width, format.height, kind == PixelKind::Gray16);
             formats.push_back(format);
         }
     }
     return formats;
+}
+
+std::vector<VideoFormat> CameraDevice::Formats() const {
+    return ListFormats(deviceIndex_, [this](int w, int h, bool sixteenBit) { return FrameTime(w, h, sixteenBit); });
+}
+
+std::vector<VideoFormat> CameraDevice::UnopenedFormats(int deviceIndex) {
+    return ListFormats(deviceIndex, [](int w, int h, bool sixteenBit) { return FrameTime(w, h, sixteenBit, 24e6, 0); });
 }
 
 HRESULT CameraDevice::LastErrorResult() {

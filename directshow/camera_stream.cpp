@@ -140,6 +140,11 @@ void CameraStream::DeliverNewest(const QuorinFrameInfo* info, DWORD postedAt) {
         lastNumber_ = info->frameNumber;
         return;
     }
+    // The frame copied below is the newest one, which the block describes.
+    const unsigned number = info->frameNumber;
+    if (lastNumber_ != 0 && number <= lastNumber_) return;  // a notice for a frame already handled
+    if (lastNumber_ != 0 && number > lastNumber_ + 1) Dropped(lastNumber_ + 1, number - lastNumber_ - 1);
+    lastNumber_ = number;
     IMediaSample* sample = nullptr;
     if (FAILED(sink_->GetBuffer(&sample)) || !sample) return;  // stopping: the allocator is decommitted
     BYTE* data = nullptr;
@@ -148,21 +153,9 @@ void CameraStream::DeliverNewest(const QuorinFrameInfo* info, DWORD postedAt) {
     if (FAILED(sample->GetPointer(&data)) || capacity < format_.ImageBytes() ||
         !sdk.GetImage(camera_->Handle(), data, format_.ImageBytes(), format_.TopDown() ? 1 : 0)) {
         sample->Release();
-        ++counters_.dropped;
-        discontinuity_ = true;
+        Dropped(number, 1);
         return;
     }
-    // The frame just copied is the newest one the block describes.
-    const unsigned number = info->frameNumber;
-    if (lastNumber_ != 0 && number <= lastNumber_) {  // a notice for a frame already delivered
-        sample->Release();
-        return;
-    }
-    if (lastNumber_ != 0 && number > lastNumber_ + 1) {
-        counters_.dropped += static_cast<long>(number - lastNumber_ - 1);
-        discontinuity_ = true;
-    }
-    lastNumber_ = number;
 
     // The frame was complete when its notice was posted: date the sample back to then.
     const DWORD age = GetTickCount() - postedAt;
@@ -184,10 +177,15 @@ void CameraStream::DeliverNewest(const QuorinFrameInfo* info, DWORD postedAt) {
         ++counters_.delivered;
         discontinuity_ = false;
     } else {
-        ++counters_.dropped;
-        discontinuity_ = true;
+        Dropped(number, 1);
         if (FAILED(hr)) deliveryFailed_ = true;  // downstream refused: nothing more goes out
     }
+}
+
+void CameraStream::Dropped(unsigned first, unsigned count) {
+    counters_.dropped += static_cast<long>(count);
+    counters_.droppedFrames.Add(static_cast<long>(first) - 1, static_cast<long>(count));
+    discontinuity_ = true;
 }
 
 void CameraStream::RequestStop() { SetEvent(stopEvent_); }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "directshow/camera_device.h"
+#include "directshow/dropped_frame_log.h"
 #include "directshow/video_format.h"
 
 namespace quorin_dshow {
@@ -34,6 +35,7 @@ protected:
 struct StreamCounters {
     std::atomic<long> delivered{0};
     std::atomic<long> dropped{0};
+    DroppedFrameLog droppedFrames;  // numbered as the samples' media times (camera frame number - 1)
 };
 
 class CameraStream {
@@ -59,6 +61,8 @@ private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     void DeliverNewest(const QuorinFrameInfo* info, DWORD postedAt);
+    // Counts camera frames first .. first + count - 1 as not delivered.
+    void Dropped(unsigned first, unsigned count);
 
     std::shared_ptr<CameraDevice> camera_;
     VideoFormat format_;

@@ -67,7 +67,8 @@ std::shared_ptr<CameraDevice> CaptureFilter::Camera(HRESULT* result) {
     FilterLock lock(&lock_);
     *result = S_OK;
     if (!camera_) camera_ = CameraDevice::Open(deviceIndex_, result);
-    return camera_;
+    if (camera_) *result = camera_->Select();
+    return SUCCEEDED(*result) ? camera_ : nullptr;
 }
 
 void CaptureFilter::SetState(FILTER_STATE state) {

@@ -59,7 +59,9 @@ public:
     CRITICAL_SECTION* Lock() { return &lock_; }
     FILTER_STATE State() const { return state_; }
     IFilterGraph* Graph() const { return graph_; }
-    // The camera, opened on first use; null with *result when it cannot be opened.
+    int DeviceIndex() const { return deviceIndex_; }
+    // The camera, opened on first use and kept; null with *result when it cannot be opened or
+    // selected (ERROR_BUSY while another program streams from it: asked again on each call).
     std::shared_ptr<CameraDevice> Camera(HRESULT* result);
     bool StreamTime(REFERENCE_TIME* now);
     void NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2);

@@ -46,7 +46,10 @@ STDMETHODIMP_(ULONG) CapturePin::Release() { return filter_->Release(); }
 std::vector<VideoFormat> CapturePin::Formats() const {
     HRESULT result = S_OK;
     std::shared_ptr<CameraDevice> camera = filter_->Camera(&result);
-    return camera ? camera->Formats() : std::vector<VideoFormat>();
+    if (camera) return camera->Formats();
+    // A camera another program streams from still shows its formats; connecting it says it is busy.
+    if (result == HRESULT_FROM_WIN32(ERROR_BUSY)) return CameraDevice::UnopenedFormats(filter_->DeviceIndex());
+    return std::vector<VideoFormat>();
 }
 
 void CapturePin::ReleaseConnection() {
@@ -329,10 +332,12 @@ STDMETHODIMP CapturePin::GetNumNotDropped(LONG* count) {
     return S_OK;
 }
 
-STDMETHODIMP CapturePin::GetDroppedInfo(LONG, LONG*, LONG* copied) {
-    // Which frames were dropped is not kept, only how many.
-    if (copied) *copied = 0;
-    return E_NOTIMPL;
+STDMETHODIMP CapturePin::GetDroppedInfo(LONG size, LONG* numbers, LONG* copied) {
+    if (!numbers || !copied) return E_POINTER;
+    if (size <= 0) return E_INVALIDARG;
+    FilterLock lock(filter_->Lock());
+    *copied = stream_ ? stream_->Counters().droppedFrames.Copy(numbers, size) : 0;
+    return S_OK;
 }
 
 STDMETHODIMP CapturePin::GetAverageFrameSize(LONG* size) {

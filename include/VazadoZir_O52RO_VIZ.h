@@ -217,7 +217,8 @@ QUORIN_API int QUORIN_CALL Quorin_GetDeviceNameW(int handle, int index, wchar_t*
  *   index:   0..31.
  *   Returns: 1; 0 on failure (the previous selection's number stays in effect for the settings).
  *   Errors:  1 no device object, or acquisition is running; 2 index outside 0..31, no camera
- *            there, or it cannot be opened.
+ *            there, it cannot be opened, or another handle or process streams from it (its
+ *            sensor is then left alone).
  *   Thread:  any (acquisition calls of one handle one at a time). */
 QUORIN_API int QUORIN_CALL Quorin_SetDeviceNumber(int handle, int index);
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,27 @@ bool WriteBmp(const char* path, int width, int height, const std::vector<BYTE>& 
     return std::fclose(out) == 0 && ok;
 }
 
+// Connects the source's capture pin straight to the grabber to learn why the builder failed;
+// builderResult when that does not tell more.
+HRESULT SourceConnectResult(ICaptureGraphBuilder2* builder, IBaseFilter* source, IBaseFilter* grabber,
+                            HRESULT builderResult) {
+    IPin* capture = nullptr;
+    IPin* input = nullptr;
+    HRESULT hr = builder->FindPin(source, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr, FALSE, 0, &capture);
+    if (SUCCEEDED(hr)) hr = builder->FindPin(grabber, PINDIR_INPUT, nullptr, nullptr, TRUE, 0, &input);
+    FILTER_INFO info = {};
+    if (SUCCEEDED(hr)) hr = grabber->QueryFilterInfo(&info);
+    IFilterGraph* graph = info.pGraph;
+    if (SUCCEEDED(hr) && graph) hr = graph->ConnectDirect(capture, input, nullptr);
+    if (SUCCEEDED(hr) && graph) {  // it connects after all: leave the graph as the builder left it
+        graph->Disconnect(capture);
+        graph->Disconnect(input);
+    }
+    for (IUnknown* p : std::initializer_list<IUnknown*>{graph, input, capture})
+        if (p) p->Release();
+    return FAILED(hr) ? hr : builderResult;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,8 +180,12 @@ int main(int argc, char** argv) {
     if (SUCCEEDED(hr)) hr = graph->AddFilter(source, L"Camera");
     if (SUCCEEDED(hr)) hr = graph->AddFilter(grabberFilter, L"Grabber");
     if (SUCCEEDED(hr)) hr = graph->AddFilter(renderer, L"Null Renderer");
-    if (SUCCEEDED(hr))
+    if (SUCCEEDED(hr)) {
         hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, grabberFilter, renderer);
+        // Some capture graph builders answer E_INVALIDARG whatever the source refused with: the
+        // camera's own reason (a camera another program uses: 0x800700aa) comes from its pin.
+        if (FAILED(hr)) hr = SourceConnectResult(builder, source, grabberFilter, hr);
+    }
     if (SUCCEEDED(hr)) hr = graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
     AM_MEDIA_TYPE connected = {};
     if (SUCCEEDED(hr)) hr = grabber->GetConnectedMediaType(&connected);

@@ -546,7 +546,13 @@ TEST(AcquisitionChild, DISABLED_StartFromAnotherProcess) {
     const int h = Quorin_Initialize(nullptr);
     ASSERT_NE(h, 0);
     ASSERT_EQ(DrainHistory(h), std::vector<int>{});
+    // Selecting the camera again restarts its sensor with the full window: refused while the
+    // other process streams, and nothing reaches the camera.
+    ASSERT_TRUE(qtest::Sim().ClearLog(0));
+    EXPECT_EQ(Quorin_SetDeviceNumber(h, 0), expectBusy ? 0 : 1);
     if (expectBusy) {
+        EXPECT_EQ(WindowProgrammings(qtest::Sim()), 0);
+        EXPECT_EQ(DrainHistory(h), std::vector<int>{2});
         EXPECT_EQ(Quorin_StartPreview(h), 0);
         EXPECT_EQ(DrainHistory(h), (std::vector<int>{1, 2}));
     } else {

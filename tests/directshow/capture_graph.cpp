@@ -126,6 +126,9 @@ void CaptureGraph::OnSample(IMediaSample* sample) {
     const bool timed = clock_ && SUCCEEDED(clock_->GetTime(&now)) && SUCCEEDED(sample->GetTime(&start, &stop));
     BYTE* data = nullptr;
     sample->GetPointer(&data);
+    LONGLONG mediaStart = -1, mediaStop = -1;
+    sample->GetMediaTime(&mediaStart, &mediaStop);
+    if (sampleDelayMs) Sleep(sampleDelayMs);
     std::lock_guard<std::mutex> lock(lock_);
     Grabbed& g = grabbed_;
     const DWORD tick = GetTickCount();
@@ -141,6 +144,7 @@ void CaptureGraph::OnSample(IMediaSample* sample) {
         lastSampleStart_ = start;
     }
     if (data) g.lastSample.assign(data, data + sample->GetActualDataLength());
+    g.mediaTimes.push_back(mediaStart);
 }
 
 CaptureGraph::~CaptureGraph() {
@@ -305,6 +309,20 @@ long CaptureGraph::Dropped() {
         dropped->Release();
     }
     return count;
+}
+
+std::vector<long> CaptureGraph::DroppedNumbers(long size, HRESULT* result) {
+    IAMDroppedFrames* dropped = nullptr;
+    std::vector<long> numbers(size > 0 ? size : 1);
+    long copied = 0;
+    *result = builder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source, IID_IAMDroppedFrames,
+                                      reinterpret_cast<void**>(&dropped));
+    if (SUCCEEDED(*result)) {
+        *result = dropped->GetDroppedInfo(size, numbers.data(), &copied);
+        dropped->Release();
+    }
+    numbers.resize(SUCCEEDED(*result) ? copied : 0);
+    return numbers;
 }
 
 AM_MEDIA_TYPE CaptureGraph::ConnectedType() {

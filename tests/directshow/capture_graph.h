@@ -35,6 +35,7 @@ struct Grabbed {
     double latencySumMs = 0, latencyMaxMs = 0;
     bool timesIncrease = true;
     std::vector<BYTE> lastSample;
+    std::vector<LONGLONG> mediaTimes;  // of each sample (the filter's frame numbers)
 };
 
 class CaptureGraph {
@@ -53,10 +54,13 @@ public:
     Grabbed Snapshot();
     void Clear();
     long Dropped();             // IAMDroppedFrames of the capture pin
+    // IAMDroppedFrames::GetDroppedInfo with room for size numbers; *result its HRESULT.
+    std::vector<long> DroppedNumbers(long size, HRESULT* result);
     AM_MEDIA_TYPE ConnectedType();  // of the capture pin (free with FreeType)
 
     IBaseFilter* source = nullptr;
     IAMStreamConfig* config = nullptr;
+    DWORD sampleDelayMs = 0;    // the grabber's callback takes this long: a slow consumer
 
 private:
     friend class GrabberCallback;

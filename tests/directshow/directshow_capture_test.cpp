@@ -2,9 +2,11 @@
 // type and size, pixels against the SDK's own snapshot, properties, formats, files and faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "VazadoZir_O52RO_VIZ.h"
 #include "tests/directshow/capture_graph.h"
@@ -340,16 +342,48 @@ TEST_F(DirectShowCapture, UnpluggedOrStalledCameraEndsTheStreamAndANewGraphStrea
     RegisterCaptureFilter();
 }
 
-TEST_F(DirectShowCapture, CameraStreamingInAnotherGraphIsRefusedAsBusy) {
+// Starts the sample program on camera 2 in its own process, collecting what it prints.
+bool CaptureInAnotherProcess(qtest::ChildProcess& child, long frames) {
+    qtest::ChildOptions output;
+    output.captureOutput = true;
+    return child.Start("\"" + qtest::ProgramPath("dshow_capture.exe") + "\" --device \"M52DX-LTX camera 2\" --frames " +
+                           std::to_string(frames) + " --output NUL",
+                       output);
+}
+
+TEST_F(DirectShowCapture, CameraStreamingInAnotherGraphOrProcessIsRefusedAsBusy) {
     AttachSpareCamera();
-    CaptureGraph first;
-    ASSERT_EQ(S_OK, first.Build(kSpareCamera));
-    ASSERT_EQ(S_OK, first.Run());
-    ASSERT_GE(WaitForFrames(first, 2, 10000), 2);
-    CaptureGraph second;
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), second.Build(kSpareCamera));
-    first.StopMs();
-    // Free again: the second graph connects.
+    {
+        CaptureGraph first;
+        ASSERT_EQ(S_OK, first.Build(kSpareCamera));
+        ASSERT_EQ(S_OK, first.Run());
+        ASSERT_GE(WaitForFrames(first, 2, 10000), 2);
+        // Another graph in this process.
+        CaptureGraph second;
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), second.Build(kSpareCamera));
+        // Another process: the sample program names the HRESULT its graph failed with.
+        qtest::ChildProcess other;
+        ASSERT_TRUE(CaptureInAnotherProcess(other, 3)) << other.Describe();
+        const qtest::ChildResult end = other.Wait(60000);
+        EXPECT_TRUE(end.started && !end.timedOut && end.exitCode != 0) << end.Describe();
+        EXPECT_NE(std::string::npos, end.output.find("(0x800700aa)")) << end.output;
+        const long before = first.Snapshot().frames;
+        EXPECT_GE(WaitForFrames(first, before + 2, 10000), before + 2) << "the first graph stopped streaming";
+        first.StopMs();
+    }
+    // The other way round: while the other process streams, this one is refused.
+    {
+        qtest::ChildProcess other;
+        const uint32_t since = qtest::Sim().Status(kSpareCamera).frames_delivered;
+        ASSERT_TRUE(CaptureInAnotherProcess(other, 200)) << other.Describe();
+        // Ten frames: more than a stopped graph's last transfers.
+        ASSERT_TRUE(qtest::WaitForDelivered(kSpareCamera, 10, 60000, since)) << other.Describe();
+        CaptureGraph refused;
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), refused.Build(kSpareCamera));
+        const qtest::ChildResult end = other.Wait(90000);
+        EXPECT_TRUE(end.Succeeded()) << end.Describe() << end.output;
+    }
+    // Free again: a graph connects.
     CaptureGraph third;
     EXPECT_EQ(S_OK, third.Build(kSpareCamera));
     qtest::Sim().Detach(kSpareCamera);
@@ -394,6 +428,39 @@ TEST_F(DirectShowCapture, TwoProcessesStreamTwoCamerasAtOnce) {
     EXPECT_EQ(1024, *reinterpret_cast<const int32_t*>(&bmp[22]));
     qtest::Sim().Detach(kSpareCamera);
     RegisterCaptureFilter();
+}
+
+TEST_F(DirectShowCapture, ASlowGraphLearnsTheNumbersOfTheFramesItMissed) {
+    CaptureGraph graph;
+    ASSERT_EQ(S_OK, graph.Build(0));
+    graph.sampleDelayMs = 300;  // the camera delivers a frame every 130 ms or so
+    ASSERT_EQ(S_OK, graph.Run());
+    EXPECT_GE(WaitForFrames(graph, 8, 20000), 8);
+    // Read while streaming, in this order (a Stop refuses the sample in flight, which then counts
+    // as dropped though the grabber saw it).
+    const Grabbed g = graph.Snapshot();
+    const long dropped = graph.Dropped();
+    HRESULT result = E_FAIL;
+    const std::vector<long> numbers = graph.DroppedNumbers(100, &result);
+    ASSERT_EQ(S_OK, result);
+    ASSERT_GT(dropped, 0);
+    EXPECT_GE(numbers.size(), static_cast<size_t>(dropped < 64 ? dropped : 64));
+    EXPECT_LE(numbers.size(), 64u) << "the newest 64 are kept";
+    // Every frame from the first sample to the last was either delivered or reported dropped, once.
+    std::vector<LONGLONG> all(g.mediaTimes);
+    all.insert(all.end(), numbers.begin(), numbers.end());
+    std::sort(all.begin(), all.end());
+    EXPECT_TRUE(std::adjacent_find(all.begin(), all.end()) == all.end()) << "a frame both delivered and dropped";
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    if (numbers.size() < 64)
+        for (LONGLONG n = g.mediaTimes.front(); n <= g.mediaTimes.back(); ++n)
+            EXPECT_TRUE(std::binary_search(all.begin(), all.end(), n)) << "frame " << n << " unaccounted for";
+    graph.StopMs();
+    // A shorter array takes the oldest of them; no room is refused.
+    const std::vector<long> kept = graph.DroppedNumbers(100, &result);
+    EXPECT_EQ(std::vector<long>(kept.begin(), kept.begin() + 1), graph.DroppedNumbers(1, &result));
+    graph.DroppedNumbers(0, &result);
+    EXPECT_EQ(E_INVALIDARG, result);
 }
 
 TEST_F(DirectShowCapture, AviMuxAndFileWriterMakeAFileFfprobeReads) {
