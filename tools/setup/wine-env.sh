@@ -138,7 +138,7 @@ quorin_wine_up() {
         echo "run: BROKEN BENCH: Wine does not run programs in $WINEPREFIX" >&2
         return 1
     fi
-    quorin_driver_up
+    quorin_driver_up || return 1
     quorin_capture_register
 }
 
