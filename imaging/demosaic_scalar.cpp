@@ -4,6 +4,13 @@
 
 #include "imaging/sample_access.h"
 
+#if defined(__SSE__) || defined(_M_X64) || defined(_M_IX86)
+#include <xmmintrin.h>
+#define DEMOSAIC_PREFETCH(address) _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0)
+#else
+#define DEMOSAIC_PREFETCH(address) ((void)(address))
+#endif
+
 namespace {
 
 // (weighted sum x factor) >> 11 clamped to 0..maxValue; 64-bit so no gain can overflow it.
@@ -173,8 +180,23 @@ void BorderColumns(const DemosaicJob& job) {
         inside[k] = edges[k] >= 0 && edges[k] < job.width;
         if (inside[k]) Neighbours(edges[k], job.width, cols[k]);
     }
+    // The walk reads a few bytes at both ends of every row; on a frame the caches no longer hold
+    // each of them would wait for memory, so the ends some rows ahead are asked for early.
+    const int kAhead = 12;
+    const ptrdiff_t dstEnd = ptrdiff_t(job.width) * job.dstBytesPerPixel - 1;
+    const ptrdiff_t srcEnd = ptrdiff_t(job.width) * ptrdiff_t(sizeof(Sample)) - 1;
     const uint8_t* rows[4];
     for (int y = 0; y < job.height; ++y) {
+        if (y + kAhead + 1 < job.height) {
+            const uint8_t* dstRow = job.dst + ptrdiff_t(y + kAhead) * job.dstStride;
+            const uint8_t* srcRow = job.src + ptrdiff_t(y + kAhead + 1) * job.srcStride;
+            DEMOSAIC_PREFETCH(dstRow);
+            DEMOSAIC_PREFETCH(dstRow + dstEnd - 4 * job.dstBytesPerPixel);
+            DEMOSAIC_PREFETCH(dstRow + dstEnd);
+            DEMOSAIC_PREFETCH(srcRow);
+            DEMOSAIC_PREFETCH(srcRow + srcEnd - 4 * ptrdiff_t(sizeof(Sample)));
+            DEMOSAIC_PREFETCH(srcRow + srcEnd);
+        }
         DemosaicNeighbourRows(job, y, rows);
         for (int k = 0; k < 4; ++k)
             if (inside[k]) BorderPixel<Sample>(job, edges[k], y, rows, cols[k]);
