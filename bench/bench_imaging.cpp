@@ -255,12 +255,13 @@ void PrintSetUp(int runs) {
     std::printf("processor AVX2: %s; kernels run at most %s\n", CpuHasAvx2() ? "yes" : "no",
                 CpuVectorLevelName(CpuKernelLevel()));
     const BayerParams bayer = {kPhase, 130, 100, 170};
-    std::printf("demosaic interior variant: 8to24 %s, 8to32 %s, 16to48 %s, 16to64 %s; border rows %s\n",
+    std::printf("demosaic interior variant: 8to24 %s, 8to32 %s, 16to48 %s, 16to64 %s; border rows as the "
+                "interior (%s), columns scalar\n",
                 CpuVectorLevelName(DemosaicInteriorLevel(3, 1, bayer)),
                 CpuVectorLevelName(DemosaicInteriorLevel(4, 1, bayer)),
                 CpuVectorLevelName(DemosaicInteriorLevel(6, 2, bayer)),
                 CpuVectorLevelName(DemosaicInteriorLevel(8, 2, bayer)),
-                CpuKernelLevel() >= CpuVectorLevel::Avx2 ? "AVX2 (columns scalar)" : "scalar");
+                CpuKernelLevel() >= CpuVectorLevel::Sse2 ? "AVX-512 or AVX2, else scalar" : "scalar");
     std::printf("OpenCV %s (headers %s), cv::cvtColor bilinear Bayer, %d thread, its AVX2 dispatch %s\n",
                 cv::getVersionString().c_str(), CV_VERSION, cv::getNumThreads(),
                 cv::checkHardwareSupport(CV_CPU_AVX2) ? "on" : "off");

@@ -6,6 +6,7 @@
 
 #include "imaging/cpu_features.h"
 #include "imaging/demosaic_avx2.h"
+#include "imaging/demosaic_avx512.h"
 #include "imaging/demosaic_scalar.h"
 #include "imaging/demosaic_sse2.h"
 
@@ -43,11 +44,12 @@ bool PrepareJob(DemosaicJob* job, uint8_t* dstBits, const uint8_t* srcBits, cons
     return true;
 }
 
-// The widest interior that reproduces the scalar result for the job on this processor.
+// The widest interior that reproduces the scalar result for the job on this processor (AVX-512
+// for 8-bit mosaics only).
 CpuVectorLevel InteriorLevel(const DemosaicJob& job, int sampleBytes) {
     CpuVectorLevel level = CpuKernelLevel();
     if (level == CpuVectorLevel::Scalar) return level;
-    if (level > CpuVectorLevel::Avx2) level = CpuVectorLevel::Avx2;  // the widest interior there is
+    if (level > CpuVectorLevel::Avx2 && sampleBytes != 1) level = CpuVectorLevel::Avx2;
     const bool accepted = sampleBytes == 1 ? DemosaicVectorAccepts8(job) : DemosaicVectorAccepts16(job);
     return accepted ? level : CpuVectorLevel::Scalar;
 }
@@ -127,6 +129,7 @@ void DemosaicFrameRow(const DemosaicFrame& frame, int y, uint8_t* out, int16_t* 
 int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
     const CpuVectorLevel level = InteriorLevel(job, 1);
+    if (level >= CpuVectorLevel::Avx512 && DemosaicInner8Avx512(job)) return 1;
     if (level >= CpuVectorLevel::Avx2 && DemosaicInner8Avx2(job)) return 1;
     if (level >= CpuVectorLevel::Sse2 && DemosaicInner8Sse2(job)) return 1;
     DemosaicInner8Scalar(job);
@@ -135,7 +138,9 @@ int Demosaic8Inner(PIXEL_KERNEL_ARGS) {
 
 int Demosaic8Border(PIXEL_KERNEL_ARGS) {
     PREPARE_JOB(1)
-    if (InteriorLevel(job, 1) >= CpuVectorLevel::Avx2 && DemosaicBorderRows8Avx2(job))
+    const CpuVectorLevel level = InteriorLevel(job, 1);
+    if ((level >= CpuVectorLevel::Avx512 && DemosaicBorderRows8Avx512(job)) ||
+        (level >= CpuVectorLevel::Avx2 && DemosaicBorderRows8Avx2(job)))
         DemosaicBorderColumns8Scalar(job);
     else
         DemosaicBorder8Scalar(job);

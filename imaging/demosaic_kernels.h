@@ -37,8 +37,9 @@ int Demosaic16Border(PIXEL_KERNEL_ARGS);
 int32_t BayerGainFactor(int32_t gainPercent);
 
 // The instruction set the Inner kernel uses for these pixel sizes and parameters on this processor
-// under the current limit (scalar for calls the kernels refuse). The Border kernel uses AVX2 for
-// its rows when the interior does, else scalar code.
+// under the current limit (scalar for calls the kernels refuse; AVX-512 for 8-bit mosaics only).
+// The Border kernel runs its rows with the interior's vector rows (AVX2 or AVX-512), its columns
+// and everything else with scalar code.
 CpuVectorLevel DemosaicInteriorLevel(uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel,
                                      const BayerParams& params);
 

@@ -4,6 +4,13 @@
 
 #include "imaging/sample_access.h"
 
+#if defined(__SSE__) || defined(_M_X64) || defined(_M_IX86)
+#include <xmmintrin.h>
+#define DEMOSAIC_PREFETCH(address) _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0)
+#else
+#define DEMOSAIC_PREFETCH(address) ((void)(address))
+#endif
+
 namespace {
 
 // (weighted sum x factor) >> 11 clamped to 0..maxValue; 64-bit so no gain can overflow it.
@@ -145,18 +152,6 @@ void BorderRow(const DemosaicJob& job, int y) {
 }
 
 template <typename Sample>
-void BorderColumn(const DemosaicJob& job, int x) {
-    if (x < 0 || x >= job.width) return;
-    int cols[4];
-    Neighbours(x, job.width, cols);
-    const uint8_t* rows[4];
-    for (int y = 0; y < job.height; ++y) {
-        DemosaicNeighbourRows(job, y, rows);
-        BorderPixel<Sample>(job, x, y, rows, cols);
-    }
-}
-
-template <typename Sample>
 void RowEdges(const DemosaicJob& job, int y) {
     if (y < 0 || y >= job.height || job.width <= 0) return;
     if (job.width <= 4) {
@@ -173,14 +168,39 @@ void RowEdges(const DemosaicJob& job, int y) {
     }
 }
 
-// Columns 0, 1, w - 2 and w - 1 over the full height.
+// Columns 0, 1, w - 2 and w - 1 over the full height, row by row: the four pixels of a row share
+// its neighbour rows, and the walk down the frame touches each row once rather than four times.
 template <typename Sample>
 void BorderColumns(const DemosaicJob& job) {
     if (job.width <= 0 || job.height <= 0) return;
-    BorderColumn<Sample>(job, 0);
-    BorderColumn<Sample>(job, 1);
-    BorderColumn<Sample>(job, job.width - 2);
-    BorderColumn<Sample>(job, job.width - 1);
+    const int edges[4] = {0, 1, job.width - 2, job.width - 1};
+    bool inside[4];
+    int cols[4][4];
+    for (int k = 0; k < 4; ++k) {
+        inside[k] = edges[k] >= 0 && edges[k] < job.width;
+        if (inside[k]) Neighbours(edges[k], job.width, cols[k]);
+    }
+    // The walk reads a few bytes at both ends of every row; on a frame the caches no longer hold
+    // each of them would wait for memory, so the ends some rows ahead are asked for early.
+    const int kAhead = 12;
+    const ptrdiff_t dstEnd = ptrdiff_t(job.width) * job.dstBytesPerPixel - 1;
+    const ptrdiff_t srcEnd = ptrdiff_t(job.width) * ptrdiff_t(sizeof(Sample)) - 1;
+    const uint8_t* rows[4];
+    for (int y = 0; y < job.height; ++y) {
+        if (y + kAhead + 1 < job.height) {
+            const uint8_t* dstRow = job.dst + ptrdiff_t(y + kAhead) * job.dstStride;
+            const uint8_t* srcRow = job.src + ptrdiff_t(y + kAhead + 1) * job.srcStride;
+            DEMOSAIC_PREFETCH(dstRow);
+            DEMOSAIC_PREFETCH(dstRow + dstEnd - 4 * job.dstBytesPerPixel);
+            DEMOSAIC_PREFETCH(dstRow + dstEnd);
+            DEMOSAIC_PREFETCH(srcRow);
+            DEMOSAIC_PREFETCH(srcRow + srcEnd - 4 * ptrdiff_t(sizeof(Sample)));
+            DEMOSAIC_PREFETCH(srcRow + srcEnd);
+        }
+        DemosaicNeighbourRows(job, y, rows);
+        for (int k = 0; k < 4; ++k)
+            if (inside[k]) BorderPixel<Sample>(job, edges[k], y, rows, cols[k]);
+    }
 }
 
 // Rows 0 and 1, rows h - 2 and h - 1, columns 0 and 1, columns w - 2 and w - 1; corners twice.

@@ -6,6 +6,7 @@
 #include "imaging/colour_strips.h"
 #include "imaging/convert_kernels.h"
 #include "imaging/cpu_features.h"
+#include "imaging/demosaic_avx512.h"
 #include "imaging/demosaic_kernels.h"
 #include "imaging/filter_kernels.h"
 #include "imaging/filter_tables.h"

@@ -93,6 +93,4 @@ void SharpenRow8Avx512(const SharpenRowJob* job);
 // hueSat set): the hexcone on the bytes sample >> 2, each resulting byte written back as
 // back[byte]; the fourth sample of a pixel is left alone.
 void ToneRow16Avx512(const ToneRowJob* job, const uint16_t* back);
-// The demosaic of row y of an 8-bit mosaic, pixels 2 .. w - 3 (DemosaicFrame's row8).
-bool DemosaicRow8Avx512(const struct DemosaicJob& job, int y, int16_t* scratch);
 void SharpenRow8Avx2(const SharpenRowJob* job);
