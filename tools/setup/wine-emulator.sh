@@ -17,4 +17,12 @@ if [ -z "${WINEPREFIX:-}" ]; then
     . "$here/wine-env.sh"
     quorin_wine_vars "$(cd "$(dirname "$exe")/../.." && pwd)"
 fi
-exec "$WINELOADER" "$exe" "$@"
+# The program writes to a file, shown when it ends: a Wine service it starts on the way (the
+# desktop's explorer.exe, say) inherits its output and lives on, and CTest would wait on an
+# inherited pipe until that service ends.
+out=$(mktemp "${TMPDIR:-/tmp}/quorin-test-output.XXXXXX")
+trap 'rm -f "$out"' EXIT
+rc=0
+"$WINELOADER" "$exe" "$@" >"$out" 2>&1 </dev/null || rc=$?
+cat "$out"
+exit $rc
