@@ -152,7 +152,10 @@ void CQuorin::SetFrameDestination(HWND window, BYTE* buffer, int size, int topDo
 bool CQuorin::EndLostRun() {
     const int mode = acquisitionMode_;
     if (!device_ || (mode != quorin::kModeLive && mode != quorin::kModeTrigger)) return true;
-    if (!workerDone_ || WaitForSingleObject(workerDone_, 0) != WAIT_OBJECT_0) return true;
+    // A worker that found the device lost has cleared the run flag and is about to end: wait for
+    // it, so a call made as soon as the lost notice arrives sees the run as ended.
+    if (!workerDone_ || WaitForSingleObject(workerDone_, runFlag_ == 0 ? INFINITE : 0) != WAIT_OBJECT_0)
+        return true;
     StopPreview();
     // A fresh probe: the camera may have been plugged in again since the run was lost.
     device_->ProbeDevices();
