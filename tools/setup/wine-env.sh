@@ -7,6 +7,7 @@
 #   quorin_wine_vars BUILD [LANE]   export the variables (prefix, loader, debug channels)
 #   quorin_wine_up BUILD [LANE]     prefix + Xvfb + persistent wineserver + simulated camera
 #   quorin_lanes_up BUILD N         lanes a, b, ... brought up side by side (tests only)
+#   quorin_prefix_seed BUILD        the prefix every lane's prefix is copied from
 #   quorin_wine_down                stop our wineservers and Xvfbs
 
 quorin_lane_prefix() { # BUILD LANE
@@ -112,18 +113,40 @@ _quorin_crash_reports() {
     touch "$stamp"
 }
 
+# Every lane's prefix is a copy of one seed prefix (seconds each): wineboot makes the seed once
+# (about a minute), no server ever runs in it afterwards, and a prefix keeps no path of its own
+# inside. The seed needs no display and nothing built, so ./run test makes it beside the build.
+quorin_prefix_seed() { # BUILD
+    local seed=$1/wineprefix-seed
+    [ -f "$seed/.quorin-prefix-made" ] && return 0
+    (
+        quorin_wine_vars "$1" a
+        export WINEPREFIX=$seed
+        unset DISPLAY
+        rm -rf "$seed"
+        mkdir -p "$seed"
+        echo "run: creating the Wine prefix $seed (copied for each lane)" >&2
+        quorin_wine wineboot.exe --init >/dev/null 2>&1 || true
+        wineserver -w
+        [ -f "$seed/system.reg" ] && touch "$seed/.quorin-prefix-made"
+    )
+    [ -f "$seed/.quorin-prefix-made" ]
+}
+
+_quorin_prefix_make() { # BUILD
+    rm -rf "$WINEPREFIX" "$WINEPREFIX.part"
+    quorin_prefix_seed "$1" || return 0
+    cp -a "$1/wineprefix-seed" "$WINEPREFIX.part" && mv "$WINEPREFIX.part" "$WINEPREFIX"
+    rm -f "$WINEPREFIX/.quorin-prefix-made"
+}
+
 # Returns non-zero, after one line starting "run: BROKEN BENCH:" that names the part, when the
 # display, the prefix, Wine itself or the simulated camera did not come up.
 quorin_wine_up() {
     local build=$1 lane=${2:-a}
     quorin_wine_vars "$build" "$lane"
     _quorin_xvfb_up "$build" "$lane" || return 1
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "run: creating the Wine prefix $WINEPREFIX" >&2
-        mkdir -p "$WINEPREFIX"
-        quorin_wine wineboot.exe --init >/dev/null 2>&1 || true
-        wineserver -w
-    fi
+    [ -f "$WINEPREFIX/system.reg" ] || _quorin_prefix_make "$build"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "run: BROKEN BENCH: the Wine prefix $WINEPREFIX did not initialise (wineboot --init failed)" >&2
         return 1
@@ -148,6 +171,7 @@ quorin_wine_up() {
 # is on stderr and the return is non-zero.
 quorin_lanes_up() { # BUILD N
     local build=$1 count=$2 i lane rc=0 pids=() names=() letters=abcdefgh
+    quorin_prefix_seed "$build" || true  # once, before the lanes copy it
     for ((i = 0; i < count; i++)); do
         lane=${letters:i:1}
         names+=("$lane")
