@@ -17,7 +17,6 @@
 
 #include <immintrin.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -253,34 +252,11 @@ void Row16(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t*
         }
 }
 
-typedef void (*RowFunction)(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* V,
-                            int16_t* M);
-
-// Runs rowFunction over the interior rows, or over the four frame rows with substituted
-// neighbours (pixels 2 .. w - 3 only; the frame's columns are left to the scalar kernel). False,
-// having written nothing, when the column buffers cannot be had.
-bool ForRows(const DemosaicJob& job, bool frameRows, RowFunction rowFunction) {
-    const size_t columns = size_t(job.width) + 32;
-    int16_t* V = static_cast<int16_t*>(std::malloc(2 * columns * sizeof(int16_t)));
-    if (V == nullptr) return false;
-    int16_t* M = V + columns;
-    const uint8_t* rows[4];
-    if (frameRows) {
-        const int frame[4] = {0, 1, job.height - 2, job.height - 1};
-        for (int k = 0; k < 4; ++k) {
-            if (frame[k] < 0 || frame[k] >= job.height || (k > 0 && frame[k] <= frame[k - 1])) continue;
-            DemosaicNeighbourRows(job, frame[k], rows);
-            rowFunction(job, rows, frame[k], V, M);
-        }
-    } else {
-        for (int y = 2; y <= job.height - 3; ++y) {
-            DemosaicNeighbourRows(job, y, rows);
-            rowFunction(job, rows, y, V, M);
-        }
-    }
+// The vector rows over the interior or the frame rows; the upper halves are cleared after them.
+bool ForRows(const DemosaicJob& job, bool frameRows, DemosaicVectorRow row) {
+    const bool ok = DemosaicForVectorRows(job, frameRows, row);
     _mm256_zeroupper();
-    std::free(V);
-    return true;
+    return ok;
 }
 
 }  // namespace

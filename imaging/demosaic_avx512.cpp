@@ -6,7 +6,6 @@
 
 #include <immintrin.h>
 
-#include <cstdlib>
 
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -123,29 +122,11 @@ bool DemosaicRow8Avx512(const DemosaicJob& job, int y, int16_t* scratch) {
 
 namespace {
 
-// The interior rows, or the four frame rows with substituted neighbours (pixels 2 .. w - 3 only).
-// False, having written nothing, when the column buffers cannot be had.
+// The vector rows over the interior or the frame rows; the upper halves are cleared after them.
 bool ForRows8(const DemosaicJob& job, bool frameRows) {
-    int16_t* V = static_cast<int16_t*>(std::malloc(DemosaicRowScratch(job.width) * sizeof(int16_t)));
-    if (V == nullptr) return false;
-    int16_t* M = V + DemosaicRowScratch(job.width) / 2;
-    const uint8_t* rows[4];
-    if (frameRows) {
-        const int frame[4] = {0, 1, job.height - 2, job.height - 1};
-        for (int k = 0; k < 4; ++k) {
-            if (frame[k] < 0 || frame[k] >= job.height || (k > 0 && frame[k] <= frame[k - 1])) continue;
-            DemosaicNeighbourRows(job, frame[k], rows);
-            DemosaicRow8Words(job, rows, frame[k], V, M);
-        }
-    } else {
-        for (int y = 2; y <= job.height - 3; ++y) {
-            DemosaicNeighbourRows(job, y, rows);
-            DemosaicRow8Words(job, rows, y, V, M);
-        }
-    }
+    const bool ok = DemosaicForVectorRows(job, frameRows, DemosaicRow8Words);
     _mm256_zeroupper();
-    std::free(V);
-    return true;
+    return ok;
 }
 
 }  // namespace

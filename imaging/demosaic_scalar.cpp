@@ -4,6 +4,8 @@
 
 #include "imaging/sample_access.h"
 
+#include <cstdlib>
+
 #if defined(__SSE__) || defined(_M_X64) || defined(_M_IX86)
 #include <xmmintrin.h>
 #define DEMOSAIC_PREFETCH(address) _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0)
@@ -241,6 +243,28 @@ void DemosaicFinishRow16(const DemosaicJob& job, const int16_t* V, const int16_t
 }
 
 size_t DemosaicRowScratch(int width) { return 2 * (size_t(width > 0 ? width : 0) + 32); }
+
+bool DemosaicForVectorRows(const DemosaicJob& job, bool frameRows, DemosaicVectorRow row) {
+    int16_t* V = static_cast<int16_t*>(std::malloc(DemosaicRowScratch(job.width) * sizeof(int16_t)));
+    if (V == nullptr) return false;
+    int16_t* M = V + DemosaicRowScratch(job.width) / 2;
+    const uint8_t* rows[4];
+    if (frameRows) {
+        const int frame[4] = {0, 1, job.height - 2, job.height - 1};
+        for (int k = 0; k < 4; ++k) {
+            if (frame[k] < 0 || frame[k] >= job.height || (k > 0 && frame[k] <= frame[k - 1])) continue;
+            DemosaicNeighbourRows(job, frame[k], rows);
+            row(job, rows, frame[k], V, M);
+        }
+    } else {
+        for (int y = 2; y <= job.height - 3; ++y) {
+            DemosaicNeighbourRows(job, y, rows);
+            row(job, rows, y, V, M);
+        }
+    }
+    std::free(V);
+    return true;
+}
 
 bool DemosaicVectorAccepts8(const DemosaicJob& job) {
     if (job.dstBytesPerPixel != 3 && job.dstBytesPerPixel != 4) return false;

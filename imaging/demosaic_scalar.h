@@ -43,6 +43,14 @@ bool DemosaicVectorAccepts16(const DemosaicJob& job);
 // same-colour row four further in (stepping back by two on images under five rows).
 void DemosaicNeighbourRows(const DemosaicJob& job, int y, const uint8_t* rows[4]);
 
+// A vector row over pixels 2 .. w - 3 of memory row y, with its two column arrays.
+typedef void (*DemosaicVectorRow)(const DemosaicJob& job, const uint8_t* const rows[4], int y, int16_t* V,
+                                  int16_t* M);
+// Runs row over the interior rows, or over the four frame rows with substituted neighbours (the
+// frame's columns are left to the scalar kernel). False, having written nothing, when the column
+// arrays cannot be had. The caller clears the upper vector state afterwards where it has one.
+bool DemosaicForVectorRows(const DemosaicJob& job, bool frameRows, DemosaicVectorRow row);
+
 // Pixels x in [xBegin, xEnd) of memory row y, 2 <= x <= width - 3, reading the given rows.
 void DemosaicRow8Scalar(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin, int xEnd);
 void DemosaicRow16Scalar(const DemosaicJob& job, const uint8_t* const rows[4], int y, int xBegin, int xEnd);
