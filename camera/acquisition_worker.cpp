@@ -111,6 +111,8 @@ void CQuorin::LiveLoop() {
         }
         if (wait != quorin::WAIT_FRAME_READY) continue;
 
+        LARGE_INTEGER taken;
+        QueryPerformanceCounter(&taken);
         CriticalSectionLock hold(frameLock_);
         const int type = frameType_;
         CDibImage* raw = RawImageOf(type);
@@ -128,7 +130,7 @@ void CQuorin::LiveLoop() {
         PaintPreview(type);
         if (!CopyToCallerLocked(type)) continue;
         PostFrameNotice(reinterpret_cast<WPARAM>(FillFrameInfo(*raw, type, fps10, frameNumber)), 0);
-        latency_.Add(arrival);
+        latency_.Add(arrival, taken.QuadPart);
     }
 }
 
