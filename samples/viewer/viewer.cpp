@@ -350,6 +350,19 @@ void WarmUp() {
     v.fps10 = v.bestFps10 = 0;
 }
 
+// The count after the camera's release. Threads the system starts for its own pools and timers end
+// a moment after the work that started them, so a count above the baseline is taken again for up
+// to 3 s before it is reported; what the viewer or the SDK left behind stays.
+ResourceCount SettledCount(HWND window, const ResourceCount& baseline) {
+    ResourceCount now = CountResources(window);
+    for (int i = 0; i < 30 && (now.handles > baseline.handles || now.gdi > baseline.gdi || now.windows > baseline.windows);
+         ++i) {
+        Sleep(100);
+        now = CountResources(window);
+    }
+    return now;
+}
+
 void WriteReport(const ResourceCount& after) {
     const Viewer& v = g_viewer;
     if (v.options.reportPath.empty()) return;
@@ -467,7 +480,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         // Release saves the camera's settings and frees everything the SDK made for it.
         if (v.handle) Quorin_Release(v.handle);
         v.handle = 0;
-        WriteReport(CountResources(window));
+        if (!v.options.reportPath.empty()) WriteReport(SettledCount(window, v.before));
         DestroyWindow(window);
         return 0;
     }

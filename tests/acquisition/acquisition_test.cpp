@@ -257,8 +257,13 @@ TEST_F(Acquisition, LiveFramesFollowTheCameraPacing) {
     std::sort(gaps.begin(), gaps.end());
     const double median = gaps[gaps.size() / 2];
     EXPECT_NEAR(median, period, 0.25 * period) << "notices arrive at the camera's pace";
-    const double fps10 = 10000.0 / period;
-    EXPECT_NEAR(frames.back().info.fps10, fps10, 0.1 * fps10);
+    // The SDK's rate measure is that of the frames it processed, which on a busy machine can be
+    // fewer than the camera sent: it matches the notices of the last two seconds.
+    size_t first = frames.size() - 1;
+    while (first > 0 && frames.back().at - frames[first - 1].at <= 2000) --first;
+    ASSERT_GE(frames.size() - first, 5u);
+    const double fps10 = 10000.0 * double(frames.size() - 1 - first) / double(frames.back().at - frames[first].at);
+    EXPECT_NEAR(frames.back().info.fps10, fps10, 0.15 * fps10);
     // Every frame the camera sent was numbered; those after the last notice arrived during the stop.
     const uint32_t sent = after.frames_delivered - before.frames_delivered;
     EXPECT_LE(frames.back().info.frameNumber, sent);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tests/support/messages.h"
 
 namespace dshow_test {
 
@@ -293,6 +294,13 @@ long CaptureGraph::WaitForEvent(long code, DWORD timeoutMs) {
 Grabbed CaptureGraph::Snapshot() {
     std::lock_guard<std::mutex> lock(lock_);
     return grabbed_;
+}
+
+bool CaptureGraph::WaitForFrames(long count, DWORD ms) {
+    return qtest::WaitUntil([&] {
+        std::lock_guard<std::mutex> lock(lock_);
+        return grabbed_.frames >= count;
+    }, ms, 20);
 }
 
 void CaptureGraph::Clear() {

@@ -53,6 +53,7 @@ public:
     long WaitForEvent(long code, DWORD timeoutMs);
     Grabbed Snapshot();
     void Clear();
+    bool WaitForFrames(long count, DWORD ms);  // at least count samples since the last Clear
     long Dropped();             // IAMDroppedFrames of the capture pin
     // IAMDroppedFrames::GetDroppedInfo with room for size numbers; *result its HRESULT.
     std::vector<long> DroppedNumbers(long size, HRESULT* result);
