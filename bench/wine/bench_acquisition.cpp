@@ -197,11 +197,24 @@ int main(int argc, char** argv) {
     Latency latency;
     // ring-to-post: from the frame's arrival to its notice; in brackets the part until the worker
     // held the frame (the rest is processing).
-    std::printf("%-9s %5s %8s %10s %12s %14s %10s %30s %16s\n", "pacing", "bits", "fps", "notices", "lost(gaps)",
+    std::printf("%-10s %5s %8s %10s %12s %14s %10s %30s %16s\n", "pacing", "bits", "fps", "notices", "lost(gaps)",
                 "lost(camera)", "cpu/frame", "ring-to-post p50/99 (wake)", "arrival p50/p99");
-    for (uint32_t pace : {M52SIM_PACE_REALTIME, M52SIM_PACE_FAST}) {
+    // Every colour type at both pacings with the preview window on the screen (the default: a
+    // top-level window the size of the frame, painted before each notice), then 24 bits with the
+    // preview window inside our hidden window, where nothing is painted: the frame path alone.
+    struct Run { uint32_t pace; int bits; bool hidden; };
+    std::vector<Run> runs;
+    for (uint32_t pace : {M52SIM_PACE_REALTIME, M52SIM_PACE_FAST})
+        for (int bits : {8, 16, 24, 32, 48, 64}) runs.push_back({pace, bits, false});
+    runs.push_back({M52SIM_PACE_REALTIME, 24, true});
+    runs.push_back({M52SIM_PACE_FAST, 24, true});
+    for (const Run& run : runs) {
+        const uint32_t pace = run.pace;
+        const int bits = run.bits;
+        const char* const pacing = run.hidden ? (pace ? "fast/nowin" : "rt/nowin") : (pace ? "fast" : "realtime");
         sim.Send(M52SIM_IOCTL_PACE, pace);
-        for (int bits : {8, 16, 24, 32, 48, 64}) {
+        if (run.hidden) Quorin_SetPreviewWindow(h, window, 0, 0, 1360, 1024);
+        {
             Quorin_SetColorMode(h, bits);
             std::vector<BYTE> buffer(size_t(((1360 * bits / 8 + 3) & ~3)) * 1024);
             const M52SimStatus before = sim.Status();
@@ -233,7 +246,7 @@ int main(int argc, char** argv) {
             const M52SimStatus after = sim.Status();
             while (PeekMessageA(&msg, nullptr, QUORIN_WM_FRAME, QUORIN_WM_FRAME, PM_REMOVE)) {}
             if (numbers.size() < 2) {
-                std::printf("%-9s %5d no frames\n", pace ? "fast" : "realtime", bits);
+                std::printf("%-9s %5d no frames\n", pacing, bits);
                 continue;
             }
             const uint32_t span = numbers.back() - numbers.front() + 1;
@@ -251,7 +264,7 @@ int main(int argc, char** argv) {
             char arrival[32] = "-";
             if (pace == M52SIM_PACE_REALTIME)
                 std::snprintf(arrival, sizeof arrival, "%.1f/%.1f ms", Percentile(late, 0.5), Percentile(late, 0.99));
-            std::printf("%-9s %5d %8.1f %10zu %12u %14d %7.2f ms %30s %16s\n", pace ? "fast" : "realtime", bits,
+            std::printf("%-10s %5d %8.1f %10zu %12u %14d %7.2f ms %30s %16s\n", pacing, bits,
                         (numbers.size() - 1) / elapsed, numbers.size(), span - uint32_t(numbers.size()),
                         int(sent) - int(numbers.size()), cpu / double(numbers.size()), latency.Last().c_str(),
                         arrival);
