@@ -131,19 +131,25 @@ static void scene_line(const M52SceneParams *scene, unsigned y, uint16_t levels[
     }
 }
 
-void m52_scene_render(const M52SceneParams *scene, uint8_t *out, uint32_t samples, int word_mode)
+static void fill_exposed(const M52SceneParams *scene, uint16_t exposed[1024])
 {
-    uint16_t exposed[1024];
-    uint16_t levels[M52_SENSOR_WIDTH];
-    uint32_t i = 0;
     unsigned level;
     for (level = 0; level < 1024; ++level)
         exposed[level] = (uint16_t)m52_scene_expose(level, scene->exposure_lines, scene->gain);
-    while (i < samples) {
+}
+
+/* The samples of lines [first, end) of a frame of `samples` samples (fewer where the frame ends). */
+static void render_lines(const M52SceneParams *scene, const uint16_t exposed[1024], uint8_t *out, uint32_t samples,
+                         int word_mode, uint32_t first, uint32_t end)
+{
+    uint16_t levels[M52_SENSOR_WIDTH];
+    uint32_t i = first * M52_SENSOR_WIDTH, stop = end * M52_SENSOR_WIDTH;
+    if (stop > samples) stop = samples;
+    while (i < stop) {
         unsigned y = i / M52_SENSOR_WIDTH;
         unsigned x = i % M52_SENSOR_WIDTH;
         uint32_t run = M52_SENSOR_WIDTH - x;
-        if (run > samples - i) run = samples - i;
+        if (run > stop - i) run = stop - i;
         if (y < M52_SENSOR_HEIGHT)
             scene_line(scene, y, levels);
         else
@@ -158,4 +164,62 @@ void m52_scene_render(const M52SceneParams *scene, uint8_t *out, uint32_t sample
             }
         }
     }
+}
+
+static uint32_t lines_of(uint32_t samples) { return (samples + M52_SENSOR_WIDTH - 1) / M52_SENSOR_WIDTH; }
+
+void m52_scene_render(const M52SceneParams *scene, uint8_t *out, uint32_t samples, int word_mode)
+{
+    uint16_t exposed[1024];
+    fill_exposed(scene, exposed);
+    render_lines(scene, exposed, out, samples, word_mode, 0, lines_of(samples));
+}
+
+/* Lines [first, first + count) of the frame, from one buffer to the other. */
+static void copy_lines(uint8_t *to, const uint8_t *from, uint32_t bytes, uint32_t line_bytes, uint32_t first,
+                       uint32_t count)
+{
+    uint32_t begin = first * line_bytes, end = (first + count) * line_bytes;
+    if (end > bytes) end = bytes;
+    if (begin < end) memcpy(to + begin, from + begin, end - begin);
+}
+
+void m52_scene_render_cached(const M52SceneParams *scene, uint8_t *out, uint32_t samples, int word_mode,
+                             uint32_t picture_version, M52SceneCache *cache)
+{
+    const uint32_t bytes = word_mode ? 2 * samples : samples;
+    const uint32_t line_bytes = word_mode ? 2 * M52_SENSOR_WIDTH : M52_SENSOR_WIDTH;
+    uint16_t exposed[1024];
+    unsigned x, old_y, new_y;
+    int same;
+    if (!cache || !cache->frame || bytes > cache->capacity) {
+        if (cache) cache->valid = 0;
+        m52_scene_render(scene, out, samples, word_mode);
+        return;
+    }
+    same = cache->valid && cache->samples == samples && cache->word_mode == word_mode &&
+           cache->picture_version == picture_version && cache->params.scene == scene->scene &&
+           cache->params.exposure_lines == scene->exposure_lines && cache->params.gain == scene->gain &&
+           cache->params.picture_rgb == scene->picture_rgb && cache->params.camera == scene->camera;
+    fill_exposed(scene, exposed);
+    if (!same) {
+        render_lines(scene, exposed, out, samples, word_mode, 0, lines_of(samples));
+        memcpy(cache->frame, out, bytes);
+    } else {
+        memcpy(out, cache->frame, bytes);
+        if (scene->scene != M52_SCENE_PICTURE && scene->frame_number != cache->params.frame_number) {
+            /* Only the lines of the square, where it was and where it is now, differ. */
+            m52_scene_object_position(cache->params.frame_number, &x, &old_y);
+            m52_scene_object_position(scene->frame_number, &x, &new_y);
+            render_lines(scene, exposed, out, samples, word_mode, old_y, old_y + M52_OBJECT_SIZE);
+            render_lines(scene, exposed, out, samples, word_mode, new_y, new_y + M52_OBJECT_SIZE);
+            copy_lines(cache->frame, out, bytes, line_bytes, old_y, M52_OBJECT_SIZE);
+            copy_lines(cache->frame, out, bytes, line_bytes, new_y, M52_OBJECT_SIZE);
+        }
+    }
+    cache->valid = 1;
+    cache->params = *scene;
+    cache->samples = samples;
+    cache->word_mode = word_mode;
+    cache->picture_version = picture_version;
 }

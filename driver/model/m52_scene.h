@@ -70,6 +70,25 @@ unsigned m52_scene_sample(const M52SceneParams *scene, unsigned x, unsigned y);
  * are 0. */
 void m52_scene_render(const M52SceneParams *scene, uint8_t *out, uint32_t samples, int word_mode);
 
+/* The last frame rendered, kept to render the next one from: while scene, exposure, gain, picture,
+ * camera, size and depth stay, only the lines of the moving square change. The caller owns `frame`
+ * (`capacity` bytes; zero the rest) and raises the picture version whenever the picture's bytes
+ * change. */
+typedef struct M52SceneCache {
+    uint8_t *frame;
+    uint32_t capacity;
+    int valid;
+    M52SceneParams params;
+    uint32_t samples;
+    int word_mode;
+    uint32_t picture_version;
+} M52SceneCache;
+
+/* The bytes of m52_scene_render, through the cache: a copy and the square's lines when only the
+ * frame number changed. A cache without room for the frame renders it in full. */
+void m52_scene_render_cached(const M52SceneParams *scene, uint8_t *out, uint32_t samples, int word_mode,
+                             uint32_t picture_version, M52SceneCache *cache);
+
 #ifdef __cplusplus
 }
 #endif

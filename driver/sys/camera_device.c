@@ -150,6 +150,7 @@ void CameraDestroy(CAMERA_EXTENSION *camera)
     Unplug(camera);
     FrameThreadStop(camera);
     if (camera->picture) ExFreePoolWithTag(camera->picture, M52SIM_POOL_TAG);
+    if (camera->render_cache.frame) ExFreePoolWithTag(camera->render_cache.frame, M52SIM_POOL_TAG);
     IoDeleteDevice(camera->device);
 }
 

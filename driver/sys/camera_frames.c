@@ -244,6 +244,18 @@ static void StampFrame(UCHAR *data, ULONG length, ULONG bytes, uint32_t number)
     for (i = 0; i < bytes; ++i) data[i] = (UCHAR)(number >> (8 * (i & 3)));
 }
 
+/* Room for a frame of `length` bytes in the camera's render cache; without it frames are
+ * rendered in full. */
+static void SizeRenderCache(CAMERA_EXTENSION *camera, ULONG length)
+{
+    M52SceneCache *cache = &camera->render_cache;
+    if (cache->frame && cache->capacity >= length) return;
+    if (cache->frame) ExFreePoolWithTag(cache->frame, M52SIM_POOL_TAG);
+    RtlZeroMemory(cache, sizeof *cache);
+    cache->frame = (uint8_t *)ExAllocatePoolWithTag(NonPagedPool, length, M52SIM_POOL_TAG);
+    if (cache->frame) cache->capacity = length;
+}
+
 static void Deliver(CAMERA_EXTENSION *camera, FRAME_JOB *job)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(job->irp);
@@ -257,9 +269,13 @@ static void Deliver(CAMERA_EXTENSION *camera, FRAME_JOB *job)
         status = STATUS_INSUFFICIENT_RESOURCES;
     } else {
         if (job->stamp_bytes < length) {
+            /* Frames of one scene differ only in the moving square's lines: they are rendered
+             * from the last one, which saves most of the driver host's time while streaming. */
+            SizeRenderCache(camera, length);
             KeWaitForSingleObject(&camera->picture_mutex, Executive, KernelMode, FALSE, NULL);
             job->scene.picture_rgb = camera->picture;
-            m52_scene_render(&job->scene, data, job->word_mode ? length / 2 : length, job->word_mode);
+            m52_scene_render_cached(&job->scene, data, job->word_mode ? length / 2 : length, job->word_mode,
+                                    camera->picture_version, &camera->render_cache);
             KeReleaseMutex(&camera->picture_mutex, FALSE);
         }
         StampFrame(data, length, job->stamp_bytes, job->scene.frame_number);

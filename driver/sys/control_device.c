@@ -78,6 +78,7 @@ static NTSTATUS SetPicture(CAMERA_EXTENSION *camera, PIRP irp, ULONG length)
     KeWaitForSingleObject(&camera->picture_mutex, Executive, KernelMode, FALSE, NULL);
     old = camera->picture;
     camera->picture = picture;
+    camera->picture_version++;
     KeAcquireSpinLock(&camera->lock, &irql);
     camera->scene = M52_SCENE_PICTURE;
     KeReleaseSpinLock(&camera->lock, irql);

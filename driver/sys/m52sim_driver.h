@@ -56,6 +56,8 @@ typedef struct CAMERA_EXTENSION {
 
     KMUTEX picture_mutex;
     UCHAR *picture;              /* 1360 x 1024 RGB, or NULL */
+    ULONG picture_version;       /* raised with every new picture */
+    M52SceneCache render_cache;  /* the camera thread's own: the last frame it rendered */
 
     KEVENT wake;                 /* wakes the camera thread */
     volatile LONG stop;

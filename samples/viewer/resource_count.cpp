@@ -1,7 +1,7 @@
 // Counting the process's resources from inside. GetProcessHandleCount and GetGuiResources are the
 // platform's own counters; under Wine they read 0, so there the counts come from probing instead:
 // every handle value is asked for its flags (only an open handle has them), and the GDI objects
-// are the used entries of the process's GDI handle table.
+// are the used entries of the process's GDI handle table but the cached window DCs.
 #include "resource_count.h"
 
 #include <winternl.h>
@@ -40,9 +40,12 @@ long CountGdiTable() {
     const unsigned char* peb = reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
     const GdiTableEntry* table = *reinterpret_cast<GdiTableEntry* const*>(peb + 0xF8);
     if (!table) return -1;
+    // Window DCs (kind 0x01; memory DCs are 0x41) come from the system's DC cache, which keeps
+    // as many as were ever in use at once: painting in several threads at the same moment grows
+    // it for good on a busy machine. They are not counted; every other object is.
     long count = 0;
     for (unsigned index = 0; index < 0x10000; ++index)
-        if (table[index].type != 0 && !(table[index].unique & 0x80)) ++count;
+        if (table[index].type != 0 && !(table[index].unique & 0x80) && (table[index].unique & 0x7F) != 0x01) ++count;
     return count;
 #else
     return -1;

@@ -120,3 +120,47 @@ TEST(SceneTest, UploadedPictureIsMosaickedAndExposed)
 }
 
 }  // namespace
+
+// A frame rendered through the cache has the bytes of a full render, over a run of frames in
+// which the square moves, jumps back, stays, and the settings, the size and the picture change.
+TEST(SceneTest, CachedFramesEqualFullRendersThroughEveryChange)
+{
+    std::vector<uint8_t> picture(M52_SENSOR_WIDTH * M52_SENSOR_HEIGHT * 3);
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t(i * 7 + i / 4099);
+    std::vector<uint8_t> cacheBytes(2 * M52_SENSOR_WIDTH * M52_SENSOR_HEIGHT);
+    M52SceneCache cache{};
+    cache.frame = cacheBytes.data();
+    cache.capacity = uint32_t(cacheBytes.size());
+    const uint32_t full = M52_SENSOR_WIDTH * M52_SENSOR_HEIGHT, part = M52_SENSOR_WIDTH * 500 + 17;
+    struct Step { unsigned scene, camera; uint32_t frame; unsigned lines, gain; uint32_t samples; bool word; uint32_t version; };
+    const Step steps[] = {
+        {M52_SCENE_COMPOSITE, 3, 0, 1010, 512, full, false, 0},   {M52_SCENE_COMPOSITE, 3, 1, 1010, 512, full, false, 0},
+        {M52_SCENE_COMPOSITE, 3, 2, 1010, 512, full, false, 0},   {M52_SCENE_COMPOSITE, 3, 2, 1010, 512, full, false, 0},
+        {M52_SCENE_COMPOSITE, 3, 117, 1010, 512, full, false, 0}, {M52_SCENE_COMPOSITE, 3, 5, 1010, 512, full, false, 0},
+        {M52_SCENE_COMPOSITE, 3, 6, 600, 512, full, false, 0},    {M52_SCENE_COMPOSITE, 3, 7, 600, 900, full, false, 0},
+        {M52_SCENE_COMPOSITE, 0, 8, 600, 900, full, false, 0},    {M52_SCENE_BARS, 0, 9, 600, 900, full, false, 0},
+        {M52_SCENE_BARS, 0, 10, 600, 900, full, true, 0},         {M52_SCENE_BARS, 0, 11, 600, 900, full, true, 0},
+        {M52_SCENE_RAMP, 0, 12, 1074, 0, part, true, 0},          {M52_SCENE_RAMP, 0, 60, 1074, 0, part, true, 0},
+        {M52_SCENE_PICTURE, 0, 61, 1010, 512, full, false, 1},    {M52_SCENE_PICTURE, 0, 62, 1010, 512, full, false, 1},
+        {M52_SCENE_PICTURE, 0, 63, 1010, 512, full, false, 2},    {M52_SCENE_PATCHES, 0, 64, 1010, 512, part, false, 2},
+    };
+    for (size_t k = 0; k < sizeof steps / sizeof steps[0]; ++k) {
+        const Step &s = steps[k];
+        if (k == 16) picture[1000] ^= 0xFF; // the picture's bytes change under the same pointer
+        M52SceneParams p = Scene(s.scene, s.frame, s.lines, s.gain);
+        p.camera = s.camera;
+        p.picture_rgb = picture.data();
+        std::vector<uint8_t> cached(s.word ? 2 * s.samples : s.samples, 0xEE);
+        m52_scene_render_cached(&p, cached.data(), s.samples, s.word ? 1 : 0, s.version, &cache);
+        EXPECT_TRUE(cached == Render(p, s.samples, s.word)) << "step " << k;
+    }
+    // Without room for the frame it renders in full.
+    M52SceneCache small{};
+    small.frame = cacheBytes.data();
+    small.capacity = 100;
+    std::vector<uint8_t> out(full);
+    const M52SceneParams p = Scene(M52_SCENE_COMPOSITE, 4);
+    m52_scene_render_cached(&p, out.data(), full, 0, 0, &small);
+    EXPECT_TRUE(out == Render(p, full, false));
+    EXPECT_EQ(small.valid, 0);
+}
