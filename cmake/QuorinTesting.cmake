@@ -5,8 +5,8 @@
 # Wine tests that reach the simulated camera, the SDK's registry tree or the shared table of
 # cameras in use (those linking the SDK, the camera, device or settings objects, or the test
 # harness) each take a lane: a Wine world of their own (prefix, registry, driver and cameras,
-# display) that CTest hands to one program at a time (resource "lanes", given by ./run's resource
-# spec file). The others (kernels, files, exports) run beside them.
+# display) that CTest hands to one program at a time (resource "lanes", listed by ./run in
+# build/wine-lanes.json). The others (kernels, files, exports) run beside them.
 if(WIN32)
   find_package(GTest CONFIG REQUIRED)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORIN_ROOT}/tools/setup/wine-emulator.sh)
