@@ -92,26 +92,25 @@ void CQuorin::PaintPreview(int colourType) {
     }
     if (!source->bits) return;
 
-    if (w == source->width && h == source->height && colourType != 1 && source->bitCount == 24) {
-        // Memory row 0 is the top line but GDI's last row. Told that the rows run top-down, GDI
-        // copies them upright as they are: the picture of the mirrored blit below, without its
-        // stretching pass.
-        BITMAPINFOHEADER topDown = {};
-        topDown.biSize = sizeof topDown;
-        topDown.biWidth = w;
-        topDown.biHeight = -h;
-        topDown.biPlanes = 1;
-        topDown.biBitCount = 24;
-        topDown.biCompression = BI_RGB;
-        SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, source->bits, reinterpret_cast<BITMAPINFO*>(&topDown),
-                          DIB_RGB_COLORS);
-        GdiFlush();
-        return;
-    }
-    if (w == source->width && h == source->height && colourType != 1 && source->dc) {
-        // Memory row 0 is the top line but GDI's last row: the mirrored blit shows it upright.
-        StretchBlt(dc, 0, 0, w, h, static_cast<HDC>(source->dc), 0, h, w, -h, SRCCOPY);
-        // GDI batches calls per thread: the blit is done before the next frame writes the
+    if (w == source->width && h == source->height && colourType != 1 && (source->bitCount == 24 || source->dc)) {
+        // Memory row 0 is the top line but GDI's last row.
+        if (source->bitCount == 24) {
+            // Told that the rows run top-down, GDI copies them upright as they are: the picture
+            // of the mirrored blit, without its stretching pass.
+            BITMAPINFOHEADER topDown = {};
+            topDown.biSize = sizeof topDown;
+            topDown.biWidth = w;
+            topDown.biHeight = -h;
+            topDown.biPlanes = 1;
+            topDown.biBitCount = 24;
+            topDown.biCompression = BI_RGB;
+            SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, source->bits, reinterpret_cast<BITMAPINFO*>(&topDown),
+                              DIB_RGB_COLORS);
+        } else {
+            // Gray rows need the image's own palette: the mirrored blit shows them upright.
+            StretchBlt(dc, 0, 0, w, h, static_cast<HDC>(source->dc), 0, h, w, -h, SRCCOPY);
+        }
+        // GDI batches calls per thread: the copy is done before the next frame writes the
         // source's pixels directly.
         GdiFlush();
         return;
