@@ -134,7 +134,9 @@ int CQuorin::RecordW(const wchar_t* path, int durationMs, int showWindow) {
 // ---- Stop --------------------------------------------------------------------------------------------
 
 bool CQuorin::RecorderRunning() const {
-    return recordThread_ && WaitForSingleObject(recordDone_, 0) != WAIT_OBJECT_0;
+    // A recorder whose recording has ended is only finishing its file: that is no recording
+    // running (the caller that goes on waits for the file in EndRecorder).
+    return recordThread_ && recording_ != 0 && WaitForSingleObject(recordDone_, 0) != WAIT_OBJECT_0;
 }
 
 void CQuorin::EndRecorder() {
@@ -240,12 +242,14 @@ void CQuorin::RecorderLoop() {
         if (CRecordingFile::DurationPassed(recordStart_, now, recordDurationMs_)) break;
     }
 
+    // The recording has ended before its file is finished: an application that sees the finished
+    // file and starts the next recording at once is not refused.
+    recording_ = 0;
     // Every way out finishes the file with the rate measured so far.
     const uint64_t frames = recordFile_.TotalFrames();
     const uint32_t rate = frames > 0 ? CRecordingFile::MeasuredRate(frames, last - recordStart_) : 0;
     if (recordFile_.IsOpen() && !recordFile_.Finish(rate)) failed = true;
     if (failed) ReportError(QUORIN_ERR_FILE);
-    recording_ = 0;
     recordStart_ = 0;
     recordStarted_ = false;
     for (CDibImage*& image : work) DeleteImage(image);

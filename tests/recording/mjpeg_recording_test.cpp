@@ -60,7 +60,7 @@ protected:
     // Records ms into path; the file once finished.
     void Record(const std::string& path, int format, int quality, int ms) {
         ASSERT_EQ(Quorin_SetRecordFormat(h_, format, quality), 1);
-        ASSERT_EQ(Quorin_Record(h_, path.c_str(), ms, 0), 1);
+        ASSERT_EQ(Quorin_Record(h_, path.c_str(), ms, 0), 1) << "history " << ::testing::PrintToString(DrainHistory(h_));
         ASSERT_TRUE(rectest::WaitUntilFinished(path, ms + 30000));
         EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
     }

@@ -189,6 +189,14 @@ TEST_F(Recording, RefusedCallsLeaveTheRunningRecordingAlone) {
     ASSERT_TRUE(WaitUntilFinished(second, 20000));
     EXPECT_TRUE(ProbeAvi(second).read);
     EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
+    // And at once, as soon as the finished file is seen: the ending recorder does not refuse it.
+    for (int round = 0; round < 5; ++round) {
+        const std::string next = dir.File("next" + std::to_string(round) + ".avi");
+        ASSERT_EQ(Quorin_Record(h_, next.c_str(), 200, 0), 1)
+            << "round " << round << ", history " << ::testing::PrintToString(DrainHistory(h_));
+        ASSERT_TRUE(WaitUntilFinished(next, 20000));
+    }
+    EXPECT_EQ(DrainHistory(h_), std::vector<int>{});
 }
 
 TEST_F(Recording, WideJapaneseFileName) {
