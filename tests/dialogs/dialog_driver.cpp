@@ -296,9 +296,10 @@ DialogRun RunDialog(const std::function<int()>& exportCall, HWND owner,
         }
         // Whatever is still open (the script's dialog, or one that never matched) is cancelled.
         const DWORD closing = GetTickCount();
-        while (WaitForSingleObject(exportDone, 100) == WAIT_TIMEOUT) {
-            // A dialog told to end hides at once but may take a moment to return from its loop.
-            if (GetTickCount() - closing < 1000) continue;
+        while (WaitForSingleObject(exportDone, 50) == WAIT_TIMEOUT) {
+            // A dialog told to end is hidden before the click returns, but may take a moment to
+            // return from its loop.
+            if (GetTickCount() - closing < 200) continue;
             HWND open = frame && IsWindowVisible(frame) ? frame : FindDialog(mainThread, owner, L"");
             if (open && !frame && !run.closedByGuard) {
                 wchar_t text[128] = {};

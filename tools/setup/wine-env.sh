@@ -113,6 +113,25 @@ _quorin_crash_reports() {
     touch "$stamp"
 }
 
+# Xvfb has no window manager. A window Wine leaves to the window manager ("managed") waits up to
+# 2 s for the manager's answer whenever it is hidden: every dialog that closes, every preview
+# window that goes. Unmanaged, Wine shows, places and hides its windows itself, at once.
+# Done once per prefix.
+_quorin_unmanaged_windows() {
+    local stamp=$WINEPREFIX/.quorin-unmanaged-windows-1
+    [ -f "$stamp" ] && return 0
+    quorin_wine reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        </dev/null >/dev/null 2>&1 || return 0
+    touch "$stamp"
+}
+
+# The prefix's own settings above; in the seed they are copied with it to every lane.
+_quorin_prefix_settings() {
+    _quorin_dialog_fonts
+    _quorin_crash_reports
+    _quorin_unmanaged_windows
+}
+
 # Every lane's prefix is a copy of one seed prefix (seconds each): wineboot makes the seed once
 # (about a minute), no server ever runs in it afterwards, and a prefix keeps no path of its own
 # inside. The seed needs no display and nothing built, so ./run test makes it beside the build.
@@ -127,6 +146,7 @@ quorin_prefix_seed() { # BUILD
         mkdir -p "$seed"
         echo "run: creating the Wine prefix $seed (copied for each lane)" >&2
         quorin_wine wineboot.exe --init >/dev/null 2>&1 || true
+        [ -f "$seed/system.reg" ] && _quorin_prefix_settings
         wineserver -w
         [ -f "$seed/system.reg" ] && touch "$seed/.quorin-prefix-made"
     )
@@ -153,8 +173,7 @@ quorin_wine_up() {
     fi
     # One persistent server for the whole run: tests start fast and share the driver host.
     wineserver -p
-    _quorin_dialog_fonts
-    _quorin_crash_reports
+    _quorin_prefix_settings
     # Start Wine's background services now, with our stdio closed: started lazily by the first test
     # they would inherit CTest's output pipe and keep it open, and CTest would wait for them forever.
     if ! quorin_wine cmd.exe /c exit </dev/null >/dev/null 2>&1; then
