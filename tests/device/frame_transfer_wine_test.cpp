@@ -338,11 +338,11 @@ TEST_F(FrameTransfer, DetachedCameraEndsTheRunAndTheDeviceRecoversOnReattach) {
     EXPECT_EQ(handlesBefore, HandleCount());
 }
 
-// 500 frames in the suite (a few hundred command pairs cross each frame boundary); set
+// 250 frames in the suite (a few hundred command pairs cross each frame boundary); set
 // QUORIN_TRANSFER_SOAK_FRAMES for a longer soak.
 TEST_F(FrameTransfer, SoakStreamsFramesWhileCommandsInterleave) {
     const char* given = std::getenv("QUORIN_TRANSFER_SOAK_FRAMES");
-    const uint32_t frames = given && std::atoi(given) > 0 ? uint32_t(std::atoi(given)) : 500u;
+    const uint32_t frames = given && std::atoi(given) > 0 ? uint32_t(std::atoi(given)) : 250u;
     const DWORD handlesBefore = HandleCount();
     ASSERT_GT(handlesBefore, 0u);
     const M52SimStatus start = sim_.Status(0);

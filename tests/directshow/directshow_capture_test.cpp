@@ -121,7 +121,7 @@ TEST_F(DirectShowCapture, EachMediaTypeAndSizeStreamsEveryFrameTheCameraDelivers
             ASSERT_TRUE(graph.WaitForFrames(1, 10000)) << kind.name << ": no sample";  // past the start-up
             graph.Clear();
             const unsigned before = qtest::Sim().Status(0).frames_delivered;
-            const DWORD windowMs = 2000;  // about 26 frames at full size
+            const DWORD windowMs = 1000;  // about 13 frames at full size
             Sleep(windowMs);
             const unsigned delivered = qtest::Sim().Status(0).frames_delivered - before;
             const Grabbed g = graph.Snapshot();
@@ -258,7 +258,7 @@ TEST_F(DirectShowCapture, PropertyChangesShowInLaterSamples) {
         // From a known exposure (1/16 s), whatever the camera's stored one is.
         ASSERT_EQ(S_OK, control->Set(CameraControl_Exposure, -4, CameraControl_Flags_Manual));
         ASSERT_EQ(S_OK, graph.Run());
-        Sleep(1500);
+        ASSERT_TRUE(graph.WaitForFrames(3, 10000));
         const double before = MeanOf(graph.Snapshot().lastSample);
         struct Change { const char* what; bool procAmp; long property, value; bool brighter; } changes[] = {
             {"brightness +120", true, VideoProcAmp_Brightness, 120, true},
@@ -272,9 +272,9 @@ TEST_F(DirectShowCapture, PropertyChangesShowInLaterSamples) {
                 << c.what;
             ASSERT_EQ(S_OK, c.procAmp ? procAmp->Get(c.property, &value, &flags) : control->Get(c.property, &value, &flags));
             EXPECT_EQ(c.value, value) << c.what;
-            Sleep(800);
+            Sleep(800);  // the frames already on their way when the value changed
             graph.Clear();
-            Sleep(1200);
+            ASSERT_TRUE(graph.WaitForFrames(3, 5000)) << c.what;
             const double mean = MeanOf(graph.Snapshot().lastSample);
             std::printf("%s: mean %.1f -> %.1f\n", c.what, previous, mean);
             if (c.brighter) EXPECT_GT(mean, previous + 20) << c.what;
@@ -379,7 +379,8 @@ TEST_F(DirectShowCapture, CameraStreamingInAnotherGraphOrProcessIsRefusedAsBusy)
     {
         qtest::ChildProcess other;
         const uint32_t since = qtest::Sim().Status(kSpareCamera).frames_delivered;
-        ASSERT_TRUE(CaptureInAnotherProcess(other, 200)) << other.Describe();
+        // 60 frames: the other process still streams for seconds after the ten below.
+        ASSERT_TRUE(CaptureInAnotherProcess(other, 60)) << other.Describe();
         // Ten frames: more than a stopped graph's last transfers.
         ASSERT_TRUE(qtest::WaitForDelivered(kSpareCamera, 10, 60000, since)) << other.Describe();
         CaptureGraph refused;
