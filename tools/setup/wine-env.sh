@@ -81,10 +81,14 @@ quorin_driver_up() {
 quorin_capture_register() {
     local ax=$QUORIN_WIN_BIN/QuorinCapture.ax
     [ -f "$ax" ] || return 0
-    if ! quorin_wine regsvr32.exe /s "Z:${ax//\//\\}" </dev/null >/dev/null 2>&1; then
-        echo "run: QuorinCapture.ax could not be registered" >&2
-        return 1
-    fi
+    # Wine's COM services may still be starting in a lane that has just come up: one more try.
+    local try
+    for try in 1 2; do
+        quorin_wine regsvr32.exe /s "Z:${ax//\//\\}" </dev/null >/dev/null 2>&1 && return 0
+        sleep 1
+    done
+    echo "run: BROKEN BENCH: the DirectShow capture filter $ax could not be registered" >&2
+    return 1
 }
 
 # The dialog templates name "MS Shell Dlg" (English) and "MS UI Gothic" (Japanese); neither exists
