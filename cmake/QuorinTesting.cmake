@@ -15,12 +15,13 @@ else()
 endif()
 
 # The longest Wine programs start first, so a run on a fresh build tree (no timings kept from an
-# earlier run) does not end with one of them alone in its lane: name, seconds on a quiet machine.
+# earlier run) does not end with one of them alone in its lane: name, seconds in a three-lane run.
 set(QUORIN_LONG_TESTS
-    wine.fault_suite_test 180 wine.directshow_capture_test 150 wine.device_sim_tests 100
-    wine.hardening_test 90 wine.dialog_test 80 wine.samples_test 70 wine.dialog_behaviour_test 60
-    wine.acquisition_test 55 wine.resource_baseline_test 45 wine.preview_window_test 40
-    wine.imaging_frame_pipeline 35 wine.dialog_camera_format_bounds_test 35 wine.viewer_test 30)
+    wine.fault_suite_test 135 wine.directshow_capture_test 135 wine.device_sim_tests 105
+    wine.hardening_test 75 wine.samples_test 70 wine.acquisition_test 60 wine.recording_test 37
+    wine.resource_baseline_test 36 wine.api_frame_test 35 wine.imaging_frame_pipeline 27
+    wine.dialog_test 26 wine.preview_window_test 25 wine.mjpeg_recording_test 24
+    wine.bad_arguments_test 24 wine.dialog_camera_format_bounds_test 19 wine.viewer_test 18)
 
 function(quorin_add_test)
   cmake_parse_arguments(T "NATIVE;WINE" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
