@@ -103,4 +103,10 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+uint64_t FileBytes(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 }  // namespace qtest

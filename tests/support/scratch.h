@@ -58,5 +58,7 @@ void RemoveTree(const std::string& windowsPath);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool Exists(const std::string& path);
+// The size of a file, 0 when there is none.
+uint64_t FileBytes(const std::string& path);
 
 }  // namespace qtest

@@ -160,9 +160,15 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
     EXPECT_EQ(BigEndian32(&bytes[20]), 1024u);
 
     // Record on, some frames, record off: a finished AVI with frames in its main header.
-    viewer.Command(IDM_RECORD);
-    EXPECT_TRUE(viewer.StreamsOn(10)) << viewer.Status();
-    viewer.Command(IDM_RECORD);
+    // The recorder appends each frame as it takes it; on a busy machine its thread may take its
+    // first one only after the ten notices.
+    const auto recordSomeFrames = [&](const std::string& avi, uint64_t frameBytes) {
+        viewer.Command(IDM_RECORD);
+        EXPECT_TRUE(viewer.StreamsOn(10)) << viewer.Status();
+        EXPECT_TRUE(WaitUntil([&] { return qtest::FileBytes(avi) > frameBytes; }, 20000)) << "nothing recorded";
+        viewer.Command(IDM_RECORD);
+    };
+    recordSomeFrames(scratch_.File("viewer_record_001.avi"), 1360 * 1024 * 3);
     EXPECT_TRUE(viewer.StreamsOn(3)) << "the preview did not go on after the recording; " << viewer.Status();
     bytes = qtest::ReadBytes(scratch_.File("viewer_record_001.avi"));
     ASSERT_GT(bytes.size(), 64u);
@@ -175,9 +181,7 @@ TEST_F(Viewer, StreamsOpensEachDialogThroughItsMenuSavesFilesAndClosesWithoutLea
 
     // Record format, Motion-JPEG: the next recording's stream is 'MJPG'.
     viewer.Command(IDM_RECORD_MJPEG_90);
-    viewer.Command(IDM_RECORD);
-    EXPECT_TRUE(viewer.StreamsOn(5)) << viewer.Status();
-    viewer.Command(IDM_RECORD);
+    recordSomeFrames(scratch_.File("viewer_record_002.avi"), 4096);
     EXPECT_TRUE(viewer.StreamsOn(3)) << viewer.Status();
     bytes = qtest::ReadBytes(scratch_.File("viewer_record_002.avi"));
     ASSERT_GT(bytes.size(), 232u);
