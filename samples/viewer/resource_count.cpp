@@ -29,7 +29,7 @@ struct GdiTableEntry {
     unsigned long long user;
 };
 
-long CountGdiTable() {
+long CountGdiTable(long kinds[0x80]) {
 #if defined(_M_X64) || defined(__x86_64__)
     // The process environment block points to the table at 0xF8.
     typedef LONG(WINAPI * QueryProcess)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
@@ -45,7 +45,10 @@ long CountGdiTable() {
     // it for good on a busy machine. They are not counted; every other object is.
     long count = 0;
     for (unsigned index = 0; index < 0x10000; ++index)
-        if (table[index].type != 0 && !(table[index].unique & 0x80) && (table[index].unique & 0x7F) != 0x01) ++count;
+        if (table[index].type != 0 && !(table[index].unique & 0x80) && (table[index].unique & 0x7F) != 0x01) {
+            ++count;
+            ++kinds[table[index].unique & 0x7F];
+        }
     return count;
 #else
     return -1;
@@ -60,12 +63,12 @@ BOOL CALLBACK CountWindow(HWND, LPARAM context) {
 }  // namespace
 
 ResourceCount CountResources(HWND main) {
-    ResourceCount count;
+    ResourceCount count = {};
     DWORD handles = 0;
     count.handles = GetProcessHandleCount(GetCurrentProcess(), &handles) && handles ? static_cast<long>(handles)
                                                                                     : ProbeHandles();
     const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    count.gdi = gdi ? static_cast<long>(gdi) : RunsOnWine() ? CountGdiTable() : -1;
+    count.gdi = gdi ? static_cast<long>(gdi) : RunsOnWine() ? CountGdiTable(count.gdiKinds) : -1;
     count.windows = 0;
     EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count.windows));
     EnumChildWindows(main, CountWindow, reinterpret_cast<LPARAM>(&count.windows));

@@ -370,6 +370,12 @@ void WriteReport(const ResourceCount& after) {
         std::fprintf(file, "frames %u\nfps10 %d\nlost %u\n", v.frames, v.bestFps10, v.lostFrames);
         std::fprintf(file, "handles %ld %ld\ngdi %ld %ld\nwindows %ld %ld\n", v.before.handles, after.handles,
                      v.before.gdi, after.gdi, v.before.windows, after.windows);
+        // Which kinds of GDI object differ, for the one who reads a failed check.
+        std::fprintf(file, "gdi-kinds");
+        for (int kind = 0; kind < 0x80; ++kind)
+            if (v.before.gdiKinds[kind] != after.gdiKinds[kind])
+                std::fprintf(file, " 0x%02x:%ld->%ld", kind, v.before.gdiKinds[kind], after.gdiKinds[kind]);
+        std::fprintf(file, "\n");
         std::fclose(file);
     }
 }
