@@ -121,7 +121,7 @@ TEST_F(DirectShowCapture, EachMediaTypeAndSizeStreamsEveryFrameTheCameraDelivers
             ASSERT_TRUE(graph.WaitForFrames(1, 10000)) << kind.name << ": no sample";  // past the start-up
             graph.Clear();
             const unsigned before = qtest::Sim().Status(0).frames_delivered;
-            const DWORD windowMs = 1000;  // about 13 frames at full size
+            const DWORD windowMs = 2000;  // about 26 frames at full size
             Sleep(windowMs);
             const unsigned delivered = qtest::Sim().Status(0).frames_delivered - before;
             const Grabbed g = graph.Snapshot();
