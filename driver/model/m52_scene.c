@@ -201,8 +201,8 @@ void m52_scene_render_cached(const M52SceneParams *scene, uint8_t *out, uint32_t
            cache->picture_version == picture_version && cache->params.scene == scene->scene &&
            cache->params.exposure_lines == scene->exposure_lines && cache->params.gain == scene->gain &&
            cache->params.picture_rgb == scene->picture_rgb && cache->params.camera == scene->camera;
-    fill_exposed(scene, exposed);
     if (!same) {
+        fill_exposed(scene, exposed);
         render_lines(scene, exposed, out, samples, word_mode, 0, lines_of(samples));
         memcpy(cache->frame, out, bytes);
     } else {
@@ -211,6 +211,7 @@ void m52_scene_render_cached(const M52SceneParams *scene, uint8_t *out, uint32_t
             /* Only the lines of the square, where it was and where it is now, differ. */
             m52_scene_object_position(cache->params.frame_number, &x, &old_y);
             m52_scene_object_position(scene->frame_number, &x, &new_y);
+            fill_exposed(scene, exposed);
             render_lines(scene, exposed, out, samples, word_mode, old_y, old_y + M52_OBJECT_SIZE);
             render_lines(scene, exposed, out, samples, word_mode, new_y, new_y + M52_OBJECT_SIZE);
             copy_lines(cache->frame, out, bytes, line_bytes, old_y, M52_OBJECT_SIZE);

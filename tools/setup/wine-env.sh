@@ -106,27 +106,26 @@ _quorin_dialog_fonts() {
     touch "$stamp"
 }
 
+# One registry value, set once per prefix (a stamp file named NAME says it is done).
+_quorin_reg_once() { # NAME KEY VALUE TYPE DATA
+    local stamp=$WINEPREFIX/.quorin-$1
+    [ -f "$stamp" ] && return 0
+    quorin_wine reg.exe add "$2" /v "$3" /t "$4" /d "$5" /f </dev/null >/dev/null 2>&1 || return 0
+    touch "$stamp"
+}
+
 # A crashing program starts winedbg, whose crash dialog waits for a click that never comes on the
 # headless display: the test would hang until its time-out. Without the dialog, winedbg prints the
-# backtrace into the test's output and the program ends. Done once per prefix.
+# backtrace into the test's output and the program ends.
 _quorin_crash_reports() {
-    local stamp=$WINEPREFIX/.quorin-crash-reports-1
-    [ -f "$stamp" ] && return 0
-    quorin_wine reg.exe add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-        </dev/null >/dev/null 2>&1 || return 0
-    touch "$stamp"
+    _quorin_reg_once crash-reports-1 'HKCU\Software\Wine\WineDbg' ShowCrashDialog REG_DWORD 0
 }
 
 # Xvfb has no window manager. A window Wine leaves to the window manager ("managed") waits up to
 # 2 s for the manager's answer whenever it is hidden: every dialog that closes, every preview
 # window that goes. Unmanaged, Wine shows, places and hides its windows itself, at once.
-# Done once per prefix.
 _quorin_unmanaged_windows() {
-    local stamp=$WINEPREFIX/.quorin-unmanaged-windows-1
-    [ -f "$stamp" ] && return 0
-    quorin_wine reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-        </dev/null >/dev/null 2>&1 || return 0
-    touch "$stamp"
+    _quorin_reg_once unmanaged-windows-1 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N
 }
 
 # The prefix's own settings above; in the seed they are copied with it to every lane.
