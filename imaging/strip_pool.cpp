@@ -1,11 +1,12 @@
 #include "imaging/strip_pool.h"
 
-#include <condition_variable>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "imaging/pool_sync.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ struct Batch {
     StripPool::Task task;
     void* context;
     int left;  // tasks not yet returned
-    std::condition_variable done;
+    PoolCondition done;
 };
 
 struct Item {
@@ -47,24 +48,24 @@ struct Item {
 }  // namespace
 
 struct StripPool::State {
-    std::mutex lock;
-    std::condition_variable wake;
+    PoolMutex lock;
+    PoolCondition wake;
     std::deque<Item> queue;
     std::vector<std::thread> threads;
     int users = 0;
     bool stop = false;
 
     void Finish(Batch* batch) {
-        std::lock_guard<std::mutex> hold(lock);
-        if (--batch->left == 0) batch->done.notify_all();
+        std::lock_guard<PoolMutex> hold(lock);
+        if (--batch->left == 0) batch->done.NotifyAll();
     }
 
     void Work() {
         for (;;) {
             Item item;
             {
-                std::unique_lock<std::mutex> hold(lock);
-                wake.wait(hold, [this] { return stop || !queue.empty(); });
+                std::unique_lock<PoolMutex> hold(lock);
+                wake.Wait(hold, [this] { return stop || !queue.empty(); });
                 if (queue.empty()) return;  // stopping, and nothing left
                 item = queue.front();
                 queue.pop_front();
@@ -88,23 +89,23 @@ StripPool::~StripPool() { delete state_; }
 int StripPool::EnvironmentCap() { return g_environmentCap; }
 
 void StripPool::Acquire() {
-    std::lock_guard<std::mutex> hold(state_->lock);
+    std::lock_guard<PoolMutex> hold(state_->lock);
     ++state_->users;
 }
 
 void StripPool::Release() {
     std::vector<std::thread> ending;
     {
-        std::lock_guard<std::mutex> hold(state_->lock);
+        std::lock_guard<PoolMutex> hold(state_->lock);
         if (--state_->users > 0) return;
         state_->users = 0;
         if (state_->threads.empty()) return;
         state_->stop = true;
         ending.swap(state_->threads);
     }
-    state_->wake.notify_all();
+    state_->wake.NotifyAll();
     for (std::thread& t : ending) t.join();
-    std::lock_guard<std::mutex> hold(state_->lock);
+    std::lock_guard<PoolMutex> hold(state_->lock);
     state_->stop = false;
 }
 
@@ -120,7 +121,7 @@ void StripPool::Run(int count, Task task, void* context) {
     batch.left = count - 1;
     State& s = *state_;
     {
-        std::lock_guard<std::mutex> hold(s.lock);
+        std::lock_guard<PoolMutex> hold(s.lock);
         // Threads start with the first call that has strips for them; a thread that cannot be
         // made leaves its share to the others and the caller.
         while (int(s.threads.size()) < threads_ - 1 && !s.stop) {
@@ -132,13 +133,13 @@ void StripPool::Run(int count, Task task, void* context) {
         }
         for (int i = 1; i < count; ++i) s.queue.push_back(Item{&batch, i});
     }
-    s.wake.notify_all();
+    s.wake.NotifyAll();
     task(context, 0);
     // Strips of this call nobody has taken yet run here.
     for (;;) {
         Item item = {nullptr, 0};
         {
-            std::lock_guard<std::mutex> hold(s.lock);
+            std::lock_guard<PoolMutex> hold(s.lock);
             for (auto it = s.queue.begin(); it != s.queue.end(); ++it)
                 if (it->batch == &batch) {
                     item = *it;
@@ -150,6 +151,6 @@ void StripPool::Run(int count, Task task, void* context) {
         task(context, item.index);
         s.Finish(&batch);
     }
-    std::unique_lock<std::mutex> hold(s.lock);
-    batch.done.wait(hold, [&batch] { return batch.left == 0; });
+    std::unique_lock<PoolMutex> hold(s.lock);
+    batch.done.Wait(hold, [&batch] { return batch.left == 0; });
 }
