@@ -71,9 +71,9 @@ protected:
     qtest::ScratchFolder folder_{"samples"};
 };
 
-// Each row: a colour mode and a file format. The picture is still, so a raw snapshot and one in
-// the format show the same image; Pillow decodes the file and compares it with the raw pixels,
-// and the colour modes must show red on the left and blue on the right.
+// Each row: a colour mode and a file format. The picture is still, so the SDK's raw snapshot in
+// this process and the sample's file show the same image; Pillow decodes the file and compares it
+// with the raw pixels, and the colour modes must show red on the left and blue on the right.
 TEST_F(SamplesTest, SnapshotFilesDecodeToTheCameraImage) {
     ShowRedLeftBlueRight();
     struct Row { int colour; const char* format; int type; const char* mode; };
@@ -83,15 +83,27 @@ TEST_F(SamplesTest, SnapshotFilesDecodeToTheCameraImage) {
         {32, "png", QUORIN_FILE_PNG, "RGBA"},   {48, "tif", QUORIN_FILE_TIFF, "RGB"},
         {64, "png", QUORIN_FILE_PNG, "RGBA"},
     };
+    auto nameOf = [&](const Row& r, const char* ext) {
+        return folder_.File("snap" + std::to_string(r.colour) + "_" + r.format + "." + ext);
+    };
+    {
+        // The raw references, from one camera of this process (one open, not one sample run each).
+        const int h = Quorin_Initialize(nullptr);
+        ASSERT_NE(0, h);
+        for (const Row& r : rows)
+            EXPECT_TRUE(Quorin_SetColorMode(h, r.colour) && Quorin_SnapShot(h, nullptr, 0, 1) &&
+                        Quorin_SaveImage(h, nameOf(r, "raw").c_str(), QUORIN_FILE_RAW))
+                << r.colour << "-bit raw reference";
+        Quorin_Release(h);
+        qtest::ClearProductKey();  // the sample starts from first-run settings again
+    }
     std::ostringstream manifest;
     for (const Row& r : rows) {
         SCOPED_TRACE(std::to_string(r.colour) + "-bit " + r.format);
-        const std::string base = folder_.File("snap" + std::to_string(r.colour) + "_" + r.format);
-        const std::string file = base + "." + r.format, raw = base + ".raw";
+        const std::string file = nameOf(r, r.format), raw = nameOf(r, "raw");
         const std::string colour = "--colour " + std::to_string(r.colour) + " ";
-        qtest::ChildResult run = RunProgram("snapshot.exe", colour + "--format raw \"" + raw + "\"");
-        ASSERT_EQ(run.exitCode, 0u) << run.Describe();
-        run = RunProgram("snapshot.exe", colour + "--format " + r.format + " \"" + file + "\"");
+        const qtest::ChildResult run =
+            RunProgram("snapshot.exe", colour + "--format " + r.format + " \"" + file + "\"");
         ASSERT_EQ(run.exitCode, 0u) << run.Describe();
         EXPECT_NE(LineStarting(run.output, "snapshot: camera 0, 1360 x 1024"), "") << run.output;
         const int stride = ((1360 * r.colour / 8) + 3) & ~3;
