@@ -257,13 +257,21 @@ TEST_F(Acquisition, LiveFramesFollowTheCameraPacing) {
     std::sort(gaps.begin(), gaps.end());
     const double median = gaps[gaps.size() / 2];
     EXPECT_NEAR(median, period, 0.25 * period) << "notices arrive at the camera's pace";
-    // The SDK's rate measure is that of the frames it processed, which on a busy machine can be
-    // fewer than the camera sent: it matches the notices of the last two seconds.
-    size_t first = frames.size() - 1;
-    while (first > 0 && frames.back().at - frames[first - 1].at <= 2000) --first;
-    ASSERT_GE(frames.size() - first, 5u);
-    const double fps10 = 10000.0 * double(frames.size() - 1 - first) / double(frames.back().at - frames[first].at);
-    EXPECT_NEAR(frames.back().info.fps10, fps10, 0.15 * fps10);
+    // The SDK's rate measure counts the frames it processed in its last window of just over a
+    // second, which on a busy machine can be fewer than the camera sent and vary from second to
+    // second: it lies within the rates of the notices' one-second windows that closed in the
+    // last one and a half seconds.
+    double lowest = 1e9, highest = 0;
+    for (size_t end = frames.size() - 1; end > 0 && frames.back().at - frames[end].at <= 1500; --end) {
+        size_t start = end;
+        while (start > 0 && frames[end].at - frames[start - 1].at <= 1000) --start;
+        if (frames[end].at - frames[start].at < 500) continue;  // too few notices to measure
+        const double rate10 = 10000.0 * double(end - start) / double(frames[end].at - frames[start].at);
+        lowest = std::min(lowest, rate10), highest = std::max(highest, rate10);
+    }
+    ASSERT_GT(highest, 0.0) << "no second of notices to measure";
+    EXPECT_GE(frames.back().info.fps10, 0.85 * lowest);
+    EXPECT_LE(frames.back().info.fps10, 1.15 * highest);
     // Every frame the camera sent was numbered; those after the last notice arrived during the stop.
     const uint32_t sent = after.frames_delivered - before.frames_delivered;
     EXPECT_LE(frames.back().info.frameNumber, sent);
