@@ -10,6 +10,16 @@
 #   quorin_prefix_seed BUILD        the prefix every lane's prefix is copied from
 #   quorin_wine_down                stop our wineservers and Xvfbs
 
+# The wineserver moves whole frames: every frame read passes the frame through it twice (the
+# reader's buffer to the driver host, the frame back). glibc mapped and unmapped a block of that
+# size for each, with a page fault on every fresh page: the server took 40 % of a core for one
+# realtime stream, and calls waiting for it meanwhile (a window's visibility asked by the
+# acquisition worker) were held up by up to 15 ms. Kept on its heap instead (blocks mapped only
+# from 8 MB up, given back only above 32 MB free), the same stream costs it a seventh of that.
+# The X server gets the same setting: each preview paint sends it the window's pixels in
+# requests of that size.
+_quorin_bulk_malloc=glibc.malloc.mmap_threshold=8388608:glibc.malloc.trim_threshold=33554432
+
 quorin_lane_prefix() { # BUILD LANE
     if [ "${2:-a}" = a ]; then echo "$1/wineprefix"; else echo "$1/wineprefix-$2"; fi
 }
@@ -40,7 +50,7 @@ _quorin_xvfb_up() { # BUILD LANE
     # loser's Xvfb exits at once and tries the next number.
     for n in $(seq 90 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$log" 2>&1 &
+        GLIBC_TUNABLES=$_quorin_bulk_malloc Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$log" 2>&1 &
         pid=$!
         for _ in $(seq 1 100); do
             [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$pid" 2>/dev/null && break
@@ -177,7 +187,7 @@ quorin_wine_up() {
         return 1
     fi
     # One persistent server for the whole run: tests start fast and share the driver host.
-    wineserver -p
+    GLIBC_TUNABLES=$_quorin_bulk_malloc wineserver -p
     _quorin_prefix_settings
     # Start Wine's background services now, with our stdio closed: started lazily by the first test
     # they would inherit CTest's output pipe and keep it open, and CTest would wait for them forever.
