@@ -110,4 +110,7 @@ private:
     FramePipelineListener* listener_;
     PipelineVariant variant_;
     int strips_;
+    // The colour strips' working rows, kept for the next frame (grown when a frame needs more).
+    uint8_t* stripScratch_ = nullptr;
+    size_t stripScratchBytes_ = 0;
 };
