@@ -1,5 +1,7 @@
 // The camera object's preview: opening and closing its window, and painting each processed frame
-// into it (1:1 with one mirrored StretchBlt, any other size through the window-sized displayImage).
+// into it (1:1 as the frame's rows handed to GDI top-down, colour rows widened to 32 bits first;
+// any other size through the window-sized displayImage).
+#include <cstdlib>
 #include <new>
 
 #include <windows.h>
@@ -9,6 +11,7 @@
 #include "camera/quorin_camera.h"
 #include "imaging/convert_kernels.h"
 #include "imaging/dib_image.h"
+#include "imaging/display_rows.h"
 #include "imaging/pixel_runner.h"
 #include "imaging/scale_kernels.h"
 
@@ -37,6 +40,9 @@ void CQuorin::ClosePreviewWindow() {
     {
         CriticalSectionLock hold(frameLock_);
         closing.swap(preview_);
+        std::free(paintRows32_);
+        paintRows32_ = nullptr;
+        paintRows32Bytes_ = 0;
     }
     // Destroyed outside the lock: destroying a child window notifies its parent, whose thread
     // may be waiting for a frame call.
@@ -64,6 +70,16 @@ void CQuorin::FitDisplayImageToWindow(int colourType) {
     RECT client = {};
     if (!IsWindowVisible(window) || !GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) return;
     FitDisplayImage(colourType, client.right, client.bottom);
+}
+
+uint8_t* CQuorin::PaintRows32(size_t bytes) {
+    if (bytes > paintRows32Bytes_) {
+        std::free(paintRows32_);
+        paintRows32Bytes_ = 0;
+        paintRows32_ = static_cast<uint8_t*>(std::malloc(bytes));
+        if (paintRows32_ != nullptr) paintRows32Bytes_ = bytes;
+    }
+    return paintRows32_;
 }
 
 void CQuorin::PaintPreview(int colourType) {
@@ -96,7 +112,9 @@ void CQuorin::PaintPreview(int colourType) {
         // Memory row 0 is the top line but GDI's last row.
         if (source->bitCount == 24) {
             // Told that the rows run top-down, GDI copies them upright as they are: the picture
-            // of the mirrored blit, without its stretching pass.
+            // of the mirrored blit, without its stretching pass. Widened to 32 bits first (on the
+            // strip pool), GDI only copies rows; without the memory for them it takes the 24-bit
+            // rows.
             BITMAPINFOHEADER topDown = {};
             topDown.biSize = sizeof topDown;
             topDown.biWidth = w;
@@ -104,7 +122,13 @@ void CQuorin::PaintPreview(int colourType) {
             topDown.biPlanes = 1;
             topDown.biBitCount = 24;
             topDown.biCompression = BI_RGB;
-            SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, source->bits, reinterpret_cast<BITMAPINFO*>(&topDown),
+            const void* rows = source->bits;
+            if (uint8_t* wide = PaintRows32(size_t(w) * 4 * size_t(h))) {
+                WidenFrame24To32(source->bits, source->stride, wide, w * 4, w, h);
+                topDown.biBitCount = 32;
+                rows = wide;
+            }
+            SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, rows, reinterpret_cast<BITMAPINFO*>(&topDown),
                               DIB_RGB_COLORS);
         } else {
             // Gray rows need the image's own palette: the mirrored blit shows them upright.

@@ -1,5 +1,6 @@
 #include "camera/quorin_camera.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include <windows.h>
@@ -56,6 +57,7 @@ CQuorin::~CQuorin() {
         DeleteImage(*image);
     sharedSection_.Close();
     ReturnFrameInfoBlocks(frameInfo_);
+    std::free(paintRows32_);
 }
 
 int CQuorin::Initialize(HWND notify) {

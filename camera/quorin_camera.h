@@ -192,6 +192,8 @@ private:
     void ClosePreviewWindow();
     // Shows the processed frame of colourType in the preview window; frameLock held.
     void PaintPreview(int colourType);
+    // paintRows32_ with room for bytes (grown when needed); null without the memory.
+    uint8_t* PaintRows32(size_t bytes);
     // Gives displayImage the preview's client size w x h and the depth shown for colourType
     // (8-bit gray for types 0 and 1, else 24-bit); false when it cannot be made. frameLock held.
     bool FitDisplayImage(int colourType, int w, int h);
@@ -337,6 +339,10 @@ private:
     // The preview window: replaced and taken under frameLock, so a paint never sees a window
     // being destroyed.
     std::unique_ptr<PreviewWindow> preview_;
+    // The 24-bit frame widened to 32 bits for the window (1:1 paints), kept from frame to frame and
+    // dropped with the window; touched only under frameLock.
+    uint8_t* paintRows32_ = nullptr;
+    size_t paintRows32Bytes_ = 0;
 
     // The windows of the open analog and filter dialogs, which the pipeline's requests are posted to.
     DialogWindowSlot analogDialogWindow_;

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "imaging/colour_kernels.h"
+#include "imaging/cpu_features.h"
+#include "imaging/display_rows.h"
+#include "imaging/strip_pool.h"
 #include "imaging/dib_image.h"
 #include "imaging/pixel_runner.h"
 
@@ -294,6 +297,39 @@ TEST(ScaleKernels, RectanglesBeyondTheImagesAreKeptInside) {
     const DibRect huge = {-5, -5, 40, 40};
     EXPECT_EQ(1, RunScaleKernel(dst, ScaleNearest8, src, &huge, &huge, nullptr, nullptr));
     EXPECT_EQ(0, RunScaleKernel(dst, ScaleNearest24, src, nullptr, nullptr, nullptr, nullptr));
+}
+
+// The preview's widening to 32 bits, in strips on the pool, at every instruction-set level the
+// processor has: each pixel is its three bytes and a zero, rows end exactly at the width (the bytes
+// after it stay as they were), and widths around the vector loop's 16-pixel groups and its two-pixel
+// tail are served.
+TEST(DisplayRows, WidenFrame24To32EveryPixelAtEveryLevel) {
+    const int widths[] = {1, 2, 15, 16, 17, 18, 33, 34, 1360};
+    const CpuVectorLevel levels[] = {CpuVectorLevel::Scalar, CpuVectorLevel::Avx2};
+    StripPool::Shared().Acquire();
+    for (CpuVectorLevel level : levels) {
+        if (level == CpuVectorLevel::Avx2 && !CpuHasAvx2()) continue;
+        const CpuVectorLevel previous = CpuLimitKernelLevel(level);
+        for (int w : widths) {
+            const int h = 9, srcStride = (w * 3 + 3) & ~3, dstStride = w * 4 + 8;
+            std::vector<uint8_t> src(size_t(srcStride) * h), dst(size_t(dstStride) * h, 0xA5);
+            std::mt19937 pattern(static_cast<unsigned>(w));
+            for (uint8_t& b : src) b = uint8_t(pattern());
+            WidenFrame24To32(src.data(), srcStride, dst.data(), dstStride, w, h);
+            int wrong = 0;
+            for (int y = 0; y < h; ++y) {
+                const uint8_t* s = &src[size_t(y) * srcStride];
+                const uint8_t* d = &dst[size_t(y) * dstStride];
+                for (int x = 0; x < w; ++x)
+                    wrong += d[4 * x] != s[3 * x] || d[4 * x + 1] != s[3 * x + 1] || d[4 * x + 2] != s[3 * x + 2] ||
+                             d[4 * x + 3] != 0;
+                for (int i = w * 4; i < dstStride; ++i) wrong += d[i] != 0xA5;
+            }
+            EXPECT_EQ(0, wrong) << "width " << w << " at " << CpuVectorLevelName(level);
+        }
+        CpuLimitKernelLevel(previous);
+    }
+    StripPool::Shared().Release();
 }
 
 }  // namespace
