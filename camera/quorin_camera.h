@@ -208,6 +208,9 @@ private:
     void TriggerLoop();
     // Waits ms unless a stop is requested; false when the worker is to end.
     bool PauseWorker(DWORD ms);
+    // Ends every pause of the worker at once and makes later ones return false (true), or lets
+    // them run their time again (false, before a worker starts).
+    void CutWorkerPauses(bool cut);
     // Creates the stop and end events and the worker thread; false (nothing left open) on failure.
     bool CreateWorker();
 
@@ -299,7 +302,11 @@ private:
     HANDLE workerThread_ = nullptr;
     DWORD workerThreadId_ = 0;
     HANDLE workerDone_ = nullptr;  // manual reset, set by the worker as its last act
-    HANDLE workerStop_ = nullptr;  // manual reset, set to cut the worker's pauses short
+    HANDLE workerStop_ = nullptr;  // manual reset, set when the worker is to end
+    // The worker's pauses wait on pauseWake_ until pauseCut_ (under pauseLock_) is set.
+    SRWLOCK pauseLock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE pauseWake_ = CONDITION_VARIABLE_INIT;
+    bool pauseCut_ = false;
 
     // The recorder. Everything but recordNewFrame_ and recording_ is set before its thread starts
     // and then belongs to the recorder until it has ended.
