@@ -1,7 +1,6 @@
 // The camera object's preview: opening and closing its window, and painting each processed frame
 // into it (1:1 as the frame's rows handed to GDI top-down, colour rows widened to 32 bits first;
 // any other size through the window-sized displayImage).
-#include <cstdlib>
 #include <new>
 
 #include <windows.h>
@@ -40,9 +39,7 @@ void CQuorin::ClosePreviewWindow() {
     {
         CriticalSectionLock hold(frameLock_);
         closing.swap(preview_);
-        std::free(paintRows32_);
-        paintRows32_ = nullptr;
-        paintRows32Bytes_ = 0;
+        paintRows32_.Release();
     }
     // Destroyed outside the lock: destroying a child window notifies its parent, whose thread
     // may be waiting for a frame call.
@@ -70,16 +67,6 @@ void CQuorin::FitDisplayImageToWindow(int colourType) {
     RECT client = {};
     if (!IsWindowVisible(window) || !GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) return;
     FitDisplayImage(colourType, client.right, client.bottom);
-}
-
-uint8_t* CQuorin::PaintRows32(size_t bytes) {
-    if (bytes > paintRows32Bytes_) {
-        std::free(paintRows32_);
-        paintRows32Bytes_ = 0;
-        paintRows32_ = static_cast<uint8_t*>(std::malloc(bytes));
-        if (paintRows32_ != nullptr) paintRows32Bytes_ = bytes;
-    }
-    return paintRows32_;
 }
 
 void CQuorin::PaintPreview(int colourType) {
@@ -123,7 +110,7 @@ void CQuorin::PaintPreview(int colourType) {
             topDown.biBitCount = 24;
             topDown.biCompression = BI_RGB;
             const void* rows = source->bits;
-            if (uint8_t* wide = PaintRows32(size_t(w) * 4 * size_t(h))) {
+            if (uint8_t* wide = paintRows32_.Room(size_t(w) * 4 * size_t(h))) {
                 WidenFrame24To32(source->bits, source->stride, wide, w * 4, w, h);
                 topDown.biBitCount = 32;
                 rows = wide;

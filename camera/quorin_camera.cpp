@@ -1,6 +1,5 @@
 #include "camera/quorin_camera.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include <windows.h>
@@ -57,7 +56,6 @@ CQuorin::~CQuorin() {
         DeleteImage(*image);
     sharedSection_.Close();
     ReturnFrameInfoBlocks(frameInfo_);
-    std::free(paintRows32_);
 }
 
 int CQuorin::Initialize(HWND notify) {

@@ -21,6 +21,7 @@
 #include "camera/shared_section.h"
 #include "dialogs/dialog_window_slot.h"
 #include "imaging/frame_pipeline.h"
+#include "imaging/grow_buffer.h"
 #include "settings/adjustable_values.h"
 #include "settings/record_format_store.h"
 
@@ -192,8 +193,6 @@ private:
     void ClosePreviewWindow();
     // Shows the processed frame of colourType in the preview window; frameLock held.
     void PaintPreview(int colourType);
-    // paintRows32_ with room for bytes (grown when needed); null without the memory.
-    uint8_t* PaintRows32(size_t bytes);
     // Gives displayImage the preview's client size w x h and the depth shown for colourType
     // (8-bit gray for types 0 and 1, else 24-bit); false when it cannot be made. frameLock held.
     bool FitDisplayImage(int colourType, int w, int h);
@@ -348,8 +347,7 @@ private:
     std::unique_ptr<PreviewWindow> preview_;
     // The 24-bit frame widened to 32 bits for the window (1:1 paints), kept from frame to frame and
     // dropped with the window; touched only under frameLock.
-    uint8_t* paintRows32_ = nullptr;
-    size_t paintRows32Bytes_ = 0;
+    GrowBuffer paintRows32_;
 
     // The windows of the open analog and filter dialogs, which the pipeline's requests are posted to.
     DialogWindowSlot analogDialogWindow_;

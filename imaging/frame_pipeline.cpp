@@ -106,10 +106,7 @@ FramePipeline::FramePipeline(quorin::FilterSettings& filters, quorin::AnalogSett
     StripPool::Shared().Acquire();
 }
 
-FramePipeline::~FramePipeline() {
-    std::free(stripScratch_);
-    StripPool::Shared().Release();
-}
+FramePipeline::~FramePipeline() { StripPool::Shared().Release(); }
 
 // Follows the kernels' level, so a process that caps the kernels caps the fused rows too.
 PipelineVariant FramePipeline::BestVariant() {
@@ -450,15 +447,8 @@ bool FramePipeline::RunColourStrips(const ColourStripPlan& plan) {
     // The working rows stay from frame to frame: taking a heap block of this size and giving it
     // back for every frame cost some frames up to 15 ms under Wine. Without them the kernels do
     // the frame (they need none).
-    const size_t bytes = run.scratchBytes * size_t(run.count);
-    if (bytes > stripScratchBytes_) {
-        std::free(stripScratch_);
-        stripScratchBytes_ = 0;
-        stripScratch_ = static_cast<uint8_t*>(std::malloc(bytes));
-        if (stripScratch_ == nullptr) return false;
-        stripScratchBytes_ = bytes;
-    }
-    run.scratch = stripScratch_;
+    run.scratch = stripScratch_.Room(run.scratchBytes * size_t(run.count));
+    if (run.scratch == nullptr) return false;
     StripPool::Shared().Run(run.count, ColourStripTask, &run);
     return true;
 }

@@ -14,6 +14,7 @@
 #include "imaging/demosaic_kernels.h"
 #include "imaging/dib_image.h"
 #include "imaging/filter_kernels.h"
+#include "imaging/grow_buffer.h"
 #include "imaging/pixel_runner.h"
 
 namespace quorin {
@@ -110,7 +111,5 @@ private:
     FramePipelineListener* listener_;
     PipelineVariant variant_;
     int strips_;
-    // The colour strips' working rows, kept for the next frame (grown when a frame needs more).
-    uint8_t* stripScratch_ = nullptr;
-    size_t stripScratchBytes_ = 0;
+    GrowBuffer stripScratch_;  // the colour strips' working rows
 };
