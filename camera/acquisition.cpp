@@ -281,8 +281,7 @@ void CQuorin::LeaveAcquisitionMode() {
 
 int CQuorin::StopPreview() {
     runFlag_ = 0;
-    if (workerStop_) SetEvent(workerStop_);
-    CutWorkerPauses(true);
+    workerStop_.Cut();
     if (!RequireDevice()) return 0;
     LeaveAcquisitionMode();
     EndWorker();  // a worker left from a failed start

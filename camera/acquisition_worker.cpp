@@ -23,24 +23,13 @@ const DWORD kPausedPollMs = 10;
 }  // namespace
 
 bool CQuorin::CreateWorker() {
-    CutWorkerPauses(false);
     if (StartCameraThread(&CQuorin::WorkerMain, this, workerThread_, workerThreadId_, workerDone_, workerStop_))
         return true;
     runFlag_ = 0;
     return false;
 }
 
-void CQuorin::EndWorker() {
-    CutWorkerPauses(true);
-    EndCameraThread(workerThread_, workerThreadId_, workerDone_, workerStop_);
-}
-
-void CQuorin::CutWorkerPauses(bool cut) {
-    AcquireSRWLockExclusive(&pauseLock_);
-    pauseCut_ = cut;
-    ReleaseSRWLockExclusive(&pauseLock_);
-    if (cut) WakeAllConditionVariable(&pauseWake_);
-}
+void CQuorin::EndWorker() { EndCameraThread(workerThread_, workerThreadId_, workerDone_, workerStop_); }
 
 DWORD WINAPI CQuorin::WorkerMain(LPVOID param) {
     CQuorin* self = static_cast<CQuorin*>(param);
@@ -52,17 +41,7 @@ DWORD WINAPI CQuorin::WorkerMain(LPVOID param) {
     return 0;
 }
 
-bool CQuorin::PauseWorker(DWORD ms) {
-    // The pause before each frame comes right after the frame's arrival, while the transfer thread
-    // sends the request for the next one. A wait on a kernel object queued behind that request
-    // (under Wine in the wineserver: 0.5 ms late as a rule, up to 3 ms in the worst frames); the
-    // condition variable waits in user space.
-    AcquireSRWLockExclusive(&pauseLock_);
-    if (!pauseCut_ && ms > 0) SleepConditionVariableSRW(&pauseWake_, &pauseLock_, ms, 0);
-    const bool cut = pauseCut_;
-    ReleaseSRWLockExclusive(&pauseLock_);
-    return !cut && runFlag_ != 0;
-}
+bool CQuorin::PauseWorker(DWORD ms) { return workerStop_.Pause(ms) && runFlag_ != 0; }
 
 int CQuorin::MeasureFrameRate() {
     ++frameCount_;

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "VazadoZir_O52RO_VIZ.h"
+#include "camera/camera_thread.h"
 #include "camera/critical_section.h"
 #include "camera/error_history.h"
 #include "camera/frame_latency.h"
@@ -207,10 +208,7 @@ private:
     void TriggerLoop();
     // Waits ms unless a stop is requested; false when the worker is to end.
     bool PauseWorker(DWORD ms);
-    // Ends every pause of the worker at once and makes later ones return false (true), or lets
-    // them run their time again (false, before a worker starts).
-    void CutWorkerPauses(bool cut);
-    // Creates the stop and end events and the worker thread; false (nothing left open) on failure.
+    // Creates the end event and the worker thread; false (nothing left open) on failure.
     bool CreateWorker();
 
     // ---- The recorder (recorder.cpp) ----
@@ -301,11 +299,7 @@ private:
     HANDLE workerThread_ = nullptr;
     DWORD workerThreadId_ = 0;
     HANDLE workerDone_ = nullptr;  // manual reset, set by the worker as its last act
-    HANDLE workerStop_ = nullptr;  // manual reset, set when the worker is to end
-    // The worker's pauses wait on pauseWake_ until pauseCut_ (under pauseLock_) is set.
-    SRWLOCK pauseLock_ = SRWLOCK_INIT;
-    CONDITION_VARIABLE pauseWake_ = CONDITION_VARIABLE_INIT;
-    bool pauseCut_ = false;
+    CameraThreadStop workerStop_;  // cut to end the worker's pauses
 
     // The recorder. Everything but recordNewFrame_ and recording_ is set before its thread starts
     // and then belongs to the recorder until it has ended.
@@ -319,7 +313,7 @@ private:
     HANDLE recordThread_ = nullptr;
     DWORD recordThreadId_ = 0;
     HANDLE recordDone_ = nullptr;  // manual reset, set by the recorder as its last act
-    HANDLE recordStop_ = nullptr;  // manual reset, set to cut the recorder's polling pause short
+    CameraThreadStop recordStop_;  // cut to end the recorder's polling pause
     // The format of the next recording; stored per device number with the settings groups.
     // Written and read under configLock_.
     quorin::StoredRecordFormat recordFormat_ = quorin::kDefaultRecordFormat;

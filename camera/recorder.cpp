@@ -224,7 +224,7 @@ void CQuorin::RecorderLoop() {
     bool failed = false;
     uint32_t last = 0;
     while (made && recording_ != 0) {
-        if (WaitForSingleObject(recordStop_, kRecordPollMs) == WAIT_OBJECT_0) break;
+        if (!recordStop_.Pause(kRecordPollMs)) break;
         // Live acquisition has ended (a lost device ends the live loop): so has the recording.
         if (runFlag_ == 0) break;
         if (recordNewFrame_.exchange(0) == 0) continue;
