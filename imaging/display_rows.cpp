@@ -31,9 +31,9 @@ struct WidenRun {
 
 void WidenStripTask(void* context, int index) {
     const WidenRun& run = *static_cast<const WidenRun*>(context);
-    const int y0 = int(int64_t(run.height) * index / run.count);
-    const int y1 = int(int64_t(run.height) * (index + 1) / run.count);
-    WidenRows24To32(run.src, run.srcStride, run.dst, run.dstStride, run.width, y0, y1);
+    WidenRows24To32(run.src, run.srcStride, run.dst, run.dstStride, run.width,
+                    StripPool::StripBegin(run.height, index, run.count),
+                    StripPool::StripBegin(run.height, index + 1, run.count));
 }
 
 }  // namespace

@@ -393,7 +393,7 @@ struct StripRun {
 void ColourStripTask(void* context, int index) {
     const StripRun& run = *static_cast<const StripRun*>(context);
     const int h = run.plan->height;
-    const int y0 = int(int64_t(h) * index / run.count), y1 = int(int64_t(h) * (index + 1) / run.count);
+    const int y0 = StripPool::StripBegin(h, index, run.count), y1 = StripPool::StripBegin(h, index + 1, run.count);
     uint8_t* scratch = run.scratch + run.scratchBytes * size_t(index);
     std::memset(scratch, 0, run.scratchBytes);
     RunColourStrip(*run.plan, y0, y1, scratch);
@@ -408,7 +408,7 @@ struct WbRun {
 void WbStripTask(void* context, int index) {
     WbRun& run = *static_cast<WbRun*>(context);
     const int h = run.mosaic->height;
-    const int y0 = int(int64_t(h) * index / run.count), y1 = int(int64_t(h) * (index + 1) / run.count);
+    const int y0 = StripPool::StripBegin(h, index, run.count), y1 = StripPool::StripBegin(h, index + 1, run.count);
     WbAddRows(run.mosaic->bits, run.mosaic->stride, run.mosaic->width, y0, y1, run.sampleBytes, run.phase,
               &run.sums[index]);
 }

@@ -1,5 +1,6 @@
 #include "imaging/strip_pool.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
@@ -87,6 +88,8 @@ StripPool::StripPool(int threads) : state_(new State), threads_(threads) {}
 StripPool::~StripPool() { delete state_; }
 
 int StripPool::EnvironmentCap() { return g_environmentCap; }
+
+int StripPool::StripBegin(int rows, int index, int count) { return int(int64_t(rows) * index / count); }
 
 void StripPool::Acquire() {
     std::lock_guard<PoolMutex> hold(state_->lock);

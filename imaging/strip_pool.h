@@ -27,6 +27,10 @@ public:
     // when all have returned. Tasks of one call must not wait for each other.
     void Run(int count, Task task, void* context);
 
+    // First row of strip index when rows are cut into count strips of near-equal height: strip i
+    // holds rows [StripBegin(rows, i, count), StripBegin(rows, i + 1, count)).
+    static int StripBegin(int rows, int index, int count);
+
     // The cap QUORIN_PIPELINE_THREADS gives (0 when unset or not a positive number).
     static int EnvironmentCap();
 
